@@ -1,0 +1,18 @@
+// The one error type of the program: carries the text the user reads.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace ziva {
+
+class Error : public std::runtime_error {
+ public:
+  explicit Error(const std::string& text) : std::runtime_error(text) {}
+  const std::string& text() const noexcept { return text_; }
+
+ private:
+  std::string text_ = what();
+};
+
+}  // namespace ziva
