@@ -1,0 +1,29 @@
+// Upsample, FIR-filter and downsample in one polyphase pass that computes only the samples
+// kept after downsampling.
+#pragma once
+
+#include <Eigen/Dense>
+
+namespace ziva {
+
+// Upsamples by p (p - 1 zeros after every sample), convolves with the filter (full convolution,
+// output starts at the first sample of the convolution), keeps samples 0, q, 2q, ... .
+// Each column of `x` has ceil(((Lx - 1)·p + Lh)/q) output samples, Lx its length and Lh the
+// filter length; an empty `x` gives an empty result.
+//
+// `x`: a column (or row) signal, or a matrix whose columns are separate signals.
+// `h`: one filter per column. A signal vector gives one output column per filter column; a
+// signal matrix with one filter gives one output column per signal column; a signal matrix
+// with as many columns as `h` pairs them up column by column.
+// Throws ziva::Error for p or q below 1 or for column counts that cannot be paired.
+Eigen::MatrixXcd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXcd& h, int p, int q);
+
+// The same for a real filter. Here a filter given as a row or a column vector is one filter,
+// and a row signal with one filter gives a row result; a matrix `h` holds one filter per column.
+Eigen::MatrixXd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q);
+
+// Worker threads used for long filterings: 0 (the default) means one per core, at most two.
+// The results do not depend on the number of threads. Returns the previous setting.
+int set_upfirdn_threads(int threads);
+
+}  // namespace ziva
