@@ -20,6 +20,7 @@ Eigen::MatrixXcd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXcd& h, in
 
 // The same for a real filter. Here a filter given as a row or a column vector is one filter,
 // and a row signal with one filter gives a row result; a matrix `h` holds one filter per column.
+// (Pass plain MatrixXd arguments: other Eigen types make the two overloads ambiguous.)
 Eigen::MatrixXd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q);
 
 // Worker threads used for long filterings: 0 (the default) means one per core, at most two.

@@ -1,0 +1,30 @@
+// Rational resampling with a linear-phase anti-aliasing filter (Kaiser-windowed least-squares
+// low-pass), done by a polyphase upfirdn.
+#pragma once
+
+#include <Eigen/Dense>
+#include <optional>
+
+namespace ziva {
+
+struct ResampleResult {
+  Eigen::MatrixXd y;     // the resampled signal
+  Eigen::RowVectorXd h;  // the filter used, without the alignment zeros
+};
+
+// Resamples `x` (a vector, or a matrix of column signals) to p/q times its rate. Returns
+// ceil(Lx·p/q) samples per signal (a row signal stays a row), sample k lying at the time of
+// input position k·q/p.
+//
+// `N`: absent or empty for the default 10; a single number is the filter half-length factor
+// (filter length 2·N·max(p, q) + 1, cut-off at the lower of the two Nyquist rates; N <= 0 means
+// a hold filter of p ones); a vector of more than one value is the filter itself.
+// `beta`: the Kaiser window parameter, default 5.
+// p = q (after reducing the fraction) returns `x` unchanged with h = 1.
+// Throws "P must be a positive integer." / "Q must be a positive integer." for p or q not a
+// positive whole number, and "N must be a number or a filter vector." for a matrix N.
+ResampleResult resample(const Eigen::MatrixXd& x, double p, double q,
+                        const std::optional<Eigen::MatrixXd>& N = std::nullopt,
+                        std::optional<double> beta = std::nullopt);
+
+}  // namespace ziva

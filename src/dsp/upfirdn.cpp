@@ -1,0 +1,175 @@
+// Polyphase upfirdn: each kept output sample is one dot product of a filter phase with the
+// input samples it covers.
+#include "dsp/upfirdn.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "base/error.h"
+
+namespace ziva {
+
+namespace {
+
+std::atomic<int> g_threads{0};
+
+int worker_count() {
+  const int set = g_threads.load();
+  if (set > 0) return set;
+  const unsigned hw = std::thread::hardware_concurrency();
+  return hw >= 2 ? 2 : 1;
+}
+
+// Sum of a[i]·b[i] in a fixed order (eight interleaved partial sums, then a fixed tree), so a
+// given output sample always gets the same rounding.
+double dot(const double* a, const double* b, std::int64_t n) {
+  double acc[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  std::int64_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    for (int j = 0; j < 8; ++j) acc[j] += a[i + j] * b[i + j];
+  }
+  for (int j = 0; i < n; ++i, ++j) acc[j] += a[i] * b[i];
+  return ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7]));
+}
+
+// The filter split into its p phases; phase r holds h[r], h[r + p], ... reversed, padded at the
+// front with zeros to `taps` entries, so that it runs forwards along the input.
+struct Polyphase {
+  int p = 1;
+  std::int64_t taps = 0;
+  std::vector<double> coef;         // p rows of `taps`
+  std::vector<std::int64_t> first;  // index of the first nonzero-padded entry per phase
+  std::int64_t length = 0;          // filter length
+};
+
+Polyphase make_polyphase(const double* h, std::int64_t lh, int p) {
+  Polyphase ph;
+  ph.p = p;
+  ph.length = lh;
+  ph.taps = (lh + p - 1) / p;
+  ph.coef.assign(static_cast<std::size_t>(ph.taps * p), 0.0);
+  ph.first.assign(static_cast<std::size_t>(p), ph.taps);
+  for (int r = 0; r < p; ++r) {
+    const std::int64_t count = r < lh ? (lh - r + p - 1) / p : 0;
+    ph.first[static_cast<std::size_t>(r)] = ph.taps - count;
+    double* row = ph.coef.data() + static_cast<std::int64_t>(r) * ph.taps;
+    for (std::int64_t j = 0; j < count; ++j) row[ph.taps - 1 - j] = h[r + j * p];
+  }
+  return ph;
+}
+
+std::int64_t output_length(std::int64_t lx, std::int64_t lh, int p, int q) {
+  if (lx == 0) return 0;
+  const std::int64_t full = (lx - 1) * p + lh;
+  return full <= 0 ? 0 : (full + q - 1) / q;
+}
+
+// Output samples [begin, end) of one signal through one filter.
+void filter_range(const double* x, std::int64_t lx, const Polyphase& ph, int q, std::int64_t begin,
+                  std::int64_t end, double* y) {
+  const int p = ph.p;
+  std::int64_t t = begin * q;
+  std::int64_t n0 = t / p;
+  int r = static_cast<int>(t % p);
+  const std::int64_t step_n = q / p;
+  const int step_r = q % p;
+  for (std::int64_t m = begin; m < end; ++m) {
+    // y[m] = sum_j h[r + j·p]·x[n0 - j]; the phase row runs over x[n0 - taps + 1 .. n0].
+    const std::int64_t start = n0 - ph.taps + 1;
+    const std::int64_t lo = std::max(ph.first[static_cast<std::size_t>(r)], -start);
+    const std::int64_t hi = std::min(ph.taps, lx - start);
+    const double* row = ph.coef.data() + static_cast<std::int64_t>(r) * ph.taps;
+    y[m] = hi > lo ? dot(row + lo, x + start + lo, hi - lo) : 0.0;
+    n0 += step_n;
+    r += step_r;
+    if (r >= p) {
+      r -= p;
+      ++n0;
+    }
+  }
+}
+
+// One signal through one filter into y (length output_length), split among the workers.
+void filter_signal(const double* x, std::int64_t lx, const Polyphase& ph, int q, double* y,
+                   std::int64_t ly) {
+  const int workers = worker_count();
+  const double work = static_cast<double>(ly) * static_cast<double>(ph.taps);
+  if (workers <= 1 || work < 2e5) {
+    filter_range(x, lx, ph, q, 0, ly, y);
+    return;
+  }
+  std::vector<std::thread> pool;
+  const std::int64_t chunk = (ly + workers - 1) / workers;
+  for (int w = 1; w < workers; ++w) {
+    const std::int64_t b = std::min(ly, w * chunk), e = std::min(ly, (w + 1) * chunk);
+    if (b < e) pool.emplace_back([=, &ph] { filter_range(x, lx, ph, q, b, e, y); });
+  }
+  filter_range(x, lx, ph, q, 0, std::min(ly, chunk), y);
+  for (std::thread& th : pool) th.join();
+}
+
+void check_factors(int p, int q) {
+  if (p < 1 || q < 1) throw Error("P and Q must be positive integers.");
+}
+
+// Runs every (signal, filter) pair; `filters` holds the filters as columns of one matrix.
+Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, int p, int q) {
+  check_factors(p, q);
+  const bool x_vector = x.rows() == 1 || x.cols() == 1;
+  const std::int64_t lx = x_vector ? x.size() : x.rows();
+  const Eigen::Index xcols = x_vector ? 1 : x.cols();
+  const Eigen::Index hcols = filters.cols();
+  if (xcols > 1 && hcols != 1 && hcols != xcols) {
+    throw Error("The filter must have one column or as many columns as the signal.");
+  }
+  const Eigen::Index outcols = std::max(xcols, hcols);
+  const std::int64_t ly = output_length(lx, filters.rows(), p, q);
+  Eigen::MatrixXd y(ly, outcols);
+  if (ly == 0 || outcols == 0) return y;
+  // A row signal is contiguous too; its samples sit one apart in memory.
+  const Eigen::MatrixXd x_column = x_vector ? Eigen::MatrixXd(Eigen::Map<const Eigen::VectorXd>(
+                                                  x.data(), static_cast<Eigen::Index>(lx)))
+                                            : Eigen::MatrixXd();
+  const Eigen::MatrixXd& xs = x_vector ? x_column : x;
+  std::vector<Polyphase> phases;
+  for (Eigen::Index j = 0; j < hcols; ++j) {
+    phases.push_back(make_polyphase(filters.col(j).data(), filters.rows(), p));
+  }
+  for (Eigen::Index c = 0; c < outcols; ++c) {
+    const double* xc = xs.col(xcols == 1 ? 0 : c).data();
+    const Polyphase& ph = phases[static_cast<std::size_t>(hcols == 1 ? 0 : c)];
+    filter_signal(xc, lx, ph, q, y.col(c).data(), ly);
+  }
+  return y;
+}
+
+}  // namespace
+
+Eigen::MatrixXcd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXcd& h, int p, int q) {
+  const Eigen::MatrixXd re = run(x, h.real(), p, q);
+  const Eigen::MatrixXd im = run(x, h.imag(), p, q);
+  Eigen::MatrixXcd y(re.rows(), re.cols());
+  y.real() = re;
+  y.imag() = im;
+  return y;
+}
+
+Eigen::MatrixXd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q) {
+  const bool h_vector = h.rows() == 1 || h.cols() == 1;
+  if (!h_vector) return run(x, h, p, q);
+  const Eigen::MatrixXd filter =
+      Eigen::Map<const Eigen::VectorXd>(h.data(), static_cast<Eigen::Index>(h.size()));
+  Eigen::MatrixXd y = run(x, filter, p, q);
+  const bool x_row = x.rows() == 1 && x.cols() > 1;
+  if (x_row) return y.transpose();
+  return y;
+}
+
+int set_upfirdn_threads(int threads) {
+  return g_threads.exchange(std::max(0, threads));
+}
+
+}  // namespace ziva
