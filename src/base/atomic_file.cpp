@@ -11,8 +11,7 @@
 
 namespace ziva {
 
-AtomicFile::AtomicFile(const std::string& target, const std::string& open_error)
-    : target_(target) {
+AtomicFile::AtomicFile(const std::string& target, const std::string& open_error) : target_(target) {
   std::filesystem::path path(target);
   std::filesystem::path dir = path.parent_path();
   std::string pattern = (dir.empty() ? std::string(".") : dir.string()) + "/." +
@@ -39,10 +38,18 @@ bool AtomicFile::write(const void* data, std::size_t size) {
   return size == 0 || std::fwrite(data, 1, size, stream_) == size;
 }
 
-void AtomicFile::commit(const std::string& write_error) {
-  bool ok = std::fflush(stream_) == 0;
-  ok = (std::fclose(stream_) == 0) && ok;
+void AtomicFile::release_stream() {
+  if (stream_ != nullptr) std::fclose(stream_);
   stream_ = nullptr;
+}
+
+void AtomicFile::commit(const std::string& write_error) {
+  bool ok = true;
+  if (stream_ != nullptr) {
+    ok = std::fflush(stream_) == 0;
+    ok = (std::fclose(stream_) == 0) && ok;
+    stream_ = nullptr;
+  }
   if (ok) {
     // mkstemp creates the file readable by its owner only; give it the usual mode.
     mode_t mask = umask(0);

@@ -21,6 +21,8 @@ class AtomicFile {
   // Flushes, closes and renames over the target. Throws ziva::Error(write_error) on failure.
   void commit(const std::string& write_error);
   const std::string& temp_name() const { return temp_; }
+  // Closes the stream so that another writer can fill temp_name() before commit().
+  void release_stream();
 
  private:
   std::string target_;

@@ -15,4 +15,11 @@ class Error : public std::runtime_error {
   std::string text_ = what();
 };
 
+// An error the user has already been shown (in its own dialog): it ends the callback like any
+// error, but the callback's boundary does not show it a second time.
+class ReportedError : public Error {
+ public:
+  using Error::Error;
+};
+
 }  // namespace ziva

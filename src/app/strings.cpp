@@ -1,0 +1,78 @@
+#include "app/strings.h"
+
+#include "base/error.h"
+
+namespace ziva {
+
+Record strings() {
+  Record st;
+  st["frame_files"] = "Dateien";
+  st["wav_files"] = "WAV Datei:";
+  st["out_files"] = "Ausgabe Datei [ASCII]:";
+  st["print_files"] = "Ausgabe Datei [BMP]:";
+  st["frame_ch1"] = "Linker Kanal:";
+  st["frame_ch2"] = "Rechter Kanal:";
+  st["popup_sig"] = Value::list({"Lichtmaschine", "Radsensoren", "Trägheitsrolle", "Aus"});
+  st["popup_sig2"] = Value::list({"Lichtmaschine", "Radsensoren", "Aus"});
+  st["popup_sig3"] = Value::list({"Lichtmaschine", "Trägheitsrolle", "Aus"});
+  st["total_mass"] = "Gesamt Gewicht [kg]:";
+  st["cw_value"] = "Cw Wert:";
+  st["frontalA"] = "Stirnfläche [m²]:";
+  st["gear_ratio"] = "Getriebe Übersetzung:";
+  st["wheel_perim"] = "Hinterreifen Umfang [m]:";
+  st["lima"] = "LiMa Spulen:";
+  st["wheel_sens"] = "Rad Sensoren:";
+  st["roll_sens"] = "Rollen Sensoren:";
+  st["add_par"] = "Parameter zum Kommentar hinzufügen";
+  st["add_wav"] = "Wav Datei zum Kommentar hinzufügen";
+  st["filt_length"] = "Filter Länge [s]:";
+  st["cut_Vmax"] = "Diagramme nur bis Vmax zeigen";
+  st["cut_File"] = "WAV Datei von Hand beschneiden";
+  st["total_tork"] = "Trägheitsmoment Rolle [kgm²]:";
+  st["cylin_perim"] = "Rollen Umfang [m]:";
+  st["air_temp"] = "Luft Temperatur [°C]";
+  st["air_pres"] = "Luft Druck [mbar]";
+  st["frame_diag"] = "Diagramme";
+  st["push_sdiag"] = "Berechne Diagramm >>";
+  st["frame_xaxis"] = "X - Achse";
+  st["popup_xaxis"] =
+      Value::list({"RPM [1/min]", "Zeit [s]", "Strecke [m]", "Geschwindigkeit [km/h]"});
+  st["frame_yaxis"] = "Y - Achse";
+  st["popup_yaxis"] = Value::list({"Leistung[PS]/Drehm[Nm]", "Leistung[kW]/Drehm[Nm]",
+                                   "Leistung [PS]", "Leistung [kW]", "Drehmoment [Nm]",
+                                   "Geschwindigkeit [km/h]", "Beschleunigung [m/s²]", "Zeit [s]",
+                                   "Strecke [m]", "RPM [1/min]", "Getriebe Übersetzung [1/1]"});
+  st["fig_diag"] = "Diagramme";
+  st["wb_sdiag"] = "Berechne Diagramm";
+  st["set_color"] = "Farbe";
+  st["comment"] = "Kommentar";
+  st["title"] = "Rizid Ziva";
+  st["wait"] = "Bitte warten";
+  st["get_file"] = "...";
+  st["file_not_f"] = "Datei nicht gefunden:";
+  st["file_error"] = "Datei Fehler";
+  st["file_overw"] = "Soll die Datei wirklich überschrieben werden?";
+  st["error_num2s"] = "Fehlerhaftes Zahlenformat von ";
+  st["yes"] = "ja";
+  st["no"] = "nein";
+  st["load"] = "Laden";
+  st["save"] = "Speichern";
+  st["bmp_file"] = "BMP Dateien (*.bmp)";
+  st["wav_file"] = "WAV Dateien (*.wav)";
+  st["asc_file"] = "ASCII Dateien (*.asc)";
+  st["all_file"] = "Alle Dateien (*.*)";
+  st["cfg_file"] = "CFG Dateien (*.cfg)";
+  st["par_file"] = "Parameter Datei";
+  st["cut_done"] = "Fertig";
+  return st;
+}
+
+std::string st_text(const Record& st, const std::string& field) {
+  return st.at(field).text();
+}
+
+std::string st_row(const Record& st, const std::string& field, int i) {
+  return st.at(field).row_text(static_cast<std::size_t>(i - 1));
+}
+
+}  // namespace ziva

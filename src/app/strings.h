@@ -1,0 +1,19 @@
+// The UI text record: every word the user sees, in German, built anew on each call.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/core/value.h"
+
+namespace ziva {
+
+// The 54 fields in their fixed order; lists are padded text lists.
+Record strings();
+
+// A plain text field of the record.
+std::string st_text(const Record& st, const std::string& field);
+// Row i (1-based) of a list field, padded.
+std::string st_row(const Record& st, const std::string& field, int i);
+
+}  // namespace ziva

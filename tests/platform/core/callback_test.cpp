@@ -1,0 +1,91 @@
+#include "platform/core/callback.h"
+
+#include <gtest/gtest.h>
+
+#include "base/error.h"
+#include "platform/core/adapter.h"
+#include "platform/core/scripted_services.h"
+
+using namespace ziva;
+
+namespace {
+
+std::vector<std::string> calls;
+void f0() {
+  calls.push_back("f0");
+}
+void f1(std::string s) {
+  calls.push_back("f1:" + s);
+}
+void fh(Env& env, double h, double n, std::string a, std::string b) {
+  calls.push_back("fh:" + env.g.get_text(h, "Tag") + ":" + std::to_string(int(n)) + ":" + a + ":" +
+                  b);
+}
+std::tuple<double, double, double> three() {
+  return {1, 2, 3};
+}
+void needs_input(double) {}
+
+struct CallbackTest : ::testing::Test {
+  CallbackTest() {
+    table.add(row<&f0>("f0", 0, 0));
+    table.add(row<&f1>("f1", 1, 0));
+    table.add(row<&fh>("fh", 4, 0));
+    table.add(row<&three>("three", 0, 3));
+    table.add(row<&needs_input>("needs_input", 1, 0));
+    calls.clear();
+  }
+  Graphics g;
+  ScriptedServices s;
+  FunctionTable table;
+  Env env{g, s, table};
+};
+
+}  // namespace
+
+TEST_F(CallbackTest, StatementsWithAndWithoutFinalSemicolon) {
+  run_callback(env, "f0");
+  run_callback(env, "f0;");
+  run_callback(env, " f0 ; f1('x') ;");
+  EXPECT_EQ(calls, (std::vector<std::string>{"f0", "f0", "f0", "f1:x"}));
+}
+
+TEST_F(CallbackTest, NestedFindobjAndDoubledQuotes) {
+  Handle f = g.figure();
+  g.axes(f, {{"Tag", "DiagAxesLauf's 2"}});
+  run_callback(env, "fh(findobj('Tag','DiagAxesLauf''s 2'),2,'a''b','');");
+  EXPECT_EQ(calls, std::vector<std::string>{"fh:DiagAxesLauf's 2:2:a'b:"});
+}
+
+TEST_F(CallbackTest, CloseClosesTheNumberedWindow) {
+  Handle f = g.figure();
+  run_callback(env, "close(" + std::to_string(int(f)) + ");");
+  EXPECT_FALSE(g.exists(f));
+}
+
+TEST_F(CallbackTest, ErrorsEndTheCallback) {
+  EXPECT_THROW(run_callback(env, "f1('unterminated)"), Error);
+  EXPECT_THROW(run_callback(env, "nosuch; f0"), Error);
+  EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(CallbackTest, CountChecksWithExactTexts) {
+  try {
+    table.call(env, "f1", 0, {Value("a"), Value("b")});
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Run-time Error: File: f1 Line: 1 Column: 1 The function \"f1\" was called with "
+              "more than the declared number of inputs (1).");
+  }
+  try {
+    table.call(env, "three", 4, {});
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Run-time Error: File: three Line: 1 Column: 1 The function \"three\" was called "
+              "with more than the declared number of outputs (3).");
+  }
+  EXPECT_EQ(table.call(env, "three", 2, {}).size(), 3u);
+  EXPECT_THROW(table.call(env, "needs_input", 0, {}), Error);
+}
