@@ -1,0 +1,450 @@
+#include "wav/wav_read.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "wav_test_util.h"
+
+using namespace wavtest;
+using ziva::wav_extent;
+using ziva::WavExtent;
+using ziva::wavread;
+
+namespace {
+
+class WavRead : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = temp_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  ziva::WavReadResult read(const std::string& bytes, const WavExtent& ext = {}) {
+    return wavread(write_file(dir_ / "t.wav", bytes).string(), ext);
+  }
+  std::string error(const std::string& bytes, const WavExtent& ext = {}) {
+    return error_of([&] { read(bytes, ext); });
+  }
+
+  fs::path dir_;
+};
+
+Eigen::MatrixXd row(std::initializer_list<double> v) {
+  Eigen::MatrixXd m(1, static_cast<Eigen::Index>(v.size()));
+  Eigen::Index i = 0;
+  for (double x : v) m(0, i++) = x;
+  return m;
+}
+
+// 16-bit mono samples 0, 1, ..., n-1.
+std::string ramp16(int n, const std::string& data_id = "data") {
+  std::string body;
+  for (int k = 0; k < n; ++k) body += i16(k);
+  return pcm_fmt(1, 8000, 2) + chunk(data_id, body);
+}
+
+}  // namespace
+
+TEST_F(WavRead, ChunkIdsIgnoreCaseTrailingBlanksAndNuls) {
+  const std::string data = chunk("data", i16(1000) + i16(-2000));
+  const std::string info = chunk("LIST", "INFO" + chunk("INAM", "Run"));
+  for (const std::string& id :
+       {std::string("fmt "), std::string("fmt\0", 4), std::string("FMT "), std::string("Fmt ")}) {
+    SCOPED_TRACE(id);
+    auto r = read(riff(chunk(id, fmt_body(1, 2, 44100, 4, 16)) + data + info));
+    ASSERT_EQ(r.y.rows(), 1);
+    EXPECT_EQ(r.y(0, 0), 1000.0 / 32768);
+    EXPECT_EQ(r.y(0, 1), -2000.0 / 32768);
+    EXPECT_EQ(r.Fs, 44100);
+    ASSERT_TRUE(r.opt_ck.info);
+    EXPECT_EQ(*r.opt_ck.info->find("inam"), "Run");
+  }
+  auto r = read(riff(pcm_fmt(1, 8000, 2) + chunk("DATA", i16(7)) + chunk("riff", "")) +
+                std::string("x"));
+  EXPECT_EQ(r.y(0, 0), 7.0 / 32768);
+  EXPECT_EQ(error(std::string("riff") + u32(4) + "wave"),
+            "File does not contain required 'data' data chunk.");
+}
+
+TEST_F(WavRead, IntegerWidthsSpanMinusOneToJustBelowOne) {
+  // 8 bits: unsigned with offset 128
+  auto r8 = read(riff(pcm_fmt(1, 8000, 1) + chunk("data", std::string("\x00\x80\xff\x01", 4))));
+  ASSERT_EQ(r8.y.rows(), 4);
+  EXPECT_EQ(r8.y(0, 0), -1.0);
+  EXPECT_EQ(r8.y(1, 0), 0.0);
+  EXPECT_EQ(r8.y(2, 0), 0.9921875);
+  EXPECT_EQ(r8.y(3, 0), -127.0 / 128);
+  EXPECT_EQ(*r8.bits, 8);
+
+  // 16 bits stereo: N × 2, k / 32768
+  auto r16 = read(riff(pcm_fmt(2, 22050, 2) + chunk("data", i16(-32768) + i16(32767) + i16(1) +
+                                                                i16(-1) + i16(0) + i16(16384))));
+  ASSERT_EQ(r16.y.rows(), 3);
+  ASSERT_EQ(r16.y.cols(), 2);
+  EXPECT_EQ(r16.y(0, 0), -1.0);
+  EXPECT_EQ(r16.y(0, 1), 32767.0 / 32768);
+  EXPECT_EQ(r16.y(1, 0), 1.0 / 32768);
+  EXPECT_EQ(r16.y(1, 1), -1.0 / 32768);
+  EXPECT_EQ(r16.y(2, 1), 0.5);
+  EXPECT_EQ(r16.Fs, 22050);
+  EXPECT_EQ(*r16.bits, 16);
+
+  // 24 bits in 3 bytes
+  auto r24 = read(riff(pcm_fmt(1, 8000, 3) +
+                       chunk("data", i24(-8388608) + i24(8388607) + i24(1) + i24(-4194304))));
+  ASSERT_EQ(r24.y.rows(), 4);
+  EXPECT_EQ(r24.y(0, 0), -1.0);
+  EXPECT_EQ(r24.y(1, 0), 8388607.0 / 8388608);
+  EXPECT_EQ(r24.y(2, 0), std::ldexp(1.0, -23));
+  EXPECT_EQ(r24.y(3, 0), -0.5);
+  EXPECT_EQ(*r24.bits, 24);
+}
+
+TEST_F(WavRead, FourByteSamplesByFormat) {
+  const std::string floats = f32(0.25f) + f32(-1.5f) + f32(16384.0f) + f32(3.0e9f);
+  // IEEE float (tag 3): unchanged, also outside [-1, 1]; its 14-byte chunk holds no width
+  auto r3 = read(riff(chunk("fmt ", fmt_body(3, 2, 48000, 8)) + chunk("data", floats)));
+  ASSERT_EQ(r3.y.rows(), 2);
+  EXPECT_EQ(r3.y(0, 0), 0.25);
+  EXPECT_EQ(r3.y(0, 1), -1.5);
+  EXPECT_EQ(r3.y(1, 0), 16384.0);
+  EXPECT_EQ(r3.y(1, 1), 3.0e9f);
+  EXPECT_EQ(*r3.bits, 32);
+  EXPECT_FALSE(r3.opt_ck.fmt->nBitsPerSample);
+
+  // PCM (tag 1) with 4-byte containers and 32 bits: stored floats divided by 32768
+  auto r1 = read(riff(chunk("fmt ", fmt_body(1, 2, 48000, 8, 32)) + chunk("data", floats)));
+  EXPECT_EQ(r1.y(0, 0), 0.25 / 32768);
+  EXPECT_EQ(r1.y(1, 0), 0.5);
+
+  // PCM with 4-byte containers holding 24 significant bits: signed 32-bit / 2^31, 4 bytes each
+  std::string body;
+  for (std::int32_t v :
+       {std::numeric_limits<std::int32_t>::min(), 0x7FFFFF00, 256, 0x40000000, -0x40000000}) {
+    body += i32(v);
+  }
+  const std::string f24 = chunk("fmt ", fmt_body(1, 1, 48000, 4, 24));
+  auto r24 = read(riff(f24 + chunk("data", body)));
+  ASSERT_EQ(r24.y.rows(), 5);
+  EXPECT_EQ(r24.y(0, 0), -1.0);
+  EXPECT_EQ(r24.y(1, 0), 8388607.0 / 8388608);
+  EXPECT_EQ(r24.y(2, 0), std::ldexp(1.0, -23));
+  EXPECT_EQ(r24.y(3, 0), 0.5);
+  EXPECT_EQ(*r24.bits, 32);
+  EXPECT_EQ(read(riff(f24 + chunk("data", body)), WavExtent::size()).y, row({5, 1}));
+  auto part = read(riff(f24 + chunk("data", body)), WavExtent::range(4, 5));
+  ASSERT_EQ(part.y.rows(), 2);
+  EXPECT_EQ(part.y(0, 0), 0.5);
+  EXPECT_EQ(part.y(1, 0), -0.5);
+  EXPECT_EQ(error(riff(f24 + chunk("data", body)), WavExtent::range(1, 6)),
+            "Sample limits out of range.");
+}
+
+namespace {
+
+// An extensible format chunk (40 bytes) with the given sub-format code in the standard GUID.
+std::string extensible_fmt(unsigned channels, unsigned container_bytes, unsigned valid_bits,
+                           unsigned sub_format, bool standard_guid = true) {
+  std::string guid = u16(sub_format) + std::string("\x00\x00\x00\x00\x10\x00\x80\x00", 8) +
+                     std::string("\x00\xAA\x00\x38\x9B\x71", 6);
+  if (!standard_guid) guid[15] = 0x72;
+  std::string extra = u16(22) + u16(valid_bits) + u32(3) + guid;
+  return chunk("fmt ", fmt_body(65534, channels, 96000, channels * container_bytes,
+                                8 * container_bytes, extra));
+}
+
+}  // namespace
+
+TEST_F(WavRead, ExtensibleFormatsWithPcmOrFloatSubFormat) {
+  auto pcm32 = read(riff(extensible_fmt(2, 4, 24, 1) +
+                         chunk("data", i32(0x40000000) + i32(-0x80000000LL) + i32(256) + i32(0))));
+  ASSERT_EQ(pcm32.y.rows(), 2);
+  EXPECT_EQ(pcm32.y(0, 0), 0.5);
+  EXPECT_EQ(pcm32.y(0, 1), -1.0);
+  EXPECT_EQ(pcm32.y(1, 0), std::ldexp(1.0, -23));
+  EXPECT_EQ(pcm32.Fs, 96000);
+  EXPECT_EQ(*pcm32.bits, 32);
+  const ziva::WavFormat& fmt = *pcm32.opt_ck.fmt;
+  EXPECT_EQ(fmt.wFormatTag, 65534);
+  EXPECT_EQ(*fmt.nBitsPerSample, 32);
+  EXPECT_EQ(*fmt.cbSize, 22);
+  EXPECT_EQ(*fmt.wValidBitsPerSample, 24);
+  EXPECT_EQ(*fmt.dwChannelMask, 3);
+  ASSERT_EQ(fmt.SubFormat->size(), 16u);
+
+  auto pcm16 = read(riff(extensible_fmt(1, 2, 16, 1) + chunk("data", i16(-16384))));
+  EXPECT_EQ(pcm16.y(0, 0), -0.5);
+  auto pcm24 = read(riff(extensible_fmt(1, 3, 24, 1) + chunk("data", i24(4194304))));
+  EXPECT_EQ(pcm24.y(0, 0), 0.5);
+  auto flt = read(riff(extensible_fmt(1, 4, 32, 3) + chunk("data", f32(-2.5f))));
+  EXPECT_EQ(flt.y(0, 0), -2.5);
+
+  const std::string refused = "Data compression format (Format #65534) is not supported.";
+  EXPECT_EQ(error(riff(extensible_fmt(1, 2, 16, 2) + chunk("data", i16(0)))), refused);
+  EXPECT_EQ(error(riff(extensible_fmt(1, 2, 16, 1, false) + chunk("data", i16(0)))), refused);
+  // an extension cut short names no sub-format
+  EXPECT_EQ(
+      error(riff(chunk("fmt ", fmt_body(65534, 1, 8000, 2, 16, u16(0))) + chunk("data", i16(0)))),
+      refused);
+}
+
+TEST_F(WavRead, CompressedFormatsAreRefusedByName) {
+  const std::pair<unsigned, const char*> names[] = {{2, "Microsoft ADPCM"},
+                                                    {6, "CCITT a-law"},
+                                                    {7, "CCITT mu-law"},
+                                                    {17, "IMA ADPCM"},
+                                                    {34, "DSP Group TrueSpeech TM"},
+                                                    {49, "GSM 6.10"},
+                                                    {50, "MSN Audio"},
+                                                    {257, "IBM Mu-law"},
+                                                    {258, "IBM A-law"},
+                                                    {259, "IBM AVC Adaptive Differential"},
+                                                    {85, "Format #85"},
+                                                    {0, "Format #0"}};
+  for (const auto& [tag, name] : names) {
+    const std::string file = riff(chunk("fmt ", fmt_body(tag, 1, 8000, 1, 4, u16(2) + u16(505))) +
+                                  chunk("fact", u32(100)) + chunk("data", std::string(10, '\x11')));
+    EXPECT_EQ(error(file), std::string("Data compression format (") + name + ") is not supported.");
+    // the size request goes through the same check
+    EXPECT_EQ(error(file, WavExtent::size()),
+              std::string("Data compression format (") + name + ") is not supported.");
+  }
+}
+
+TEST_F(WavRead, ExtentForms) {
+  const Eigen::MatrixXd size_row = row({20, 1});
+  for (const char* text : {"size", "SIZE", "s", "Si", "siz"}) {
+    EXPECT_EQ(wav_extent(text).kind, WavExtent::Kind::Size) << text;
+  }
+  EXPECT_EQ(wav_extent("").kind, WavExtent::Kind::All);
+  EXPECT_EQ(error_of([] { wav_extent("x"); }), "Sample limit vector must have 2 elements.");
+  for (const char* text : {"ab", "sizes", "sx", "abc"}) {
+    EXPECT_EQ(error_of([&] { wav_extent(text); }),
+              "Index range must be specified as a scalar or 2-element vector.")
+        << text;
+  }
+  EXPECT_EQ(wav_extent(Eigen::MatrixXd()).kind, WavExtent::Kind::All);
+  EXPECT_EQ(wav_extent(row({0})).kind, WavExtent::Kind::Size);
+  EXPECT_EQ(wav_extent(row({0, 0})).kind, WavExtent::Kind::Size);
+  EXPECT_EQ(error_of([] {
+              wav_extent(row({1, 2, 3}));
+            }),
+            "Index range must be specified as a scalar or 2-element vector.");
+  EXPECT_EQ(error_of([] { wav_extent(Eigen::MatrixXd::Zero(2, 2)); }),
+            "Index range must be specified as a scalar or 2-element vector.");
+
+  const std::string file = riff(ramp16(20));
+  EXPECT_EQ(read(file, wav_extent("Size")).y, size_row);
+  EXPECT_EQ(read(file, wav_extent(row({0}))).y, size_row);
+  EXPECT_EQ(read(file, wav_extent(row({0, 0}))).y, size_row);
+  auto all = read(file);
+  ASSERT_EQ(all.y.rows(), 20);
+  EXPECT_EQ(all.y(19, 0), 19.0 / 32768);
+
+  auto first10 = read(file, wav_extent(row({10})));
+  ASSERT_EQ(first10.y.rows(), 10);
+  EXPECT_EQ(first10.y(9, 0), 9.0 / 32768);
+  auto one = read(file, wav_extent(row({5, 5})));
+  ASSERT_EQ(one.y.rows(), 1);
+  EXPECT_EQ(one.y(0, 0), 4.0 / 32768);
+  Eigen::MatrixXd column(2, 1);
+  column << 18, 20;
+  auto tail = read(file, wav_extent(column));
+  ASSERT_EQ(tail.y.rows(), 3);
+  EXPECT_EQ(tail.y(0, 0), 17.0 / 32768);
+  EXPECT_EQ(tail.y(2, 0), 19.0 / 32768);
+
+  EXPECT_EQ(error(file, wav_extent(row({3, 2}))),
+            "Sample limits must be given in ascending order.");
+  EXPECT_EQ(error(file, wav_extent(row({21}))), "Sample limits out of range.");
+  EXPECT_EQ(error(file, wav_extent(row({0, 5}))), "Sample limits out of range.");
+  EXPECT_EQ(error(file, wav_extent(row({-1}))), "Sample limits must be given in ascending order.");
+  EXPECT_EQ(error(file, wav_extent(row({1.5, 3}))), "Sample limits out of range.");
+  EXPECT_EQ(error(file, wav_extent(row({1, std::nan("")}))), "Sample limits out of range.");
+  // the limits are checked before a chunk that runs past the end of the file
+  EXPECT_EQ(error(riff(pcm_fmt(1, 8000, 2) + chunk("data", i16(1), 100)), wav_extent(row({3, 2}))),
+            "Sample limits must be given in ascending order.");
+}
+
+TEST_F(WavRead, OddChunksPadBytesAndTrailingBytes) {
+  // odd unknown chunk with pad byte, odd 8-bit data chunk with pad byte, then a list
+  const std::string file = riff(pcm_fmt(1, 8000, 1) + chunk("junk", "abc") +
+                                chunk("data", std::string("\x80\xc0\x40", 3)) +
+                                chunk("LIST", "adtl" + std::string("xyz")));
+  auto r = read(file);
+  ASSERT_EQ(r.y.rows(), 3);
+  EXPECT_EQ(r.y(1, 0), 0.5);
+  EXPECT_EQ(r.y(2, 0), -0.5);
+  ASSERT_TRUE(r.opt_ck.list);
+  EXPECT_EQ(*r.opt_ck.list->find("adtl"), "xyz");
+
+  // an odd data chunk at the very end may lack its pad byte, also for a size request
+  const std::string no_pad =
+      riff(pcm_fmt(1, 8000, 1) + chunk("data", std::string("\x80\x80\x80", 3), 3, false));
+  EXPECT_EQ(read(no_pad).y.rows(), 3);
+  EXPECT_EQ(read(no_pad, WavExtent::size()).y, row({3, 1}));
+
+  // up to 3 stray bytes after the last chunk are ignored; 4 to 7 are a cut-off header
+  const std::string base = riff(ramp16(4));
+  for (int n = 1; n <= 3; ++n) EXPECT_EQ(read(base + std::string(n, 'z')).y.rows(), 4);
+  for (int n = 4; n <= 7; ++n) {
+    EXPECT_EQ(error(base + std::string(n, 'z')),
+              "Truncated chunk header found - possibly not a WAV file.");
+  }
+}
+
+TEST_F(WavRead, TwoDataChunksTheSecondWins) {
+  const std::string file = riff(ramp16(6) + chunk("data", i16(100) + i16(200) + i16(300)));
+  auto r = read(file);
+  ASSERT_EQ(r.y.rows(), 3);
+  EXPECT_EQ(r.y(2, 0), 300.0 / 32768);
+  EXPECT_EQ(read(file, WavExtent::size()).y, row({3, 1}));
+  // the range applies to every data chunk
+  EXPECT_EQ(error(file, WavExtent::range(5, 6)), "Sample limits out of range.");
+}
+
+TEST_F(WavRead, FormatChunkRules) {
+  EXPECT_EQ(error(riff(chunk("data", i16(1)) + pcm_fmt(1, 8000, 2))),
+            "Corrupt WAV file: found audio data before format information.");
+  // 14 bytes are enough for IEEE float but not for PCM
+  EXPECT_EQ(error(riff(chunk("fmt ", fmt_body(1, 1, 8000, 2)) + chunk("data", i16(1)))),
+            "Error reading PCM <wave-fmt> chunk.");
+  EXPECT_EQ(error(riff(chunk("fmt ", fmt_body(3, 1, 8000, 4).substr(0, 12)) + chunk("data", ""))),
+            "Error reading <wave-fmt> chunk.");
+  // 18 bytes: cbSize is read; 17 bytes: pad byte; 20 bytes: extension skipped
+  auto r18 = read(riff(chunk("fmt ", fmt_body(1, 1, 8000, 2, 16, u16(0))) + chunk("data", i16(9))));
+  EXPECT_EQ(*r18.opt_ck.fmt->cbSize, 0);
+  EXPECT_EQ(r18.y(0, 0), 9.0 / 32768);
+  auto r17 = read(riff(chunk("fmt ", fmt_body(1, 1, 8000, 2, 16, "q")) + chunk("data", i16(9))));
+  EXPECT_FALSE(r17.opt_ck.fmt->cbSize);
+  EXPECT_EQ(r17.y(0, 0), 9.0 / 32768);
+  auto r20 = read(
+      riff(chunk("fmt ", fmt_body(1, 1, 8000, 2, 16, u16(2) + u16(77))) + chunk("data", i16(9))));
+  EXPECT_EQ(r20.y(0, 0), 9.0 / 32768);
+  const ziva::WavFormat& f = *r20.opt_ck.fmt;
+  EXPECT_EQ(f.wFormatTag, 1);
+  EXPECT_EQ(f.nChannels, 1);
+  EXPECT_EQ(f.nSamplesPerSec, 8000);
+  EXPECT_EQ(f.nAvgBytesPerSec, 16000);
+  EXPECT_EQ(f.nBlockAlign, 2);
+  EXPECT_EQ(*f.nBitsPerSample, 16);
+  EXPECT_EQ(*f.cbSize, 2);
+  // the rate and width come from the last format chunk
+  auto later = read(riff(ramp16(2) + chunk("fmt ", fmt_body(2, 1, 11025, 256, 4))));
+  EXPECT_EQ(later.Fs, 11025);
+  EXPECT_FALSE(later.bits);
+  EXPECT_EQ(later.y.rows(), 2);
+}
+
+TEST_F(WavRead, OptionalChunksAreRecordedInOrder) {
+  const std::string info1 =
+      "INFO" + chunk("INAM", std::string("Lauf 1\r\nZweite  \0", 17)) + chunk("ICMT", "ab");
+  const std::string info2 = "info" + chunk("icmt", "neu") + chunk("IART", "x");
+  const std::string file = riff(
+      chunk("LIST", info1) + pcm_fmt(1, 8000, 2) + chunk("fact", u32(1) + "z") +
+      chunk("disp", u32(1) + "Anzeige  ") + chunk("data", i16(3)) + chunk("list", info2) +
+      chunk("LIST", "ADTL" + std::string("ab\0c", 4)) + chunk("LIST", "adtl" + std::string("q")));
+  const ziva::WavChunks ck = read(file).opt_ck;
+  EXPECT_EQ(ck.order, (std::vector<std::string>{"info", "fmt", "fact", "disp", "list"}));
+  EXPECT_EQ(*ck.fact, u32(1) + "z");
+  ASSERT_TRUE(ck.disp);
+  EXPECT_EQ(ck.disp->name, "DisplayName");
+  EXPECT_EQ(ck.disp->text, "Anzeige");
+  ASSERT_TRUE(ck.info);
+  const std::vector<ziva::WavTexts::Entry> info = {
+      {"inam", "Lauf 1\nZweite"}, {"icmt", "neu"}, {"iart", "x"}};
+  EXPECT_EQ(ck.info->entries(), info);
+  EXPECT_EQ(ck.list->entries(), (std::vector<ziva::WavTexts::Entry>{{"adtl", "q"}}));
+
+  // a bitmap display chunk is not recorded
+  auto dib = read(
+      riff(pcm_fmt(1, 8000, 2) + chunk("DISP", u32(8) + u32(40) + "bits") + chunk("data", i16(0))));
+  EXPECT_FALSE(dib.opt_ck.disp);
+  EXPECT_EQ(dib.opt_ck.order, std::vector<std::string>{"fmt"});
+
+  // an info sub-chunk cut off by the end of its list keeps the text that is there
+  auto cut = read(riff(pcm_fmt(1, 8000, 2) + chunk("data", i16(0)) +
+                       chunk("LIST", "INFO" + chunk("INAM", "abc", 40) + "IC")));
+  EXPECT_EQ(*cut.opt_ck.info->find("inam"), std::string("abc\0IC", 6));
+}
+
+TEST_F(WavRead, CorruptFilesGiveClearErrors) {
+  const std::string fmt = pcm_fmt(1, 8000, 2);
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "Not a WAVE file."},
+      {"RIF", "Not a WAVE file."},
+      {"RIFF\x10\x00", "Not a WAVE file."},
+      {"RIFX" + u32(4) + "WAVE", "Not a WAVE file."},
+      {"RIFF" + u32(4) + "WAV", "Not a WAVE file."},
+      {"RIFF" + u32(4) + "AVI ", "File does not contain required 'WAVE' data chunk."},
+      {riff(""), "File does not contain required 'data' data chunk."},
+      {riff(fmt), "File does not contain required 'data' data chunk."},
+      {riff(fmt + "dat"), "File does not contain required 'data' data chunk."},
+      {riff(fmt + "data\x10"), "Truncated chunk header found - possibly not a WAV file."},
+      // lying sizes
+      {riff(fmt + chunk("data", i16(1), 0xFFFFFFF0u)), "Error reading PCM file format."},
+      {riff(fmt + chunk("data", i16(1) + i16(2), 6)), "Error reading PCM file format."},
+      {riff(fmt + chunk("junk", "abcd", 0xFFFFFFFFu) + chunk("data", i16(1))),
+       "Incorrect chunk size information in WAV file."},
+      {riff(fmt + chunk("junk", "abc", 3, false)), "Incorrect chunk size information in WAV file."},
+      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 4), 0x80000000u)),
+       "Error reading <wave-fmt> chunk."},
+      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 2, 16, u16(0)), 0x80000000u)),
+       "Error reading PCM <wave-fmt> chunk."},
+      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 2), 18)), "Error reading PCM <wave-fmt> chunk."},
+      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 4).substr(0, 10), 14)),
+       "Error reading <wave-fmt> chunk."},
+      {riff(fmt + chunk("fact", "abc")), "Error reading <fact-ck> chunk."},
+      {riff(fmt + chunk("fact", "abcd", 1000)), "Error reading <fact-ck> chunk."},
+      {riff(fmt + chunk("disp", "ab")), "Error reading <disp-ck> chunk."},
+      {riff(fmt + chunk("disp", u32(1) + "text", 0xFFFFFFFFu)), "Error reading <disp-ck> chunk."},
+      {riff(fmt + chunk("LIST", "")), "Error reading <list-ck> chunk."},
+      {riff(fmt + chunk("LIST", "INFO" + chunk("INAM", "x"), 99999)),
+       "Error reading <list-ck> chunk."},
+      {riff(fmt + chunk("LIST", "adtlx", 5, false)), "Error reading <list-ck> chunk."},
+      // impossible widths: zero channels, zero block align, more than 4 bytes per sample
+      {riff(chunk("fmt ", fmt_body(1, 0, 8000, 2, 16)) + chunk("data", i16(1))),
+       "Cannot read PCM file formats with more than 32 bits per sample."},
+      {riff(chunk("fmt ", fmt_body(1, 2, 8000, 0, 16)) + chunk("data", i16(1))),
+       "Cannot read PCM file formats with more than 32 bits per sample."},
+      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 8)) + chunk("data", std::string(16, '\0'))),
+       "Cannot read PCM file formats with more than 32 bits per sample."},
+  };
+  for (const auto& [bytes, message] : cases) {
+    EXPECT_EQ(error(bytes), message) << ::testing::PrintToString(bytes);
+  }
+  // a size request still demands a data chunk that lies inside the file
+  EXPECT_EQ(error(riff(fmt + chunk("data", i16(1), 0xFFFFFFF0u)), WavExtent::size()),
+            "Error reading PCM file format.");
+  EXPECT_EQ(error(riff(fmt + chunk("data", i16(1), 0xFFFFFFF0u)), WavExtent::range(1, 1)),
+            "Error reading PCM file format.");
+  // the same images from memory
+  const std::string lying = riff(fmt + chunk("data", i16(1), 0xFFFFFFF0u));
+  EXPECT_EQ(error_of([&] { ziva::wavread_bytes(lying.data(), lying.size()); }),
+            "Error reading PCM file format.");
+}
+
+TEST_F(WavRead, EmptyDataChunkGivesNoRows) {
+  auto r = read(riff(pcm_fmt(2, 8000, 2) + chunk("data", "")));
+  EXPECT_EQ(r.y.rows(), 0);
+  EXPECT_EQ(r.y.cols(), 2);
+  EXPECT_EQ(read(riff(pcm_fmt(2, 8000, 2) + chunk("data", "")), WavExtent::size()).y, row({0, 2}));
+  EXPECT_EQ(error(riff(pcm_fmt(2, 8000, 2) + chunk("data", "")), WavExtent::range(1, 0)),
+            "Sample limits must be given in ascending order.");
+  // a partial frame at the end of the chunk is not a sample
+  auto partial = read(riff(pcm_fmt(2, 8000, 2) + chunk("data", i16(5) + i16(6) + i16(7))));
+  EXPECT_EQ(partial.y.rows(), 1);
+}
+
+TEST_F(WavRead, FileNames) {
+  write_file(dir_ / "run.wav", riff(ramp16(3)));
+  EXPECT_EQ(wavread((dir_ / "run").string()).y.rows(), 3);
+  EXPECT_EQ(wavread((dir_ / "run.wav").string()).y.rows(), 3);
+  fs::create_directories(dir_ / "a.b");
+  write_file(dir_ / "a.b" / "take.wav", riff(ramp16(2)));
+  EXPECT_EQ(wavread((dir_ / "a.b" / "take").string()).y.rows(), 2);
+  EXPECT_EQ(error_of([&] { wavread((dir_ / "missing").string()); }), "Cannot open file.");
+  EXPECT_EQ(error_of([&] { wavread((dir_ / "a.b").string()); }), "Cannot open file.");
+}
