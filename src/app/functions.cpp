@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/strings.h"
 #include "base/error.h"
@@ -29,9 +30,74 @@ Record strings_v() {
   return strings();
 }
 
+// The rows in their fixed order; a name without a function is left out.
+const char* const kOrder[] = {"zaror_arad",
+                              "get_wav_filename",
+                              "get_out_filename",
+                              "get_print_filename",
+                              "calc_diag",
+                              "wav2v",
+                              "plot_diag",
+                              "load_par",
+                              "save_par",
+                              "set_sdiag_color",
+                              "adj_par",
+                              "dig2v",
+                              "cut_file_spect",
+                              "cut_file_digi",
+                              "save_wav_cut",
+                              "put_wav_filename",
+                              "toggle_vis",
+                              "ax_lims",
+                              "ch_color",
+                              "isodd",
+                              "uicontrols_main",
+                              "isdir",
+                              "strings",
+                              "butter",
+                              "filtfilt",
+                              "get_par",
+                              "wavread",
+                              "resample",
+                              "specgram",
+                              "waitbar",
+                              "title",
+                              "xlabel",
+                              "clf",
+                              "imagesc",
+                              "ylabel",
+                              "wavwrite",
+                              "bilinear",
+                              "buttap",
+                              "signal/private/iirchk",
+                              "lp2bp",
+                              "lp2bs",
+                              "lp2hp",
+                              "lp2lp",
+                              "firls",
+                              "kaiser",
+                              "upfirdn",
+                              "czt",
+                              "hanning",
+                              "signal/private/firchk",
+                              "sinc",
+                              "signal/private/check_order"};
+
+FunctionTable ordered(const FunctionTable& all) {
+  FunctionTable t;
+  for (const char* name : kOrder)
+    if (const FunctionRow* r = all.find(name)) t.add(*r);
+  return t;
+}
+
 FunctionTable build_table() {
   FunctionTable t;
+  // Each module adds its rows here.
   t.add(row<&zaror_arad>("zaror_arad", 0, 0));
+  t.add(row<&get_wav_filename>("get_wav_filename", 0, 0));
+  t.add(row<&get_out_filename>("get_out_filename", 0, 0));
+  t.add(row<&get_print_filename>("get_print_filename", 0, 0));
+  t.add(row<&isdir>("isdir", 1, 1));
   t.add(row<&load_par>("load_par", 1, 0));
   t.add(row<&save_par>("save_par", 0, 0));
   t.add(row<&adj_par>("adj_par", 0, 0));
@@ -39,7 +105,7 @@ FunctionTable build_table() {
   t.add(row<&uicontrols_main_v>("uicontrols_main", 1, 0));
   t.add(row<&strings_v>("strings", 0, 1));
   t.add(FunctionRow{"get_par", 0, 20, &get_par_entry});
-  return t;
+  return ordered(t);
 }
 
 }  // namespace

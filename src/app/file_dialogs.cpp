@@ -1,0 +1,69 @@
+#include "app/file_dialogs.h"
+
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/strings.h"
+
+namespace ziva {
+
+namespace {
+
+// Restores the working directory when it goes out of scope.
+class WorkingDirectory {
+ public:
+  WorkingDirectory() : saved_(std::filesystem::current_path(ec_)) {}
+  ~WorkingDirectory() {
+    if (!ec_) std::filesystem::current_path(saved_, ec_);
+  }
+  WorkingDirectory(const WorkingDirectory&) = delete;
+  WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+ private:
+  std::error_code ec_;
+  std::filesystem::path saved_;
+};
+
+void ask_into_field(Env& env, const char* tag, bool save, const char* pattern,
+                    const char* filter_field, const char* title_field) {
+  Record st = strings();
+  Handle field = control(env, tag);
+  FileChoice c =
+      file_dialog_near(env, env.g.get_text(field, "String"), save,
+                       {{pattern, st_text(st, filter_field)}, {"*.*", st_text(st, "all_file")}},
+                       st_text(st, title_field));
+  if (!c.cancelled) env.g.set(field, "String", c.dir + c.name);
+}
+
+}  // namespace
+
+double isdir(const std::string& dirpath) {
+  std::error_code ec;
+  return !dirpath.empty() && std::filesystem::is_directory(dirpath, ec) ? 1.0 : 0.0;
+}
+
+FileChoice file_dialog_near(Env& env, const std::string& current, bool save,
+                            const std::vector<FileFilter>& filters, const std::string& title) {
+  WorkingDirectory keep;
+  std::size_t sep = current.find_last_of('/');
+  if (sep != std::string::npos) {
+    std::string dir = current.substr(0, sep + 1);
+    std::error_code ec;
+    if (isdir(dir) != 0) std::filesystem::current_path(dir, ec);
+  }
+  return save ? env.s.put_file(filters, title) : env.s.get_file(filters, title);
+}
+
+void get_wav_filename(Env& env) {
+  ask_into_field(env, "wav_file", false, "*.wav", "wav_file", "wav_files");
+}
+
+void get_out_filename(Env& env) {
+  ask_into_field(env, "out_file", true, "*.asc", "asc_file", "out_files");
+}
+
+void get_print_filename(Env& env) {
+  ask_into_field(env, "print_file", true, "*.bmp", "bmp_file", "print_files");
+}
+
+}  // namespace ziva
