@@ -53,7 +53,6 @@ ResampleResult resample(const Eigen::MatrixXd& x, double p_in, double q_in,
       edges << 0, 2 * fc, 2 * fc, 1;
       amplitudes << 1, 1, 0, 0;
       h = static_cast<double>(p) * firls(order, edges, amplitudes);
-      // The window takes the designed length, which firls may have raised by one.
       h.array() *= kaiser(static_cast<double>(h.size()), beta.value_or(5.0)).transpose().array();
     } else {
       h = Eigen::RowVectorXd::Ones(p);

@@ -20,8 +20,18 @@ Eigen::MatrixXcd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXcd& h, in
 
 // The same for a real filter. Here a filter given as a row or a column vector is one filter,
 // and a row signal with one filter gives a row result; a matrix `h` holds one filter per column.
-// (Pass plain MatrixXd arguments: other Eigen types make the two overloads ambiguous.)
 Eigen::MatrixXd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q);
+
+// Any other Eigen filter expression (a vector, a row, a constant ...) goes to the overload of
+// its scalar type.
+template <typename Derived>
+auto upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixBase<Derived>& h, int p, int q) {
+  if constexpr (Eigen::NumTraits<typename Derived::Scalar>::IsComplex) {
+    return upfirdn(x, Eigen::MatrixXcd(h), p, q);
+  } else {
+    return upfirdn(x, Eigen::MatrixXd(h), p, q);
+  }
+}
 
 // Worker threads used for long filterings: 0 (the default) means one per core, at most two.
 // The results do not depend on the number of threads. Returns the previous setting.

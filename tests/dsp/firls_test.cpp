@@ -1,0 +1,247 @@
+// Least-squares FIR design: the closed form against the ideal low-pass, the general case against
+// the least-squares optimality condition and a brute-force solve, and every check message.
+#include "dsp/firls.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <functional>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "base/warning.h"
+
+namespace ziva {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+Eigen::VectorXd vec(std::initializer_list<double> v) {
+  Eigen::VectorXd out(static_cast<Eigen::Index>(v.size()));
+  Eigen::Index i = 0;
+  for (double x : v) out(i++) = x;
+  return out;
+}
+
+std::string message_of(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// Real amplitude of a linear-phase filter at f cycles per sample: H·e^(j·w·c) for a symmetric
+// filter, H·e^(j·w·c)/j for an antisymmetric one (c the centre, w = 2·pi·f), from the taps.
+double amplitude(const Eigen::RowVectorXd& h, double f, bool antisymmetric) {
+  const double c = (h.size() - 1) / 2.0;
+  std::complex<double> s = 0;
+  for (Eigen::Index n = 0; n < h.size(); ++n) {
+    s += h(n) * std::polar(1.0, -2 * kPi * f * (n - c));
+  }
+  return antisymmetric ? s.imag() : s.real();
+}
+
+struct Design {
+  std::vector<double> f, a, w;  // edges in [0, 1], amplitudes, weights
+  bool antisymmetric = false;
+  bool inverse_square = false;  // differentiator weighting
+};
+
+// Basis functions of the amplitude for a filter of `length` taps.
+std::vector<std::function<double(double)>> basis(long length, bool antisymmetric) {
+  std::vector<std::function<double(double)>> out;
+  const bool odd = length % 2 == 1;
+  const long count = odd ? (length - 1) / 2 + 1 : length / 2;
+  for (long k = 0; k < count; ++k) {
+    const double nu = odd ? static_cast<double>(k) : k + 0.5;
+    if (antisymmetric && odd && k == 0) continue;
+    if (antisymmetric) {
+      out.push_back([nu](double f) { return std::sin(2 * kPi * nu * f); });
+    } else {
+      out.push_back([nu](double f) { return std::cos(2 * kPi * nu * f); });
+    }
+  }
+  return out;
+}
+
+// Composite three-point Gauss rule (an open rule: the 1/f^2 weight is never taken at f = 0)
+// over every band of the weighted integral of g(f, desired), f in cycles per sample.
+double band_integral(const Design& d, const std::function<double(double, double)>& g) {
+  const double node = std::sqrt(0.6), w_mid = 8.0 / 9, w_side = 5.0 / 9;
+  double total = 0;
+  const int panels = 2000;
+  for (size_t s = 0; s < d.w.size(); ++s) {
+    const double f1 = d.f[2 * s] / 2, f2 = d.f[2 * s + 1] / 2;
+    if (f2 <= f1) continue;
+    const double a1 = d.a[2 * s], a2 = d.a[2 * s + 1];
+    const bool inv = d.inverse_square && (a1 != 0 || a2 != 0);
+    const double half = (f2 - f1) / panels / 2;
+    auto value = [&](double f) {
+      const double desired = a1 + (a2 - a1) * (f - f1) / (f2 - f1);
+      const double wt = inv ? d.w[s] / ((2 * f) * (2 * f)) : d.w[s];
+      return wt * g(f, desired);
+    };
+    double sum = 0;
+    for (int i = 0; i < panels; ++i) {
+      const double mid = f1 + (2 * i + 1) * half;
+      sum += w_side * value(mid - node * half) + w_mid * value(mid) +
+             w_side * value(mid + node * half);
+    }
+    total += sum * half;
+  }
+  return total;
+}
+
+Eigen::RowVectorXd design(const Design& d, double order) {
+  Eigen::VectorXd f(d.f.size()), a(d.a.size()), w(d.w.size());
+  for (size_t i = 0; i < d.f.size(); ++i) f(i) = d.f[i];
+  for (size_t i = 0; i < d.a.size(); ++i) a(i) = d.a[i];
+  for (size_t i = 0; i < d.w.size(); ++i) w(i) = d.w[i];
+  std::optional<std::string> type;
+  if (d.antisymmetric) type = d.inverse_square ? "differentiator" : "hilbert";
+  return firls(order, f, a, w, type);
+}
+
+// The least-squares optimum makes the weighted error orthogonal to every basis function.
+void expect_orthogonal_error(const Design& d, const Eigen::RowVectorXd& h) {
+  const auto phi = basis(h.size(), d.antisymmetric);
+  for (size_t k = 0; k < phi.size(); ++k) {
+    const double inner = band_integral(d, [&](double f, double desired) {
+      return (amplitude(h, f, d.antisymmetric) - desired) * phi[k](f);
+    });
+    const double scale = band_integral(d, [&](double f, double) { return std::abs(phi[k](f)); });
+    // Tolerance: the quadrature error for these smooth integrands, relative to the basis size.
+    EXPECT_LT(std::abs(inner), 1e-9 * std::max(scale, 1e-3)) << "basis " << k << " of " << h.size();
+  }
+}
+
+TEST(Firls, ClosedFormIsTheIdealLowPass) {
+  for (double fc : {0.05, 0.5 / 1600 * 10, 0.2}) {
+    const long m = 100;
+    const Eigen::RowVectorXd h = firls(2.0 * m, vec({0, 2 * fc, 2 * fc, 1}), vec({1, 1, 0, 0}));
+    ASSERT_EQ(h.size(), 2 * m + 1);
+    for (long n = 0; n <= 2 * m; ++n) {
+      const double t = 2 * fc * (n - m);
+      const double ideal = t == 0 ? 2 * fc : 2 * fc * std::sin(kPi * t) / (kPi * t);
+      EXPECT_NEAR(h(n), ideal, 1e-15) << n;
+    }
+  }
+}
+
+TEST(Firls, ClosedFormWithSlopesMatchesBruteForceSolve) {
+  // Brute force: sample the bands densely and solve the discrete weighted least-squares problem.
+  const Design d{{0, 0.3, 0.3, 0.7, 0.7, 1}, {1, 0.5, 0.5, 0.8, 0.2, 0}, {1, 1, 1}};
+  const long order = 40;
+  const Eigen::RowVectorXd h = design(d, order);
+  const auto phi = basis(order + 1, false);
+  const int per_band = 6001;
+  Eigen::MatrixXd b(3 * per_band, static_cast<Eigen::Index>(phi.size()));
+  Eigen::VectorXd rhs(3 * per_band);
+  for (int s = 0; s < 3; ++s) {
+    const double f1 = d.f[2 * s] / 2, f2 = d.f[2 * s + 1] / 2;
+    for (int i = 0; i < per_band; ++i) {
+      // Simpson weights make the discrete problem the quadrature of the continuous one.
+      const double step = (f2 - f1) / (per_band - 1);
+      const double c = (i == 0 || i == per_band - 1) ? 1 : (i % 2 ? 4 : 2);
+      const double sw = std::sqrt(c * step / 3);
+      const double f = f1 + i * step;
+      for (size_t k = 0; k < phi.size(); ++k) b(s * per_band + i, k) = sw * phi[k](f);
+      rhs(s * per_band + i) =
+          sw * (d.a[2 * s] + (d.a[2 * s + 1] - d.a[2 * s]) * i / (per_band - 1.0));
+    }
+  }
+  const Eigen::VectorXd coef = b.colPivHouseholderQr().solve(rhs);
+  const long m = order / 2;
+  EXPECT_NEAR(h(m), coef(0), 1e-10);
+  for (long k = 1; k <= m; ++k) {
+    EXPECT_NEAR(h(m + k), coef(k) / 2, 1e-10) << k;
+    EXPECT_EQ(h(m + k), h(m - k));
+  }
+  expect_orthogonal_error(d, h);
+}
+
+TEST(Firls, GeneralCasesAreLeastSquaresOptimal) {
+  // Weights and gaps, odd length.
+  expect_orthogonal_error({{0, 0.3, 0.45, 1}, {1, 1, 0, 0}, {1, 20}},
+                          design({{0, 0.3, 0.45, 1}, {1, 1, 0, 0}, {1, 20}}, 30));
+  // Band not starting at 0, sloped, gap in the middle; even length (last amplitude zero).
+  const Design even{{0.1, 0.4, 0.6, 0.9}, {0.5, 1, 0.3, 0}, {2, 0.5}};
+  const Eigen::RowVectorXd he = design(even, 25);
+  ASSERT_EQ(he.size(), 26);
+  for (int n = 0; n < 13; ++n) EXPECT_EQ(he(n), he(25 - n));
+  expect_orthogonal_error(even, he);
+  // Hilbert transformers, odd and even length.
+  for (double order : {30.0, 31.0}) {
+    const Design hil{{0.1, 0.9}, {1, 1}, {1}, true};
+    const Eigen::RowVectorXd h = design(hil, order);
+    ASSERT_EQ(h.size(), order + 1);
+    for (int n = 0; n < h.size(); ++n) EXPECT_EQ(h(n), -h(h.size() - 1 - n));
+    expect_orthogonal_error(hil, h);
+    // H = +j·A·e^(-j·w·c) with A close to 1 in the band.
+    EXPECT_NEAR(amplitude(h, 0.25, true), 1.0, 0.02);
+  }
+  // Differentiators (error weighted by 1/f^2), odd and even length, with a zero band.
+  for (double order : {20.0, 21.0}) {
+    const Design diff{{0, 0.8, 0.9, 1}, {0, 0.8 * kPi, 0, 0}, {1, 1}, true, true};
+    expect_orthogonal_error(diff, design(diff, order));
+  }
+  // A full-band even-length differentiator turns a sine into its derivative (within 1 %).
+  const Design full{{0, 1}, {0, kPi}, {1}, true, true};
+  const Eigen::RowVectorXd hd = design(full, 21);
+  expect_orthogonal_error(full, hd);
+  for (double f : {0.05, 0.3}) EXPECT_NEAR(amplitude(hd, f, true), 2 * kPi * f, 0.01 * 2 * kPi * f);
+}
+
+TEST(Firls, OddOrderSymmetricIsRaisedWithWarning) {
+  std::vector<std::string> warnings;
+  ScopedWarningSink sink([&](const std::string& t) { warnings.push_back(t); });
+  const Eigen::RowVectorXd h = firls(31, vec({0, 0.4, 0.5, 1}), vec({1, 1, 0.1, 0.1}));
+  EXPECT_EQ(h.size(), 33);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0],
+            "Odd order symmetric FIR filters must have a gain of zero \rat the Nyquist frequency. "
+            "The order is being increased by one.");
+  // Zero Nyquist amplitude, or an antisymmetric type: no change.
+  EXPECT_EQ(firls(31, vec({0, 0.4, 0.5, 1}), vec({1, 1, 0, 0})).size(), 32);
+  EXPECT_EQ(firls(31, vec({0.1, 1}), vec({1, 1}), std::nullopt, "h").size(), 32);
+  EXPECT_EQ(warnings.size(), 1u);
+}
+
+TEST(Firls, EveryCheckMessage) {
+  const Eigen::VectorXd f = vec({0, 0.4, 0.5, 1}), a = vec({1, 1, 0, 0});
+  EXPECT_EQ(message_of([&] {
+              firls(10, vec({0, 0.4, 0.5, 1.2}), a);
+            }),
+            "Frequencies in F must be in range [0,1].");
+  EXPECT_EQ(message_of([&] {
+              firls(10, vec({0, 0.4, 0.5}), vec({1, 1, 0}));
+            }),
+            "F must have even length.");
+  EXPECT_EQ(message_of([&] { firls(10, f, vec({1, 1, 0})); }), "F and A must be equal lengths.");
+  EXPECT_EQ(message_of([&] { firls(10, f, a, std::nullopt, "lowpass"); }),
+            "Requires symmetry to be 'Hilbert' or 'differentiator'.");
+  const std::vector<Eigen::MatrixXd> bad_orders = {
+      Eigen::MatrixXd::Constant(1, 1, 0.0), Eigen::MatrixXd::Constant(1, 1, 2.5),
+      Eigen::MatrixXd::Constant(1, 1, -4.0), Eigen::MatrixXd(), Eigen::MatrixXd::Ones(1, 2)};
+  for (const Eigen::MatrixXd& n : bad_orders) {
+    EXPECT_EQ(message_of([&] { firls(n, f, a); }),
+              "Filter order must be a real, positive integer.");
+  }
+  EXPECT_EQ(message_of([&] {
+              firls(10, f, a, vec({1, 1, 1}));
+            }),
+            "There should be one weight per band.");
+  EXPECT_EQ(message_of([&] {
+              firls(10, vec({0, 0.5, 0.4, 1}), a);
+            }),
+            "Frequencies in F must be nondecreasing.");
+  EXPECT_EQ(message_of([&] { firls(10, f, a, vec({1, -1})); }), "Weights must not be negative.");
+}
+
+}  // namespace
+}  // namespace ziva

@@ -1,0 +1,142 @@
+// Polyphase upfirdn against a naive upsample - convolve - downsample.
+#include "dsp/upfirdn.h"
+
+#include <gtest/gtest.h>
+
+#include <complex>
+#include <random>
+
+#include "base/error.h"
+
+namespace ziva {
+namespace {
+
+// Inserts p - 1 zeros after every sample, convolves fully, keeps every q-th sample from the first.
+template <typename T>
+Eigen::Matrix<T, Eigen::Dynamic, 1> naive(const Eigen::VectorXd& x,
+                                          const Eigen::Matrix<T, Eigen::Dynamic, 1>& h, int p,
+                                          int q) {
+  const Eigen::Index lu = x.size() * p;
+  Eigen::VectorXd u = Eigen::VectorXd::Zero(lu);
+  for (Eigen::Index i = 0; i < x.size(); ++i) u(i * p) = x(i);
+  const Eigen::Index lc =
+      (x.size() - 1) * p + h.size();  // full convolution, trailing zeros of u dropped
+  Eigen::Matrix<T, Eigen::Dynamic, 1> c = Eigen::Matrix<T, Eigen::Dynamic, 1>::Zero(lc);
+  for (Eigen::Index n = 0; n < lc; ++n) {
+    for (Eigen::Index k = 0; k < h.size(); ++k) {
+      if (n - k >= 0 && n - k < lu) c(n) += h(k) * u(n - k);
+    }
+  }
+  Eigen::Matrix<T, Eigen::Dynamic, 1> y((lc + q - 1) / q);
+  for (Eigen::Index m = 0; m < y.size(); ++m) y(m) = c(m * q);
+  return y;
+}
+
+Eigen::VectorXd random_vector(Eigen::Index n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::normal_distribution<double> d;
+  Eigen::VectorXd v(n);
+  for (Eigen::Index i = 0; i < n; ++i) v(i) = d(gen);
+  return v;
+}
+
+TEST(Upfirdn, MatchesNaiveForManyFactorsAndLengths) {
+  // Tolerance: sums of up to ~100 products of unit-size numbers, in another order.
+  struct Case {
+    int p, q, lx, lh;
+  };
+  const Case cases[] = {{1, 1, 50, 7},  {1, 10, 200, 201}, {3, 1, 40, 31}, {147, 160, 60, 2001},
+                        {2, 3, 1, 5},   {5, 2, 33, 3},     {4, 4, 20, 1},  {7, 3, 25, 100},
+                        {1, 7, 5, 200}, {3, 5, 17, 2}};
+  unsigned seed = 1;
+  for (const Case& c : cases) {
+    const Eigen::VectorXd x = random_vector(c.lx, seed++);
+    const Eigen::VectorXd h = random_vector(c.lh, seed++);
+    const Eigen::MatrixXd y = upfirdn(Eigen::MatrixXd(x), Eigen::MatrixXd(h), c.p, c.q);
+    const Eigen::VectorXd ref = naive<double>(x, h, c.p, c.q);
+    const Eigen::Index expected = ((c.lx - 1) * c.p + c.lh + c.q - 1) / c.q;
+    ASSERT_EQ(y.rows(), expected) << c.p << "/" << c.q;
+    ASSERT_EQ(y.cols(), 1);
+    EXPECT_LT((y.col(0) - ref).cwiseAbs().maxCoeff(), 1e-12) << c.p << "/" << c.q;
+  }
+}
+
+TEST(Upfirdn, ShapesOfSignalsAndFilters) {
+  const Eigen::VectorXd a = random_vector(30, 11), b = random_vector(30, 12);
+  const Eigen::VectorXd h1 = random_vector(9, 13), h2 = random_vector(9, 14);
+  Eigen::MatrixXd x(30, 2);
+  x << a, b;
+  Eigen::MatrixXd hh(9, 2);
+  hh << h1, h2;
+
+  // Matrix signal, one filter (given as a row): column by column.
+  const Eigen::MatrixXd y = upfirdn(x, Eigen::MatrixXd(h1.transpose()), 3, 2);
+  ASSERT_EQ(y.cols(), 2);
+  EXPECT_LT((y.col(0) - naive<double>(a, h1, 3, 2)).cwiseAbs().maxCoeff(), 1e-12);
+  EXPECT_LT((y.col(1) - naive<double>(b, h1, 3, 2)).cwiseAbs().maxCoeff(), 1e-12);
+
+  // Vector signal, filter matrix: one column per filter.
+  const Eigen::MatrixXd yf = upfirdn(Eigen::MatrixXd(a), hh, 2, 3);
+  ASSERT_EQ(yf.cols(), 2);
+  EXPECT_LT((yf.col(1) - naive<double>(a, h2, 2, 3)).cwiseAbs().maxCoeff(), 1e-12);
+
+  // Matrix signal and filter matrix of the same width: paired.
+  const Eigen::MatrixXd yp = upfirdn(x, hh, 1, 1);
+  EXPECT_LT((yp.col(0) - naive<double>(a, h1, 1, 1)).cwiseAbs().maxCoeff(), 1e-12);
+  EXPECT_LT((yp.col(1) - naive<double>(b, h2, 1, 1)).cwiseAbs().maxCoeff(), 1e-12);
+
+  // Row signal with one filter: a row result.
+  const Eigen::MatrixXd yr = upfirdn(Eigen::MatrixXd(a.transpose()), Eigen::MatrixXd(h1), 2, 5);
+  ASSERT_EQ(yr.rows(), 1);
+  EXPECT_LT((yr.row(0).transpose() - naive<double>(a, h1, 2, 5)).cwiseAbs().maxCoeff(), 1e-12);
+
+  // Empty signal: empty result.
+  EXPECT_EQ(upfirdn(Eigen::MatrixXd(0, 1), Eigen::MatrixXd(h1), 2, 3).rows(), 0);
+}
+
+TEST(Upfirdn, ComplexFilterBankOneColumnPerFilter) {
+  // The filter-bank form: each column of a complex matrix is one filter, p = 1.
+  const Eigen::VectorXd x = random_vector(120, 21);
+  const int nfilt = 4, len = 16;
+  Eigen::MatrixXcd d(len, nfilt);
+  for (int k = 0; k < nfilt; ++k) {
+    for (int n = 0; n < len; ++n) {
+      d(n, k) = std::polar(0.5 + 0.1 * n, -0.3 * k * (len - n));
+    }
+  }
+  const Eigen::MatrixXcd y = upfirdn(Eigen::MatrixXd(x), d, 1, 5);
+  ASSERT_EQ(y.cols(), nfilt);
+  ASSERT_EQ(y.rows(), (119 + len + 4) / 5);
+  for (int k = 0; k < nfilt; ++k) {
+    const Eigen::VectorXcd ref = naive<std::complex<double>>(x, d.col(k), 1, 5);
+    EXPECT_LT((y.col(k) - ref).cwiseAbs().maxCoeff(), 1e-12);
+  }
+  // A single-row filter matrix is that many one-tap filters.
+  const Eigen::MatrixXcd taps = Eigen::MatrixXcd::Constant(1, 3, std::complex<double>(2, -1));
+  const Eigen::MatrixXcd y1 = upfirdn(Eigen::MatrixXd(x), taps, 1, 1);
+  ASSERT_EQ(y1.cols(), 3);
+  ASSERT_EQ(y1.rows(), x.size());
+  EXPECT_EQ(y1(7, 2), std::complex<double>(2 * x(7), -x(7)));
+}
+
+TEST(Upfirdn, SameResultWithOneOrTwoThreads) {
+  const Eigen::MatrixXd x = random_vector(200000, 31);
+  const Eigen::MatrixXd h = random_vector(3001, 32);
+  const int before = set_upfirdn_threads(1);
+  const Eigen::MatrixXd one = upfirdn(x, h, 147, 160);
+  set_upfirdn_threads(2);
+  const Eigen::MatrixXd two = upfirdn(x, h, 147, 160);
+  set_upfirdn_threads(before);
+  EXPECT_TRUE(one == two);
+}
+
+TEST(Upfirdn, Errors) {
+  const Eigen::MatrixXd x = Eigen::MatrixXd::Ones(10, 3);
+  const Eigen::MatrixXd h = Eigen::MatrixXd::Ones(4, 1);
+  EXPECT_THROW(upfirdn(x, h, 0, 1), Error);
+  EXPECT_THROW(upfirdn(x, h, 1, -2), Error);
+  EXPECT_THROW(upfirdn(x, Eigen::MatrixXd::Ones(4, 2), 1, 1), Error);
+}
+
+}  // namespace
+}  // namespace ziva
