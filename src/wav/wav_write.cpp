@@ -35,7 +35,7 @@ float to_float(double x) {
 }
 
 // Encodes the samples frame by frame into `out`; returns true when a value was clipped.
-bool encode(const Eigen::MatrixXd& y, int nbits, unsigned char* out) {
+bool encode(const Eigen::Map<const Eigen::MatrixXd>& y, int nbits, unsigned char* out) {
   const Eigen::Index samples = y.rows();
   const Eigen::Index channels = y.cols();
   if (nbits == 32) {
@@ -80,7 +80,9 @@ void write_or_throw(AtomicFile& file, const void* data, std::size_t size,
 
 void wavwrite(const Eigen::MatrixXd& y_in, double Fs, double nbits_in,
               const std::string& wavefile) {
-  const Eigen::MatrixXd y = y_in.rows() == 1 ? Eigen::MatrixXd(y_in.transpose()) : y_in;
+  // a single row is one channel; column-major storage makes it the same as a column
+  const Eigen::Index rows = y_in.rows() == 1 ? y_in.cols() : y_in.rows();
+  const Eigen::Map<const Eigen::MatrixXd> y(y_in.data(), rows, y_in.rows() == 1 ? 1 : y_in.cols());
   if (nbits_in != 8 && nbits_in != 16 && nbits_in != 24 && nbits_in != 32) {
     throw Error("Invalid number of bits specified.");
   }
