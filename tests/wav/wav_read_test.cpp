@@ -14,21 +14,14 @@ using ziva::wavread;
 
 namespace {
 
-class WavRead : public ::testing::Test {
+class WavRead : public TempDirTest {
  protected:
-  void SetUp() override {
-    dir_ = temp_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   ziva::WavReadResult read(const std::string& bytes, const WavExtent& ext = {}) {
     return wavread(write_file(dir_ / "t.wav", bytes).string(), ext);
   }
   std::string error(const std::string& bytes, const WavExtent& ext = {}) {
     return error_of([&] { read(bytes, ext); });
   }
-
-  fs::path dir_;
 };
 
 Eigen::MatrixXd row(std::initializer_list<double> v) {

@@ -94,6 +94,17 @@ inline std::string read_file(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A test with a folder of its own, named after the test and removed afterwards.
+class TempDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = temp_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path dir_;
+};
+
 // The text of the ziva::Error `f` throws, or "(no error)".
 inline std::string error_of(const std::function<void()>& f) {
   try {

@@ -17,13 +17,8 @@ using ziva::wavwrite;
 
 namespace {
 
-class WavWrite : public ::testing::Test {
+class WavWrite : public TempDirTest {
  protected:
-  void SetUp() override {
-    dir_ = temp_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // The file written for y, with the warnings issued meanwhile.
   std::string write(const Eigen::MatrixXd& y, double Fs, double nbits, const std::string& name,
                     std::vector<std::string>* warnings = nullptr) {
@@ -38,8 +33,6 @@ class WavWrite : public ::testing::Test {
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
   }
-
-  fs::path dir_;
 };
 
 std::uint32_t u32_at(const std::string& s, std::size_t i) {
