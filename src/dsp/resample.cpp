@@ -83,11 +83,9 @@ ResampleResult resample(const Eigen::MatrixXd& x, double p_in, double q_in,
 
   Eigen::MatrixXd padded = Eigen::MatrixXd::Zero(nz + length + nz1, 1);
   padded.col(0).segment(nz, length) = h.transpose();
-  const Eigen::MatrixXd signal =
-      x_vector ? Eigen::MatrixXd(Eigen::Map<const Eigen::VectorXd>(x.data(), lx)) : x;
-  const Eigen::MatrixXd y = upfirdn(signal, padded, static_cast<int>(p), static_cast<int>(q));
-  Eigen::MatrixXd trimmed = y.middleRows(delay, ly);
-  if (x_row) trimmed.transposeInPlace();
+  Eigen::MatrixXd y = upfirdn(x, padded, static_cast<int>(p), static_cast<int>(q));
+  Eigen::MatrixXd trimmed =
+      x_row ? Eigen::MatrixXd(y.middleCols(delay, ly)) : Eigen::MatrixXd(y.middleRows(delay, ly));
   return {std::move(trimmed), h};
 }
 

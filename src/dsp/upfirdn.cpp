@@ -10,6 +10,10 @@
 
 #include "base/error.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace ziva {
 
 namespace {
@@ -35,8 +39,48 @@ double dot(const double* a, const double* b, std::int64_t n) {
   return ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7]));
 }
 
+// Dot products whose length is a multiple of kBlock, the inner loop of the interior samples.
+constexpr std::int64_t kBlock = 16;
+using BlockDot = double (*)(const double*, const double*, std::int64_t);
+
+double block_dot_generic(const double* a, const double* b, std::int64_t n) {
+  return dot(a, b, n);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// Four fused multiply-add chains of four lanes each, then a fixed reduction.
+__attribute__((target("avx2,fma"))) double block_dot_avx2(const double* a, const double* b,
+                                                          std::int64_t n) {
+  __m256d s0 = _mm256_setzero_pd(), s1 = _mm256_setzero_pd();
+  __m256d s2 = _mm256_setzero_pd(), s3 = _mm256_setzero_pd();
+  for (std::int64_t i = 0; i < n; i += kBlock) {
+    s0 = _mm256_fmadd_pd(_mm256_loadu_pd(a + i), _mm256_loadu_pd(b + i), s0);
+    s1 = _mm256_fmadd_pd(_mm256_loadu_pd(a + i + 4), _mm256_loadu_pd(b + i + 4), s1);
+    s2 = _mm256_fmadd_pd(_mm256_loadu_pd(a + i + 8), _mm256_loadu_pd(b + i + 8), s2);
+    s3 = _mm256_fmadd_pd(_mm256_loadu_pd(a + i + 12), _mm256_loadu_pd(b + i + 12), s3);
+  }
+  const __m256d s = _mm256_add_pd(_mm256_add_pd(s0, s1), _mm256_add_pd(s2, s3));
+  __m128d half = _mm_add_pd(_mm256_castpd256_pd128(s), _mm256_extractf128_pd(s, 1));
+  return _mm_cvtsd_f64(_mm_add_sd(half, _mm_unpackhi_pd(half, half)));
+}
+
+BlockDot pick_block_dot() {
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return block_dot_avx2;
+  return block_dot_generic;
+}
+#else
+BlockDot pick_block_dot() {
+  return block_dot_generic;
+}
+#endif
+
+// Chosen once per process, so every output sample of a run uses the same arithmetic.
+const BlockDot block_dot = pick_block_dot();
+
 // The filter split into its p phases; phase r holds h[r], h[r + p], ... reversed, padded at the
-// front with zeros to `taps` entries, so that it runs forwards along the input.
+// front with zeros to `taps` entries (a multiple of kBlock), so that it runs forwards along the
+// input.
 struct Polyphase {
   int p = 1;
   std::int64_t taps = 0;
@@ -49,7 +93,8 @@ Polyphase make_polyphase(const double* h, std::int64_t lh, int p) {
   Polyphase ph;
   ph.p = p;
   ph.length = lh;
-  ph.taps = (lh + p - 1) / p;
+  const std::int64_t longest = (lh + p - 1) / p;
+  ph.taps = (longest + kBlock - 1) / kBlock * kBlock;
   ph.coef.assign(static_cast<std::size_t>(ph.taps * p), 0.0);
   ph.first.assign(static_cast<std::size_t>(p), ph.taps);
   for (int r = 0; r < p; ++r) {
@@ -79,10 +124,14 @@ void filter_range(const double* x, std::int64_t lx, const Polyphase& ph, int q, 
   for (std::int64_t m = begin; m < end; ++m) {
     // y[m] = sum_j h[r + j·p]·x[n0 - j]; the phase row runs over x[n0 - taps + 1 .. n0].
     const std::int64_t start = n0 - ph.taps + 1;
-    const std::int64_t lo = std::max(ph.first[static_cast<std::size_t>(r)], -start);
-    const std::int64_t hi = std::min(ph.taps, lx - start);
     const double* row = ph.coef.data() + static_cast<std::int64_t>(r) * ph.taps;
-    y[m] = hi > lo ? dot(row + lo, x + start + lo, hi - lo) : 0.0;
+    if (start >= 0 && n0 < lx) {
+      y[m] = block_dot(row, x + start, ph.taps);
+    } else {
+      const std::int64_t lo = std::max(ph.first[static_cast<std::size_t>(r)], -start);
+      const std::int64_t hi = std::min(ph.taps, lx - start);
+      y[m] = hi > lo ? dot(row + lo, x + start + lo, hi - lo) : 0.0;
+    }
     n0 += step_n;
     r += step_r;
     if (r >= p) {
@@ -129,17 +178,13 @@ Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, in
   const std::int64_t ly = output_length(lx, filters.rows(), p, q);
   Eigen::MatrixXd y(ly, outcols);
   if (ly == 0 || outcols == 0) return y;
-  // A row signal is contiguous too; its samples sit one apart in memory.
-  const Eigen::MatrixXd x_column = x_vector ? Eigen::MatrixXd(Eigen::Map<const Eigen::VectorXd>(
-                                                  x.data(), static_cast<Eigen::Index>(lx)))
-                                            : Eigen::MatrixXd();
-  const Eigen::MatrixXd& xs = x_vector ? x_column : x;
+  // A row signal is contiguous too: its samples sit one apart in memory.
   std::vector<Polyphase> phases;
   for (Eigen::Index j = 0; j < hcols; ++j) {
     phases.push_back(make_polyphase(filters.col(j).data(), filters.rows(), p));
   }
   for (Eigen::Index c = 0; c < outcols; ++c) {
-    const double* xc = xs.col(xcols == 1 ? 0 : c).data();
+    const double* xc = x.data() + (xcols == 1 ? 0 : c * x.rows());
     const Polyphase& ph = phases[static_cast<std::size_t>(hcols == 1 ? 0 : c)];
     filter_signal(xc, lx, ph, q, y.col(c).data(), ly);
   }
