@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -75,9 +76,10 @@ inline std::string riff(const std::string& chunks, const std::string& type = "WA
   return "RIFF" + u32(static_cast<std::uint32_t>(4 + chunks.size())) + type + chunks;
 }
 
-// A folder of its own for one test, emptied first.
+// A folder of its own for one test and process, emptied first.
 inline fs::path temp_dir(const std::string& name) {
-  fs::path dir = fs::temp_directory_path() / ("ziva_wav_" + name);
+  fs::path dir =
+      fs::temp_directory_path() / ("ziva_wav_" + name + "_" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;
