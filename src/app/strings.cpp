@@ -12,9 +12,9 @@ Record strings() {
   st["print_files"] = "Ausgabe Datei [BMP]:";
   st["frame_ch1"] = "Linker Kanal:";
   st["frame_ch2"] = "Rechter Kanal:";
-  st["popup_sig"] = Value::list({"Lichtmaschine", "Radsensoren", "Trägheitsrolle", "Aus"});
-  st["popup_sig2"] = Value::list({"Lichtmaschine", "Radsensoren", "Aus"});
-  st["popup_sig3"] = Value::list({"Lichtmaschine", "Trägheitsrolle", "Aus"});
+  st["popup_sig"] = Value::list({"Lichtmaschine", "Radsensoren", "Trägheitsrolle", "Aus"}, 18);
+  st["popup_sig2"] = Value::list({"Lichtmaschine", "Radsensoren", "Aus"}, 18);
+  st["popup_sig3"] = Value::list({"Lichtmaschine", "Trägheitsrolle", "Aus"}, 18);
   st["total_mass"] = "Gesamt Gewicht [kg]:";
   st["cw_value"] = "Cw Wert:";
   st["frontalA"] = "Stirnfläche [m²]:";
@@ -36,12 +36,13 @@ Record strings() {
   st["push_sdiag"] = "Berechne Diagramm >>";
   st["frame_xaxis"] = "X - Achse";
   st["popup_xaxis"] =
-      Value::list({"RPM [1/min]", "Zeit [s]", "Strecke [m]", "Geschwindigkeit [km/h]"});
+      Value::list({"RPM [1/min]", "Zeit [s]", "Strecke [m]", "Geschwindigkeit [km/h]"}, 22);
   st["frame_yaxis"] = "Y - Achse";
-  st["popup_yaxis"] = Value::list({"Leistung[PS]/Drehm[Nm]", "Leistung[kW]/Drehm[Nm]",
-                                   "Leistung [PS]", "Leistung [kW]", "Drehmoment [Nm]",
-                                   "Geschwindigkeit [km/h]", "Beschleunigung [m/s²]", "Zeit [s]",
-                                   "Strecke [m]", "RPM [1/min]", "Getriebe Übersetzung [1/1]"});
+  st["popup_yaxis"] = Value::list(
+      {"Leistung[PS]/Drehm[Nm]", "Leistung[kW]/Drehm[Nm]", "Leistung [PS]", "Leistung [kW]",
+       "Drehmoment [Nm]", "Geschwindigkeit [km/h]", "Beschleunigung [m/s²]", "Zeit [s]",
+       "Strecke [m]", "RPM [1/min]", "Getriebe Übersetzung [1/1]"},
+      26);
   st["fig_diag"] = "Diagramme";
   st["wb_sdiag"] = "Berechne Diagramm";
   st["set_color"] = "Farbe";

@@ -32,8 +32,7 @@ Value::Value(Eigen::MatrixXcd m) {
   }
 }
 
-Value Value::list(const std::vector<std::string>& entries) {
-  std::size_t width = 0;
+Value Value::list(const std::vector<std::string>& entries, std::size_t width) {
   for (const auto& e : entries) width = std::max(width, char_count(e));
   TextList l;
   for (const auto& e : entries) l.rows.push_back(pad_to(e, width));

@@ -47,8 +47,9 @@ class Value {
   Value(Record r) : data_(std::move(r)) {}
   Value(std::vector<Value> cells) : data_(std::move(cells)) {}
 
-  // A padded text list built from the entries (rows padded to the longest, in characters).
-  static Value list(const std::vector<std::string>& entries);
+  // A padded text list built from the entries: rows padded to `width` characters, or to the
+  // longest entry when that is longer.
+  static Value list(const std::vector<std::string>& entries, std::size_t width = 0);
   static Value row(std::initializer_list<double> xs);
   static Value empty_matrix() { return Value(Eigen::MatrixXd(0, 0)); }
 

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "app/strings.h"
+#include "base/error.h"
+#include "params/par_file.h"
+#include "platform/core/text.h"
+#include "support/program_fixture.h"
+
+using namespace ziva;
+using ziva::testing::ProgramTest;
+
+using Startup = ProgramTest;
+
+TEST_F(Startup, MainWindowWithSixtyOneControlsAndDefaults) {
+  start();
+  Handle fig = g().find_first("Tag", "Main Figure");
+  ASSERT_NE(fig, 0);
+  EXPECT_EQ(g().get_text(fig, "Name"), "Rizid Ziva V0.1.9");
+  EXPECT_EQ(g().get_text(fig, "NumberTitle"), "off");
+  EXPECT_EQ(g().findobj({fig}, {{"Type", "uicontrol"}}).size(), 61u);
+  // Controls are created in table order: the oldest control is the first frame.
+  auto kids = g().children(fig);
+  std::vector<Handle> controls;
+  for (Handle h : kids)
+    if (g().type(h) == ObjType::Uicontrol) controls.insert(controls.begin(), h);
+  EXPECT_EQ(g().get_text(controls[0], "Style"), "frame");
+  EXPECT_EQ(g().get_text(controls[4], "Tag"), "wav_file");
+  EXPECT_EQ(g().get_text(controls[60], "Tag"), "cut_File");
+  EXPECT_EQ(g().get_text(controls[60], "Units"), "normalized");
+
+  EXPECT_EQ(str("total_mass"), "200.0");
+  EXPECT_EQ(str("cylin_perim"), "0.9321");
+  EXPECT_EQ(str("comment_spect_diag"), "Kommentar");
+  EXPECT_EQ(str("title_txt"), "Rizid Ziva");
+  EXPECT_EQ(str("wav_file"), "");
+  EXPECT_EQ(val("popup_sig_ch1"), 1);
+  EXPECT_EQ(val("popup_sig_ch2"), 1);
+  EXPECT_EQ(val("popup_yaxis"), 1);
+  EXPECT_EQ(val("cut_Vmax"), 1);
+  EXPECT_EQ(val("cut_File"), 1);
+  EXPECT_EQ(val("add_par_to_comment"), 0);
+  EXPECT_EQ(g().get(ctl("set_sdiag_color"), "BackgroundColor"), Value::row({0, 0, 1}));
+  EXPECT_EQ(g().get(ctl("set_sdiag_color"), "ForegroundColor"), Value::row({1, 1, 1}));
+  EXPECT_EQ(g().get_text(ctl("total_tork"), "Visible"), "off");
+  EXPECT_EQ(str("wheel_sens_txt"), "Rad Sensoren:");
+  EXPECT_EQ(g().get(ctl("popup_sig_ch1"), "String").rows()[3], "Aus               ");
+
+  Handle saved = g().find_first("Tag", "Saved Data");
+  ASSERT_NE(saved, 0);
+  EXPECT_EQ(g().get_text(saved, "NextPlot"), "add");
+  EXPECT_EQ(g().get(fig, "CurrentAxes"), Value(saved));
+  EXPECT_EQ(g().get_text(kRoot, "DefaultFigureUnits"), "centimeters");
+}
+
+TEST_F(Startup, StartupFileOverridesDefaultsAndChannelFieldsFollow) {
+  ParSet p;
+  p.m = 321.5;
+  p.cw = 0.61;
+  p.r = 5.5;
+  p.u = 1.9;
+  p.l = 6;
+  p.fl = 0.8;
+  p.J = 2.25;
+  p.ur = 1.1;
+  p.A = 0.7;
+  p.W = 4;
+  p.komment = 1;
+  p.cutvmax = 0;
+  p.sig_ch1 = 3;
+  p.sig_ch2 = 2;
+  p.xaxis = 2;
+  p.yaxis = 5;
+  p.wav_kom = 1;
+  p.T = 25;
+  p.P = 990;
+  p.tit = "Prüfstand";
+  write_par_file(path("zaror_arad_start.cfg"), p);
+  start();
+  EXPECT_EQ(str("total_mass"), "321.5");
+  EXPECT_EQ(str("title_txt"), "Prüfstand");
+  EXPECT_EQ(val("popup_sig_ch1"), 3);
+  EXPECT_EQ(val("popup_sig_ch2"), 2);
+  EXPECT_EQ(g().get(ctl("popup_sig_ch2"), "String").rows().size(), 3u);
+  EXPECT_EQ(g().get_text(ctl("cylin_perim"), "Visible"), "on");
+  EXPECT_EQ(str("wheel_sens_txt"), "Rollen Sensoren:");
+}
+
+TEST_F(Startup, CountChecksOfTheProgramsFunctions) {
+  start();
+  try {
+    program_->call("get_par", 21);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("declared number of outputs (20)."), std::string::npos);
+  }
+  Values three = program_->call("get_par", 3);
+  ASSERT_GE(three.size(), 3u);
+  EXPECT_EQ(three[2], Value(6.32));
+  try {
+    program_->call("strings", 0, {Value(1.0)});
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Run-time Error: File: strings Line: 1 Column: 1 The function \"strings\" was called "
+              "with more than the declared number of inputs (0).");
+  }
+  EXPECT_EQ(program_->call("isodd", 1, {Value(3.0)})[0], Value(1.0));
+}
+
+TEST_F(Startup, CallbacksOfTheMainWindowRunByName) {
+  start();
+  choose("popup_sig_ch1", 2);
+  choose("popup_sig_ch2", 4);
+  EXPECT_TRUE(program_->run("adj_par"));
+  EXPECT_EQ(val("popup_sig_ch2"), 3);
+  services_.answer_file(path("sub/x.wav"));
+  EXPECT_TRUE(program_->run("get_wav_filename;"));
+  EXPECT_EQ(str("wav_file"), path("sub/x.wav"));
+  EXPECT_FALSE(program_->run("no_such_function"));
+  ASSERT_EQ(services_.errors.size(), 1u);
+}
+
+TEST(UiTexts, RecordHasFiftyFourFieldsWithPaddedLists) {
+  Record st = strings();
+  EXPECT_EQ(st.size(), 54u);
+  EXPECT_EQ(st.fields().front().first, "frame_files");
+  EXPECT_EQ(st.fields().back().first, "cut_done");
+  auto sig = st.at("popup_sig").rows();
+  ASSERT_EQ(sig.size(), 4u);
+  for (const auto& r : sig) EXPECT_EQ(char_count(r), 18u);
+  EXPECT_EQ(sig[2], "Trägheitsrolle    ");
+  for (const auto& r : st.at("popup_yaxis").rows()) EXPECT_EQ(char_count(r), 26u);
+  for (const auto& r : st.at("popup_xaxis").rows()) EXPECT_EQ(char_count(r), 22u);
+  EXPECT_EQ(st_text(st, "error_num2s"), "Fehlerhaftes Zahlenformat von ");
+  EXPECT_EQ(st_text(st, "air_temp"), "Luft Temperatur [°C]");
+}
