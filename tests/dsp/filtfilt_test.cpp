@@ -1,0 +1,194 @@
+#include "dsp/filtfilt.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "base/error.h"
+#include "dsp/butter.h"
+#include "dsp/linear_filter.h"
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+struct Filter {
+  Eigen::MatrixXd b;
+  Eigen::MatrixXd a;
+};
+
+Filter lowpass(double wn) {
+  const ziva::ButterCoeffs c = ziva::butter_lowpass(3, wn);
+  return {c.b, c.a};
+}
+
+Eigen::VectorXd random_column(Eigen::Index n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::normal_distribution<double> dist(0.0, 1.0);
+  Eigen::VectorXd x(n);
+  for (Eigen::Index i = 0; i < n; ++i) x(i) = dist(gen);
+  return x;
+}
+
+// Causal impulse response by the difference equation a0 y(k) = sum b(j) x(k-j) - sum a(j) y(k-j).
+Eigen::VectorXd impulse_response(const Eigen::MatrixXd& b, const Eigen::MatrixXd& a, int len) {
+  Eigen::VectorXd h = Eigen::VectorXd::Zero(len);
+  for (int k = 0; k < len; ++k) {
+    double acc = k < b.size() ? b(k) : 0.0;
+    for (int j = 1; j < a.size() && j <= k; ++j) acc -= a(j) * h(k - j);
+    h(k) = acc / a(0);
+  }
+  return h;
+}
+
+std::string error_of(const Filter& f, const Eigen::MatrixXd& x) {
+  try {
+    ziva::filtfilt(f.b, f.a, x);
+  } catch (const ziva::Error& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(Filtfilt, ConstantIsUnchanged) {
+  for (double wn : {0.25, 0.05, 0.9}) {
+    const Filter f = lowpass(wn);
+    const Eigen::VectorXd x = Eigen::VectorXd::Constant(50, 7.25);
+    const Eigen::MatrixXd y = ziva::filtfilt(f.b, f.a, x);
+    EXPECT_LT((y - x).cwiseAbs().maxCoeff(), 1e-12) << wn;
+  }
+}
+
+// The reflection continues a ramp, so the only deviation is the start-up transient of a pass
+// started in the steady state of a constant: about the slope times the filter's delay at zero
+// frequency (~2 samples), shrunk by the 9 reflected samples at the decay of the slowest pole
+// (radius 0.69 for the cut-off 0.25; 0.69^9 ~ 0.036). So less than 0.1 of one step remains at
+// the ends, and the deviation has died out 70 samples in.
+TEST(Filtfilt, RampIsAlmostUnchangedAtTheEndsAndExactInside) {
+  const Filter f = lowpass(0.25);
+  const double slope = 0.8;
+  Eigen::VectorXd x(200);
+  for (Eigen::Index i = 0; i < x.size(); ++i) x(i) = 3.0 + slope * static_cast<double>(i);
+  const Eigen::VectorXd y = ziva::filtfilt(f.b, f.a, x);
+  EXPECT_LT((y - x).cwiseAbs().maxCoeff(), 0.1 * slope);
+  EXPECT_LT((y - x).segment(70, 60).cwiseAbs().maxCoeff(), 1e-10);
+}
+
+// Far from the ends a sine comes out with no phase shift, scaled by |H|^2 of the Butterworth
+// low-pass, 1 / (1 + (tan(w/2) / tan(pi Wn/2))^6).
+TEST(Filtfilt, SineKeepsItsPhaseAndIsScaledBySquaredMagnitude) {
+  const double wn = 0.25;
+  const Filter f = lowpass(wn);
+  for (double w : {0.05 * kPi, 0.25 * kPi, 0.4 * kPi}) {
+    const double gain = 1.0 / (1.0 + std::pow(std::tan(w / 2.0) / std::tan(kPi * wn / 2.0), 6));
+    Eigen::VectorXd x(1000);
+    for (Eigen::Index i = 0; i < x.size(); ++i) x(i) = std::sin(w * static_cast<double>(i) + 0.3);
+    const Eigen::VectorXd y = ziva::filtfilt(f.b, f.a, x);
+    EXPECT_LT((y - gain * x).segment(200, 600).cwiseAbs().maxCoeff(), 1e-9) << w;
+  }
+}
+
+// The forward-backward filter's impulse response is the autocorrelation of the causal one:
+// symmetric about the impulse and summing to the squared DC gain.
+TEST(Filtfilt, ImpulseResponseIsTheSymmetricAutocorrelation) {
+  const Filter f = lowpass(0.2);
+  const int len = 401;
+  const int centre = 200;
+  Eigen::VectorXd x = Eigen::VectorXd::Zero(len);
+  x(centre) = 1.0;
+  const Eigen::VectorXd y = ziva::filtfilt(f.b, f.a, x);
+  const Eigen::VectorXd h = impulse_response(f.b, f.a, 600);
+  for (int m = 0; m <= 60; ++m) {
+    const double g = h.head(600 - m).dot(h.tail(600 - m));
+    EXPECT_NEAR(y(centre + m), g, 1e-14) << m;
+    EXPECT_NEAR(y(centre - m), g, 1e-14) << m;
+  }
+  EXPECT_NEAR(y.sum(), 1.0, 1e-12);
+}
+
+// Both passes are the same linear filter, so direction does not matter once the start-up residuals
+// of the two passes (which differ at the ends) have decayed, as they have 80 samples in.
+TEST(Filtfilt, ReversedInputGivesReversedOutputAwayFromTheEnds) {
+  const Filter f = lowpass(0.25);
+  const Eigen::VectorXd x = random_column(300, 7);
+  const Eigen::VectorXd y = ziva::filtfilt(f.b, f.a, x);
+  const Eigen::VectorXd yr = ziva::filtfilt(f.b, f.a, x.reverse().eval());
+  EXPECT_LT((yr.reverse() - y).segment(80, 140).cwiseAbs().maxCoeff(), 1e-12);
+}
+
+TEST(Filtfilt, RowsColumnsAndMatrices) {
+  const Filter f = lowpass(0.25);
+  const Eigen::VectorXd x1 = random_column(40, 1);
+  const Eigen::VectorXd x2 = random_column(40, 2);
+  const Eigen::MatrixXd y1 = ziva::filtfilt(f.b, f.a, x1);
+  const Eigen::MatrixXd y2 = ziva::filtfilt(f.b, f.a, x2);
+  ASSERT_EQ(y1.rows(), 40);
+  ASSERT_EQ(y1.cols(), 1);
+
+  const Eigen::MatrixXd row = ziva::filtfilt(f.b, f.a, x1.transpose());
+  ASSERT_EQ(row.rows(), 1);
+  ASSERT_EQ(row.cols(), 40);
+  EXPECT_EQ(row.transpose(), y1);
+
+  Eigen::MatrixXd both(40, 2);
+  both << x1, x2;
+  const Eigen::MatrixXd y = ziva::filtfilt(f.b, f.a, both);
+  ASSERT_EQ(y.rows(), 40);
+  ASSERT_EQ(y.cols(), 2);
+  EXPECT_EQ(y.col(0), y1);
+  EXPECT_EQ(y.col(1), y2);
+
+  // Coefficients as columns work the same; scaling both by a(1) changes nothing.
+  EXPECT_EQ(ziva::filtfilt(f.b.transpose(), f.a.transpose(), x1), y1);
+  EXPECT_LT((ziva::filtfilt(2.5 * f.b, 2.5 * f.a, x1) - y1).cwiseAbs().maxCoeff(), 1e-13);
+}
+
+TEST(Filtfilt, EmptyInputGivesEmptyResult) {
+  const Filter f = lowpass(0.25);
+  EXPECT_EQ(ziva::filtfilt(f.b, f.a, Eigen::MatrixXd()).size(), 0);
+  EXPECT_EQ(ziva::filtfilt(f.b, f.a, Eigen::MatrixXd(0, 3)).size(), 0);
+  EXPECT_EQ(ziva::filtfilt(Eigen::MatrixXd(), f.a, Eigen::VectorXd::Ones(20)).size(), 0);
+}
+
+TEST(Filtfilt, NeedsMoreThanThreeTimesTheOrder) {
+  const Filter f = lowpass(0.25);
+  EXPECT_EQ(error_of(f, Eigen::VectorXd::Ones(10)), "");
+  EXPECT_EQ(error_of(f, Eigen::VectorXd::Ones(9)),
+            "Data must have length more than 3 times filter order.");
+  EXPECT_EQ(error_of(f, Eigen::MatrixXd::Ones(9, 2)),
+            "Data must have length more than 3 times filter order.");
+  EXPECT_EQ(error_of({f.b, Eigen::MatrixXd::Zero(1, 4)}, Eigen::VectorXd::Ones(20)),
+            "The first denominator coefficient must not be zero.");
+}
+
+// The linear filter against the difference equation, with and without an initial state.
+TEST(LinearFilter, MatchesTheDifferenceEquation) {
+  Eigen::VectorXd b(3), a(2);
+  b << 0.5, -0.2, 0.1;
+  a << 2.0, -0.6;
+  const Eigen::VectorXd x = random_column(30, 3);
+  Eigen::VectorXd want(30);
+  for (int k = 0; k < 30; ++k) {
+    double acc = 0.0;
+    for (int j = 0; j < 3 && j <= k; ++j) acc += b(j) * x(k - j);
+    if (k >= 1) acc -= a(1) * want(k - 1);
+    want(k) = acc / a(0);
+  }
+  EXPECT_LT((ziva::linear_filter(b, a, x) - want).cwiseAbs().maxCoeff(), 1e-14);
+
+  // A state of zeros but one is the same as feeding its effect as extra input samples: with
+  // zi = (z1, z2), y(0) gains z1 and y(1) gains z2 - a1 z1 (a normalised).
+  Eigen::VectorXd zi(2);
+  zi << 0.7, -0.3;
+  const Eigen::VectorXd y = ziva::linear_filter(b, a, x, zi);
+  Eigen::VectorXd extra(30);
+  extra(0) = zi(0);
+  extra(1) = zi(1) - (a(1) / a(0)) * extra(0);
+  for (int k = 2; k < 30; ++k) extra(k) = -(a(1) / a(0)) * extra(k - 1);
+  EXPECT_LT((y - want - extra).cwiseAbs().maxCoeff(), 1e-14);
+  EXPECT_THROW(ziva::linear_filter(b, Eigen::VectorXd::Zero(2), x), ziva::Error);
+}
+
+}  // namespace
