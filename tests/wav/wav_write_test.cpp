@@ -201,6 +201,9 @@ TEST_F(WavWrite, FailuresLeaveTheExistingFile) {
     EXPECT_EQ(error_of([&] { wavwrite(column({0.1}), 8000, nbits, target.string()); }),
               "Invalid number of bits specified.");
   }
+  // a block of 65536 channels does not fit the format chunk's 16-bit field
+  EXPECT_EQ(error_of([&] { wavwrite(Eigen::MatrixXd::Zero(2, 65536), 8000, 8, target.string()); }),
+            "Failed to write WAVE format chunk to file" + target.string());
   EXPECT_EQ(read_file(target), "old contents");
   EXPECT_EQ(files_in_dir(), 1u);
 
