@@ -1,5 +1,6 @@
 #include "wav/wav_write.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
