@@ -5,6 +5,7 @@
 
 #include <complex>
 #include <random>
+#include <vector>
 
 #include "base/error.h"
 
@@ -16,19 +17,18 @@ template <typename T>
 Eigen::Matrix<T, Eigen::Dynamic, 1> naive(const Eigen::VectorXd& x,
                                           const Eigen::Matrix<T, Eigen::Dynamic, 1>& h, int p,
                                           int q) {
-  const Eigen::Index lu = x.size() * p;
-  Eigen::VectorXd u = Eigen::VectorXd::Zero(lu);
-  for (Eigen::Index i = 0; i < x.size(); ++i) u(i * p) = x(i);
-  const Eigen::Index lc =
-      (x.size() - 1) * p + h.size();  // full convolution, trailing zeros of u dropped
-  Eigen::Matrix<T, Eigen::Dynamic, 1> c = Eigen::Matrix<T, Eigen::Dynamic, 1>::Zero(lc);
-  for (Eigen::Index n = 0; n < lc; ++n) {
-    for (Eigen::Index k = 0; k < h.size(); ++k) {
-      if (n - k >= 0 && n - k < lu) c(n) += h(k) * u(n - k);
-    }
+  const Eigen::Index lu = (x.size() - 1) * p + 1;  // upsampled, without the trailing zeros
+  std::vector<double> u(static_cast<size_t>(lu), 0.0);
+  for (Eigen::Index i = 0; i < x.size(); ++i) u[static_cast<size_t>(i * p)] = x(i);
+  const Eigen::Index lc = lu + h.size() - 1;
+  std::vector<T> c(static_cast<size_t>(lc), T(0));
+  for (Eigen::Index n = 0; n < lu; ++n) {
+    if (u[static_cast<size_t>(n)] == 0) continue;  // zero terms add nothing
+    for (Eigen::Index k = 0; k < h.size(); ++k)
+      c[static_cast<size_t>(n + k)] += h(k) * u[static_cast<size_t>(n)];
   }
   Eigen::Matrix<T, Eigen::Dynamic, 1> y((lc + q - 1) / q);
-  for (Eigen::Index m = 0; m < y.size(); ++m) y(m) = c(m * q);
+  for (Eigen::Index m = 0; m < y.size(); ++m) y(m) = c[static_cast<size_t>(m * q)];
   return y;
 }
 
