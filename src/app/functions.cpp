@@ -8,10 +8,15 @@
 #include "app/strings.h"
 #include "base/error.h"
 #include "base/warning.h"
+#include "diagram/ax_lims.h"
+#include "diagram/curve_callbacks.h"
+#include "diagram/plot_diag.h"
 #include "params/par_file.h"
 #include "params/parameters.h"
 #include "platform/core/adapter.h"
 #include "platform/core/callback.h"
+#include "plot/figure_helpers.h"
+#include "plot/labels.h"
 
 namespace ziva {
 
@@ -105,6 +110,16 @@ FunctionTable build_table() {
   t.add(row<&uicontrols_main_v>("uicontrols_main", 1, 0));
   t.add(row<&strings_v>("strings", 0, 1));
   t.add(FunctionRow{"get_par", 0, 20, &get_par_entry});
+  t.add(row<&plot_diag>("plot_diag", 7, 0));
+  t.add(row<&ax_lims_v>("ax_lims", 4, 3));
+  t.add(row<&toggle_vis>("toggle_vis", 1, 0));
+  t.add(row<&ch_color>("ch_color", 1, 0));
+  t.add(row<&set_sdiag_color>("set_sdiag_color", 0, 0));
+  t.add(FunctionRow{"title", -2, 1, &title_entry});
+  t.add(FunctionRow{"xlabel", -2, 1, &xlabel_entry});
+  t.add(FunctionRow{"ylabel", -2, 1, &ylabel_entry});
+  t.add(FunctionRow{"clf", -1, 1, &clf_entry});
+  t.add(FunctionRow{"imagesc", -1, 1, &imagesc_entry});
   return ordered(t);
 }
 

@@ -1,0 +1,167 @@
+#include "diagram/ax_lims.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "diagram/diagram_fixture.h"
+
+using namespace ziva;
+using ziva::testing::DiagramTest;
+
+namespace {
+
+const std::string kName = "Diagramme: RPM [1/min] - Leistung[PS]/Drehm[Nm] ";
+const std::string kVarY = "Leistung[PS]/Drehm[Nm]    ";
+
+Eigen::RowVectorXd row(std::initializer_list<double> xs) {
+  Eigen::RowVectorXd r(static_cast<Eigen::Index>(xs.size()));
+  Eigen::Index i = 0;
+  for (double x : xs) r(i++) = x;
+  return r;
+}
+
+}  // namespace
+
+class AxLims : public DiagramTest {
+ protected:
+  void SetUp() override {
+    DiagramTest::SetUp();
+    start();
+    fig_ = g().figure({{"Name", kName}});
+    ax_ = g().axes(fig_, {{"Tag", "DiagAxes" + kName}});
+    g().hold(ax_, true);
+  }
+  std::vector<Handle> second_scale_texts() {
+    std::vector<Handle> out;
+    for (Handle h : g().children(ax_))
+      if (g().type(h) == ObjType::Text && g().get_text(h, "Tag") == "YTicks2" + kName)
+        out.insert(out.begin(), h);
+    return out;
+  }
+  Handle fig_ = 0, ax_ = 0;
+};
+
+TEST_F(AxLims, LimitsOfOneCurve) {
+  g().line(ax_, row({150.2, 500, 980.7}), row({3.4, 41.26, 20}));
+  VisibleCurves c = ax_lims(env(), ax_, 1, kName, "Leistung [PS]");
+  EXPECT_EQ(g().get(ax_, "XLim"), Value::row({150, 981}));
+  EXPECT_EQ(g().get(ax_, "YLim"), Value::row({0, 42}));
+  EXPECT_EQ(g().get_text(ax_, "XGrid"), "on");
+  EXPECT_EQ(g().get_text(ax_, "YGrid"), "on");
+  EXPECT_EQ(g().get_text(ax_, "YMinorTick"), "on");
+  EXPECT_EQ(g().get_text(ax_, "XMinorTick"), "off");
+  EXPECT_EQ(g().get_text(ax_, "YMinorGrid"), "off");
+  EXPECT_EQ(g().get_text(ax_, "Box"), "on");
+  ASSERT_EQ(c.handles.size(), 1u);
+  EXPECT_EQ(c.x[0], row({150.2, 500, 980.7}));
+  EXPECT_TRUE(second_scale_texts().empty());
+}
+
+TEST_F(AxLims, NegativeValuesAndTheUpperLimitsNeverBelowZero) {
+  g().line(ax_, row({-20.5, -3.2}), row({-2.5, -1}));
+  ax_lims(env(), ax_, 1, kName, "Leistung [PS]");
+  EXPECT_EQ(g().get(ax_, "XLim"), Value::row({-21, 0}));
+  EXPECT_EQ(g().get(ax_, "YLim"), Value::row({-3, 0}));
+}
+
+TEST_F(AxLims, NonFiniteValuesAreIgnoredButKept) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  g().line(ax_, row({0, 100.5, 200}), row({nan, 12.2, inf}));
+  g().line(ax_, row({nan, 50}), row({-inf, 3}));
+  VisibleCurves c = ax_lims(env(), ax_, 1, kName, "Leistung [PS]");
+  EXPECT_EQ(g().get(ax_, "XLim"), Value::row({0, 200}));
+  EXPECT_EQ(g().get(ax_, "YLim"), Value::row({0, 13}));
+  ASSERT_EQ(c.y.size(), 2u);
+  EXPECT_TRUE(std::isinf(c.y[1](2)));
+}
+
+TEST_F(AxLims, EqualLimitsAreWidenedByOneUnit) {
+  g().line(ax_, row({5, 5, 5}), row({0, 0, 0}));
+  ax_lims(env(), ax_, 1, kName, "Leistung [PS]");
+  EXPECT_EQ(g().get(ax_, "XLim"), Value::row({4, 6}));
+  EXPECT_EQ(g().get(ax_, "YLim"), Value::row({-1, 1}));
+}
+
+TEST_F(AxLims, SecondScaleExample) {
+  g().line(ax_, row({1000, 6000}), row({5, 45}), {{"Tag", "Diag" + kName + "a"}});
+  g().line(ax_, row({1000, 3000, 6000}), row({10, 24.6, 20}), {{"Tag", "2Diag" + kName + "a"}});
+  g().set(ax_, "YTick", Value::row({0, 10, 20, 30, 40, 50}));
+  ax_lims(env(), ax_, 2, kName, kVarY);
+  const double right = g().get_row(ax_, "XLim")(1);
+  EXPECT_EQ(right, 6000);
+  auto texts = second_scale_texts();
+  ASSERT_EQ(texts.size(), 5u);
+  const char* expected[] = {"-0", "-20", "-40", "-60"};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(g().get_text(texts[i], "String"), expected[i]);
+    EXPECT_EQ(g().get(texts[i], "Position"), Value::row({right, 10.0 * i, 0}));
+    EXPECT_EQ(g().get_text(texts[i], "HorizontalAlignment"), "left");
+    EXPECT_EQ(g().get_text(texts[i], "FontWeight"), "bold");
+    EXPECT_EQ(g().get_scalar(texts[i], "FontSize"), g().get_scalar(ax_, "FontSize"));
+  }
+  Handle caption = texts[4];
+  EXPECT_EQ(g().get_text(caption, "String"), "Drehm[Nm]    ");
+  Eigen::RowVectorXd pos = g().get_row(caption, "Position");
+  EXPECT_DOUBLE_EQ(pos(0), 1.05 * right);
+  EXPECT_DOUBLE_EQ(pos(1), 12.3);
+  EXPECT_EQ(g().get_scalar(caption, "Rotation"), 270);
+  EXPECT_EQ(g().get_text(caption, "VerticalAlignment"), "middle");
+  EXPECT_EQ(g().get_text(caption, "HorizontalAlignment"), "center");
+  EXPECT_EQ(g().get_text(g().label_of(ax_, "YLabel"), "String"), "Leistung[PS]");
+  EXPECT_EQ(services_.drawnow_count, 1);
+
+  // Running it again replaces the texts instead of adding to them; one column leaves them.
+  ax_lims(env(), ax_, 2, kName, kVarY);
+  EXPECT_EQ(second_scale_texts().size(), 5u);
+  ax_lims(env(), ax_, 1, kName, kVarY);
+  EXPECT_EQ(second_scale_texts().size(), 5u);
+}
+
+TEST_F(AxLims, SecondScaleReachesTheFirstAutomaticTickAboveTheTorqueTop) {
+  g().line(ax_, row({1000, 6000}), row({3, 87}), {{"Tag", "Diag" + kName + "a"}});
+  g().line(ax_, row({1000, 6000}), row({20, 33.3}), {{"Tag", "2Diag" + kName + "a"}});
+  ax_lims(env(), ax_, 2, kName, kVarY);
+  Eigen::RowVectorXd ticks = g().get_row(ax_, "YTick");
+  auto texts = second_scale_texts();
+  ASSERT_GE(texts.size(), 3u);
+  const std::size_t labels = texts.size() - 1;
+  ASSERT_LE(labels, static_cast<std::size_t>(ticks.size()));
+  EXPECT_GE(ticks(static_cast<Eigen::Index>(labels) - 1), 33.3);
+  EXPECT_LT(ticks(static_cast<Eigen::Index>(labels) - 2), 33.3);
+  for (std::size_t i = 0; i < labels; ++i)
+    EXPECT_EQ(g().get_text(texts[i], "String"),
+              "-" + num2str(2 * ticks(static_cast<Eigen::Index>(i))));
+}
+
+TEST_F(AxLims, NoVisibleCurveChangesNothing) {
+  Handle h = g().line(ax_, row({1, 2}), row({3, 4}));
+  ax_lims(env(), ax_, 2, kName, kVarY);
+  Value xlim = g().get(ax_, "XLim");
+  auto before = second_scale_texts().size();
+  g().set(h, "Visible", "off");
+  Values out = program_->call("ax_lims", 3, {Value(ax_), Value(2.0), Value(kName), Value(kVarY)});
+  ASSERT_EQ(out.size(), 3u);
+  for (const Value& v : out) EXPECT_TRUE(v.empty());
+  EXPECT_EQ(g().get(ax_, "XLim"), xlim);
+  EXPECT_EQ(second_scale_texts().size(), before);
+}
+
+TEST_F(AxLims, ByNameResultsNewestFirst) {
+  Handle older = g().line(ax_, row({1, 2}), row({3, 4}));
+  Handle newer = g().line(ax_, row({5, 6, 7}), row({8, 9, 10}));
+  Values out =
+      program_->call("ax_lims", 3, {Value(ax_), Value(1.0), Value(kName), Value("Leistung [PS]")});
+  ASSERT_TRUE(out[0].is_cell());
+  ASSERT_EQ(out[0].cells().size(), 2u);
+  EXPECT_EQ(out[0].cells()[0], Value(row({5, 6, 7})));
+  EXPECT_EQ(out[1].cells()[1], Value(row({3, 4})));
+  EXPECT_EQ(out[2].num()(0, 0), newer);
+  EXPECT_EQ(out[2].num()(1, 0), older);
+
+  g().set(newer, "Visible", "off");
+  out = program_->call("ax_lims", 2, {Value(ax_), Value(1.0), Value(kName), Value("x")});
+  EXPECT_EQ(out[0], Value(row({1, 2})));
+  EXPECT_EQ(out[1], Value(row({3, 4})));
+}

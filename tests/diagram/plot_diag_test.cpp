@@ -1,0 +1,382 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "base/error.h"
+#include "diagram/diagram_fixture.h"
+
+using namespace ziva;
+using ziva::testing::DiagramTest;
+
+namespace {
+
+std::string read_file(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> crlf_lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    out.push_back(text.substr(start, end - start));
+  EXPECT_EQ(start, text.size()) << "every line ends with CR LF";
+  return out;
+}
+
+}  // namespace
+
+using PlotDiag = DiagramTest;
+
+TEST_F(PlotDiag, WindowNamesCollapseBlanks) {
+  start();
+  draw(rpm(40), power_torque(40), "a.wav");
+  Handle fig = window(kPowerTorque);
+  ASSERT_NE(fig, 0);
+  EXPECT_EQ(g().get_text(fig, "NumberTitle"), "off");
+  Handle ax = axes_of(kPowerTorque);
+  ASSERT_NE(ax, 0);
+  EXPECT_EQ(g().parent(ax), fig);
+  EXPECT_EQ(g().get_text(ax, "NextPlot"), "add");
+  Eigen::RowVectorXd pos = g().get_row(ax, "Position");
+  EXPECT_EQ(pos, Eigen::RowVectorXd(Eigen::RowVector4d(0.35, 0.12, 0.58, 0.78)));
+
+  choose("popup_xaxis", 4);
+  choose("popup_yaxis", 11);
+  draw(Eigen::VectorXd::LinSpaced(5, 10, 50), Eigen::VectorXd::Constant(5, 3.1), "a.wav",
+       "Kommentar", 4, 11);
+  EXPECT_NE(window("Diagramme: Geschwindigkeit [km/h] - Getriebe Übersetzung [1/1]"), 0);
+}
+
+TEST_F(PlotDiag, SameChoicesShareAWindowAndStackBlocks) {
+  start();
+  draw(rpm(40), power_torque(40), "a.wav", "Lauf 1");
+  draw(rpm(40), power_torque(40), "a.wav", "Lauf 2");
+  draw(rpm(40), power_torque(40).col(0) * 0.7, "a.wav", "Lauf 1", 1, 3);
+  Handle fig = window(kPowerTorque);
+  ASSERT_NE(fig, 0);
+  EXPECT_NE(window("Diagramme: RPM [1/min] - Leistung [PS] "), 0);
+  auto frames = controls(fig, "frame");
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_NEAR(bottom(frames[0]), 0.87, 1e-12);
+  EXPECT_NEAR(bottom(frames[1]), 0.77, 1e-12);
+  for (Handle f : frames) EXPECT_NEAR(height(f), 0.09, 1e-12);
+  EXPECT_EQ(g().get_text(frames[0], "Tag"), std::string(kPowerTorque) + "CommentFrame");
+  // The second block's controls sit at their offsets above its bottom.
+  auto boxes = controls(fig, "checkbox");
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_NEAR(bottom(boxes[1]), 0.77 + 0.05, 1e-12);
+  EXPECT_EQ(g().get_scalar(boxes[1], "Value"), 1);
+  EXPECT_EQ(controls(fig, "edit").size(), 2u);
+  EXPECT_EQ(controls(fig, "pushbutton").size(), 2u);
+  EXPECT_EQ(controls(fig, "text").size(), 8u);  // maxima of both columns, k and Max
+}
+
+TEST_F(PlotDiag, TenthAndEleventhBlockRestackTheColumn) {
+  start();
+  for (int i = 1; i <= 10; ++i)
+    draw(rpm(20), power_torque(20), "a.wav", "Lauf " + std::to_string(i));
+  Handle fig = window(kPowerTorque);
+  auto frames = controls(fig, "frame");
+  ASSERT_EQ(frames.size(), 10u);
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_NEAR(bottom(frames[i]), 0.87 - 0.09 * i, 1e-12) << i;
+    EXPECT_NEAR(height(frames[i]), 0.081, 1e-12) << i;
+  }
+  EXPECT_NEAR(bottom(frames[9]), 0.06, 1e-12);
+  // Every control is scaled towards 0.87, not only the frames.
+  auto boxes = controls(fig, "checkbox");
+  EXPECT_NEAR(bottom(boxes[0]), 0.87 + 0.05 * 0.9, 1e-12);
+  EXPECT_NEAR(height(boxes[0]), 0.027, 1e-12);
+  EXPECT_NEAR(g().get_row(boxes[0], "Position")(0), 0.004, 1e-15);
+
+  draw(rpm(20), power_torque(20), "a.wav", "Lauf 11");
+  frames = controls(fig, "frame");
+  ASSERT_EQ(frames.size(), 11u);
+  for (int i = 0; i < 11; ++i) {
+    EXPECT_NEAR(bottom(frames[i]), 0.87 - 0.09 * i * 10 / 11, 1e-12) << i;
+    EXPECT_NEAR(height(frames[i]), 0.081 * 10 / 11, 1e-12) << i;
+  }
+}
+
+TEST_F(PlotDiag, SameRunTwiceShowsTheGroupAgain) {
+  start_one_channel();
+  draw(rpm(40), power_torque(40), "a.wav");
+  const std::string group = std::string(kPowerTorque) + "a.wav" + "Kommentar";
+  Handle box = g().find_first("Tag", "Checkbox" + group);
+  ASSERT_NE(box, 0);
+  // The user unticks the box and its callback hides the group.
+  g().set(box, "Value", 0.0);
+  ASSERT_TRUE(program_->run(g().get_text(box, "Callback")));
+  for (Handle h : tagged("Diag" + group)) EXPECT_FALSE(g().is_on(h, "Visible"));
+  for (Handle h : tagged("2Diag" + group)) EXPECT_FALSE(g().is_on(h, "Visible"));
+
+  draw(rpm(40), power_torque(40), "a.wav");
+  EXPECT_EQ(controls(window(kPowerTorque), "frame").size(), 1u);
+  EXPECT_EQ(tagged("Diag" + group).size(), 1u);
+  EXPECT_EQ(tagged("2Diag" + group).size(), 2u);
+  for (Handle h : tagged("Diag" + group)) EXPECT_TRUE(g().is_on(h, "Visible"));
+  for (Handle h : tagged("2Diag" + group)) EXPECT_TRUE(g().is_on(h, "Visible"));
+  EXPECT_EQ(g().get_scalar(box, "Value"), 1);
+}
+
+TEST_F(PlotDiag, TorqueMarkersEveryDyPoints) {
+  start_one_channel();
+  auto markers_of = [&](const std::string& comment) {
+    std::vector<Handle> out;
+    for (Handle h : tagged("2Diag" + std::string(kPowerTorque) + "a.wav" + comment))
+      if (g().get_text(h, "Marker") == ".") out.push_back(h);
+    return out;
+  };
+  draw(rpm(17), power_torque(17), "a.wav", "n17");
+  EXPECT_TRUE(markers_of("n17").empty());
+  EXPECT_EQ(tagged("2Diag" + std::string(kPowerTorque) + "a.wav" + "n17").size(), 1u);
+
+  draw(rpm(18), power_torque(18), "a.wav", "n18");
+  auto m18 = markers_of("n18");
+  ASSERT_EQ(m18.size(), 1u);
+  EXPECT_EQ(g().get_row(m18[0], "XData").size(), 18);
+
+  Eigen::MatrixXd y = power_torque(360);
+  draw(rpm(360), y, "a.wav", "n360");
+  auto m360 = markers_of("n360");
+  ASSERT_EQ(m360.size(), 1u);
+  Eigen::RowVectorXd mx = g().get_row(m360[0], "XData");
+  Eigen::RowVectorXd my = g().get_row(m360[0], "YData");
+  ASSERT_EQ(mx.size(), 36);
+  for (int i = 0; i < 36; ++i) {
+    EXPECT_EQ(mx(i), 1000 + 10.0 * (10 * i));  // points 1, 11, 21, ...
+    EXPECT_EQ(my(i), y(10 * i, 1) / 2);
+  }
+  EXPECT_EQ(g().get_text(m360[0], "LineStyle"), "none");
+  EXPECT_EQ(g().get_scalar(m360[0], "MarkerSize"), 12);
+}
+
+TEST_F(PlotDiag, CurvesOfAGroup) {
+  start_one_channel();
+  g().set(ctl("set_sdiag_color"), "BackgroundColor", Value::row({0.2, 0.4, 0.6}));
+  Eigen::MatrixXd y = power_torque(40);
+  draw(rpm(40), y, "a.wav");
+  const std::string group = std::string(kPowerTorque) + "a.wav" + "Kommentar";
+  auto main = tagged("Diag" + group);
+  ASSERT_EQ(main.size(), 1u);
+  EXPECT_EQ(g().get_row(main[0], "YData"), Eigen::RowVectorXd(y.col(0).transpose()));
+  EXPECT_EQ(g().get_scalar(main[0], "LineWidth"), 1);
+  EXPECT_EQ(g().get(main[0], "Color"), Value::row({0.2, 0.4, 0.6}));
+  auto second = tagged("2Diag" + group);
+  ASSERT_EQ(second.size(), 2u);
+  Handle torque_line = g().get_text(second[0], "Marker") == "." ? second[1] : second[0];
+  EXPECT_EQ(g().get_row(torque_line, "YData"), Eigen::RowVectorXd(y.col(1).transpose() / 2));
+  EXPECT_EQ(g().get_text(torque_line, "LineStyle"), "-");
+  for (Handle h : second) EXPECT_EQ(g().get(h, "Color"), Value::row({0.2, 0.4, 0.6}));
+  Handle button = g().find_first("Tag", "PushColor" + group);
+  ASSERT_NE(button, 0);
+  EXPECT_EQ(g().get(button, "BackgroundColor"), Value::row({0.2, 0.4, 0.6}));
+  EXPECT_EQ(g().get_text(button, "Callback"), "ch_color('" + group + "');");
+  Handle box = g().find_first("Tag", "Checkbox" + group);
+  EXPECT_EQ(g().get_text(box, "Callback"),
+            "toggle_vis('Diag" + group + "');ax_lims(findobj('Tag','DiagAxes" + kPowerTorque +
+                "'),2,'" + kPowerTorque + "','Leistung[PS]/Drehm[Nm]    ');");
+}
+
+TEST_F(PlotDiag, MaximaTextsWithRoundingAndUnits) {
+  start();
+  Eigen::VectorXd x(4);
+  x << 1000, 2000, 3000, 4000;
+  Eigen::MatrixXd y(4, 2);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  y << 10.004, 50, 20.126, 60.557, 15, 40, nan, inf;
+  draw(x, y, "a.wav", "Kommentar", 1, 1, 1.0234);
+  std::vector<std::string> texts;
+  for (Handle h : controls(window(kPowerTorque), "text"))
+    texts.push_back(g().get_text(h, "String"));
+  EXPECT_EQ(texts, (std::vector<std::string>{"20.13 PS / 2000 1/min", "60.56 Nm / 2000 1/min",
+                                             "k: 1.0234", "Max: 4000 1/min"}));
+
+  choose("popup_xaxis", 2);
+  Eigen::VectorXd t(3);
+  t << 0.5, 1.234, 2.3456;
+  draw(t, Eigen::Vector3d(3, 7.0061, 2), "b.wav", "Kommentar", 2, 6, 1);
+  texts.clear();
+  for (Handle h : controls(window("Diagramme: Zeit [s] - Geschwindigkeit [km/h] "), "text"))
+    texts.push_back(g().get_text(h, "String"));
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[0], "7.01 km/h / 1.23 s");
+  EXPECT_EQ(texts[2], "Max: 2.35 s");
+}
+
+TEST_F(PlotDiag, CommentWithParameterSummary) {
+  start();
+  choose("add_par_to_comment", 1);
+  draw(rpm(20), power_torque(20), "runs/a.wav", "Kommentar", 1, 1, 1.02);
+  const std::string summary =
+      " [ M: 200kg  FA: 0.75m²  Cw: 0.5  R: 6.32  U: 1.325m  L#: 3 FL: 1s   k: 1.02 ]";
+  auto edits = controls(window(kPowerTorque), "edit");
+  ASSERT_EQ(edits.size(), 1u);
+  EXPECT_EQ(g().get_text(edits[0], "String"), "; Kommentar" + summary);
+  EXPECT_EQ(g().get(edits[0], "BackgroundColor"), Value::row({1, 1, 1}));
+  EXPECT_NE(g().find_first(
+                "Tag", "Diag" + std::string(kPowerTorque) + "runs/a.wav" + "Kommentar" + summary),
+            0);
+}
+
+TEST_F(PlotDiag, RollerSummaryAndFileNameInComment) {
+  start();
+  choose("popup_sig_ch1", 3);
+  program_->call("adj_par", 0);
+  choose("popup_sig_ch2", 2);
+  choose("add_par_to_comment", 1);
+  choose("add_wav_to_comment", 1);
+  draw(rpm(20), power_torque(20), "/data/runs/lauf1.wav", "Lauf 1");
+  const std::string summary =
+      " [ J: 1.08kg  UR: 0.9321 Cw: 0.5  R: 6.32  U: 1.325m  L#: 3 S#: 1 FL: 1s   k: 1 ]";
+  auto edits = controls(window(kPowerTorque), "edit");
+  ASSERT_EQ(edits.size(), 1u);
+  EXPECT_EQ(g().get_text(edits[0], "String"), "Lauf 1; Lauf 1" + summary + " lauf1.wav");
+}
+
+TEST_F(PlotDiag, OneChannelOffAddsNoSummary) {
+  start();
+  choose("popup_sig_ch2", 4);
+  draw(rpm(20), power_torque(20), "a.wav", "Lauf 1");
+  const std::string group = std::string(kPowerTorque) + "a.wav" + "Lauf 1";
+  EXPECT_NE(g().find_first("Tag", "Checkbox" + group), 0);
+  auto edits = controls(window(kPowerTorque), "edit");
+  EXPECT_EQ(g().get_text(edits[0], "String"), "Lauf 1");
+}
+
+TEST_F(PlotDiag, LabelsTitleAndLimits) {
+  start();
+  draw(rpm(40), power_torque(40), "a.wav");
+  Handle ax = axes_of(kPowerTorque);
+  EXPECT_EQ(trim_trailing_blanks(g().get_text(g().label_of(ax, "XLabel"), "String")),
+            "RPM [1/min]");
+  EXPECT_EQ(g().get_text(g().label_of(ax, "YLabel"), "String"), "Leistung[PS]");
+  Handle t = g().label_of(ax, "Title");
+  EXPECT_EQ(g().get_text(t, "String"), "Rizid Ziva");
+  EXPECT_EQ(g().get_scalar(t, "FontSize"), 12);
+  EXPECT_EQ(g().get_text(t, "FontWeight"), "bold");
+  EXPECT_EQ(g().get(ax, "XLim"), Value::row({1000, 1390}));
+  EXPECT_EQ(g().get(ax, "YLim"), Value::row({0, 45}));
+
+  draw(rpm(40), power_torque(40).col(0), "a.wav", "Kommentar", 1, 3);
+  Handle ax1 = axes_of("Diagramme: RPM [1/min] - Leistung [PS] ");
+  EXPECT_EQ(g().get_text(g().label_of(ax1, "YLabel"), "String"), "");
+  EXPECT_TRUE(g().findobj({{"Tag", "YTicks2Diagramme: RPM [1/min] - Leistung [PS] "}}).empty());
+}
+
+TEST_F(PlotDiag, AsciiFileOfOneCurve) {
+  start();
+  type("out_file", "result.asc");
+  Eigen::Vector3d x(85.4, 100, 120.6);
+  Eigen::Vector3d y(35.2719, 1, 2);
+  draw(x, y, "a.wav", "Kommentar", 1, 3);
+  auto lines = crlf_lines(read_file("result.asc"));
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "    0 0.00000");
+  EXPECT_EQ(lines[1], "   85 35.27190");
+  EXPECT_EQ(lines[2], "  100 1.00000");
+  EXPECT_EQ(lines[3], "  121 2.00000");
+  // Nothing but the result is left in the folder.
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_)) ++files;
+  EXPECT_EQ(files, 1);
+}
+
+TEST_F(PlotDiag, AsciiFileOfPowerTorqueHasMarkersTorqueAndPowerBlocks) {
+  start_one_channel();
+  type("out_file", "result.asc");
+  {
+    std::ofstream old("result.asc");
+    old << "old contents that must be replaced";
+  }
+  Eigen::MatrixXd y = power_torque(18);
+  draw(rpm(18), y, "a.wav");
+  auto lines = crlf_lines(read_file("result.asc"));
+  ASSERT_EQ(lines.size(), 3u * 19u);
+  auto expected = [](double a, double b) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%5.0f %5.5f", a, b);
+    return std::string(buf);
+  };
+  for (int block = 0; block < 3; ++block) EXPECT_EQ(lines[19 * block], "    0 0.00000");
+  // Newest first: markers and torque line at half the torque, then the power curve.
+  for (int i = 0; i < 18; ++i) {
+    EXPECT_EQ(lines[1 + i], expected(1000 + 10 * i, y(i, 1) / 2));
+    EXPECT_EQ(lines[20 + i], expected(1000 + 10 * i, y(i, 1) / 2));
+    EXPECT_EQ(lines[39 + i], expected(1000 + 10 * i, y(i, 0)));
+  }
+  // Hidden groups are not written.
+  draw(rpm(18), y * 2, "b.wav");
+  program_->run("toggle_vis('Diag" + std::string(kPowerTorque) + "a.wavKommentar');");
+  draw(rpm(18), y * 2, "b.wav");
+  EXPECT_EQ(crlf_lines(read_file("result.asc")).size(), 3u * 19u);
+}
+
+TEST_F(PlotDiag, NonFiniteValuesAreKeptAndWrittenAsTheCLibraryPrintsThem) {
+  start();
+  type("out_file", "result.asc");
+  Eigen::Vector3d x(10, 20, 30);
+  Eigen::Vector3d y(1, std::numeric_limits<double>::infinity(),
+                    std::numeric_limits<double>::quiet_NaN());
+  draw(x, y, "a.wav", "Kommentar", 1, 3);
+  Handle ax = axes_of("Diagramme: RPM [1/min] - Leistung [PS] ");
+  EXPECT_EQ(g().get(ax, "XLim"), Value::row({10, 30}));
+  EXPECT_EQ(g().get(ax, "YLim"), Value::row({0, 1}));
+  auto lines = crlf_lines(read_file("result.asc"));
+  ASSERT_EQ(lines.size(), 4u);
+  char inf[32], nan[32];
+  std::snprintf(inf, sizeof inf, "%5.0f %5.5f", 20.0, y(1));
+  std::snprintf(nan, sizeof nan, "%5.0f %5.5f", 30.0, y(2));
+  EXPECT_EQ(lines[2], inf);
+  EXPECT_EQ(lines[2], "   20   inf");
+  EXPECT_EQ(lines[3], nan);
+}
+
+TEST_F(PlotDiag, PrintsTheWindowAndSwitchesZoomOn) {
+  start();
+  type("print_file", "diagramm.bmp");
+  draw(rpm(40), power_torque(40), "a.wav");
+  Handle fig = window(kPowerTorque);
+  ASSERT_EQ(services_.prints.size(), 1u);
+  EXPECT_EQ(services_.prints[0].figure, fig);
+  EXPECT_EQ(services_.prints[0].device, "-dbmp");
+  EXPECT_EQ(services_.prints[0].file, "diagramm.bmp");
+  ASSERT_FALSE(services_.zooms.empty());
+  EXPECT_EQ(services_.zooms.back(), std::make_pair(fig, true));
+}
+
+TEST_F(PlotDiag, UnwritableAsciiFileFailsAfterDiagramAndBitmap) {
+  start();
+  type("print_file", "diagramm.bmp");
+  type("out_file", path("missing/result.asc"));
+  try {
+    draw(rpm(40), power_torque(40), "a.wav");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Invalid file identifier.");
+  }
+  EXPECT_EQ(services_.prints.size(), 1u);
+  EXPECT_NE(window(kPowerTorque), 0);
+  EXPECT_FALSE(std::filesystem::exists(path("missing")));
+}
+
+TEST_F(PlotDiag, CalledByNameThroughTheTable) {
+  start_one_channel();
+  type("wav_file", "a.wav");
+  Eigen::MatrixXd x = rpm(30), y = power_torque(30);
+  program_->call("plot_diag", 0,
+                 {Value(x), Value(y), Value::row({1, 0, 0}), Value("Kommentar"), Value(1.0),
+                  Value(1.0), Value(1.0)});
+  Handle main = g().find_first("Tag", "Diag" + std::string(kPowerTorque) + "a.wavKommentar");
+  ASSERT_NE(main, 0);
+  EXPECT_EQ(g().get(main, "Color"), Value::row({1, 0, 0}));
+}
