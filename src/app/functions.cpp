@@ -5,6 +5,7 @@
 
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
+#include "app/signal_functions.h"
 #include "app/strings.h"
 #include "base/error.h"
 #include "base/warning.h"
@@ -98,6 +99,7 @@ FunctionTable ordered(const FunctionTable& all) {
 FunctionTable build_table() {
   FunctionTable t;
   // Each module adds its rows here.
+  add_signal_functions(t);
   t.add(row<&zaror_arad>("zaror_arad", 0, 0));
   t.add(row<&get_wav_filename>("get_wav_filename", 0, 0));
   t.add(row<&get_out_filename>("get_out_filename", 0, 0));

@@ -76,16 +76,11 @@ ResampleResult resample(const Eigen::MatrixXd& x, double p_in, double q_in,
       std::floor(static_cast<double>(q) - std::fmod(lhalf, static_cast<double>(q))));
   lhalf += static_cast<double>(nz);
   const auto delay = static_cast<std::int64_t>(std::ceil(lhalf)) / q;
-  // Append zeros until the filtered signal reaches delay + ly samples:
-  // ceil(((lx - 1)·p + nz + length + nz1)/q) >= delay + ly.
-  const std::int64_t filled = (lx - 1) * p + nz + length;
-  const std::int64_t nz1 = std::max<std::int64_t>(0, (delay + ly - 1) * q + 1 - filled);
-
-  Eigen::MatrixXd padded = Eigen::MatrixXd::Zero(nz + length + nz1, 1);
-  padded.col(0).segment(nz, length) = h.transpose();
-  Eigen::MatrixXd y = upfirdn(x, padded, static_cast<int>(p), static_cast<int>(q));
-  Eigen::MatrixXd trimmed =
-      x_row ? Eigen::MatrixXd(y.middleCols(delay, ly)) : Eigen::MatrixXd(y.middleRows(delay, ly));
+  // The tail padding: zeros after the filter until the filtered signal reaches delay + ly
+  // samples. upfirdn_window yields zeros past the convolution's end, which is what those zeros
+  // give, so only the kept samples [delay, delay + ly) are computed.
+  Eigen::MatrixXd trimmed = upfirdn_window(x, Eigen::MatrixXd(h.transpose()), static_cast<int>(p),
+                                           static_cast<int>(q), nz, delay, ly);
   return {std::move(trimmed), h};
 }
 

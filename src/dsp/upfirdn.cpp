@@ -112,26 +112,30 @@ std::int64_t output_length(std::int64_t lx, std::int64_t lh, int p, int q) {
   return full <= 0 ? 0 : (full + q - 1) / q;
 }
 
-// Output samples [begin, end) of one signal through one filter.
-void filter_range(const double* x, std::int64_t lx, const Polyphase& ph, int q, std::int64_t begin,
-                  std::int64_t end, double* y) {
+// Output samples [begin, end) of one signal through one filter preceded by `lead` zeros, written
+// to y[m - first]. Samples the signal does not reach are zero.
+void filter_range(const double* x, std::int64_t lx, const Polyphase& ph, int q, std::int64_t lead,
+                  std::int64_t first, std::int64_t begin, std::int64_t end, double* y) {
   const int p = ph.p;
-  std::int64_t t = begin * q;
-  std::int64_t n0 = t / p;
-  int r = static_cast<int>(t % p);
+  // Sample m is the convolution of the upsampled signal with h at t = m·q - lead.
+  const std::int64_t t = begin * q - lead;
+  std::int64_t n0 = t >= 0 ? t / p : -((-t + p - 1) / p);
+  int r = static_cast<int>(t - n0 * p);
   const std::int64_t step_n = q / p;
   const int step_r = q % p;
   for (std::int64_t m = begin; m < end; ++m) {
-    // y[m] = sum_j h[r + j·p]·x[n0 - j]; the phase row runs over x[n0 - taps + 1 .. n0].
+    // sum_j h[r + j·p]·x[n0 - j]; the phase row runs over x[n0 - taps + 1 .. n0].
     const std::int64_t start = n0 - ph.taps + 1;
     const double* row = ph.coef.data() + static_cast<std::int64_t>(r) * ph.taps;
+    double v;
     if (start >= 0 && n0 < lx) {
-      y[m] = block_dot(row, x + start, ph.taps);
+      v = block_dot(row, x + start, ph.taps);
     } else {
       const std::int64_t lo = std::max(ph.first[static_cast<std::size_t>(r)], -start);
       const std::int64_t hi = std::min(ph.taps, lx - start);
-      y[m] = hi > lo ? dot(row + lo, x + start + lo, hi - lo) : 0.0;
+      v = hi > lo ? dot(row + lo, x + start + lo, hi - lo) : 0.0;
     }
+    y[m - first] = v;
     n0 += step_n;
     r += step_r;
     if (r >= p) {
@@ -141,22 +145,25 @@ void filter_range(const double* x, std::int64_t lx, const Polyphase& ph, int q, 
   }
 }
 
-// One signal through one filter into y (length output_length), split among the workers.
-void filter_signal(const double* x, std::int64_t lx, const Polyphase& ph, int q, double* y,
-                   std::int64_t ly) {
+// Samples [first, first + count) of one signal through one filter into y, split among the
+// workers.
+void filter_signal(const double* x, std::int64_t lx, const Polyphase& ph, int q, std::int64_t lead,
+                   std::int64_t first, std::int64_t count, double* y) {
   const int workers = worker_count();
-  const double work = static_cast<double>(ly) * static_cast<double>(ph.taps);
+  const double work = static_cast<double>(count) * static_cast<double>(ph.taps);
+  const std::int64_t end = first + count;
   if (workers <= 1 || work < 2e5) {
-    filter_range(x, lx, ph, q, 0, ly, y);
+    filter_range(x, lx, ph, q, lead, first, first, end, y);
     return;
   }
   std::vector<std::thread> pool;
-  const std::int64_t chunk = (ly + workers - 1) / workers;
+  const std::int64_t chunk = (count + workers - 1) / workers;
   for (int w = 1; w < workers; ++w) {
-    const std::int64_t b = std::min(ly, w * chunk), e = std::min(ly, (w + 1) * chunk);
-    if (b < e) pool.emplace_back([=, &ph] { filter_range(x, lx, ph, q, b, e, y); });
+    const std::int64_t b = std::min(end, first + w * chunk);
+    const std::int64_t e = std::min(end, first + (w + 1) * chunk);
+    if (b < e) pool.emplace_back([=, &ph] { filter_range(x, lx, ph, q, lead, first, b, e, y); });
   }
-  filter_range(x, lx, ph, q, 0, std::min(ly, chunk), y);
+  filter_range(x, lx, ph, q, lead, first, first, std::min(end, first + chunk), y);
   for (std::thread& th : pool) th.join();
 }
 
@@ -164,8 +171,11 @@ void check_factors(int p, int q) {
   if (p < 1 || q < 1) throw Error("P and Q must be positive integers.");
 }
 
-// Runs every (signal, filter) pair; `filters` holds the filters as columns of one matrix.
-Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, int p, int q) {
+// Runs every (signal, filter) pair; `filters` holds the filters as columns of one matrix, each
+// preceded by `lead` zeros. Computes the output samples [first, first + count), or all of them
+// when count < 0.
+Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, int p, int q,
+                    std::int64_t lead = 0, std::int64_t first = 0, std::int64_t count = -1) {
   check_factors(p, q);
   const bool x_vector = x.rows() == 1 || x.cols() == 1;
   const std::int64_t lx = x_vector ? x.size() : x.rows();
@@ -175,19 +185,31 @@ Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, in
     throw Error("The filter must have one column or as many columns as the signal.");
   }
   const Eigen::Index outcols = std::max(xcols, hcols);
-  const std::int64_t ly = output_length(lx, filters.rows(), p, q);
-  Eigen::MatrixXd y(ly, outcols);
-  if (ly == 0 || outcols == 0) return y;
-  // A row signal is contiguous too: its samples sit one apart in memory.
+  if (count < 0) count = output_length(lx, lead + filters.rows(), p, q);
+  Eigen::MatrixXd y(count, outcols);
+  if (count == 0 || outcols == 0) return y;
+  if (lx == 0) return Eigen::MatrixXd::Zero(count, outcols);
   std::vector<Polyphase> phases;
   for (Eigen::Index j = 0; j < hcols; ++j) {
     phases.push_back(make_polyphase(filters.col(j).data(), filters.rows(), p));
   }
   for (Eigen::Index c = 0; c < outcols; ++c) {
+    // A row signal is contiguous too: its samples sit one apart in memory.
     const double* xc = x.data() + (xcols == 1 ? 0 : c * x.rows());
     const Polyphase& ph = phases[static_cast<std::size_t>(hcols == 1 ? 0 : c)];
-    filter_signal(xc, lx, ph, q, y.col(c).data(), ly);
+    filter_signal(xc, lx, ph, q, lead, first, count, y.col(c).data());
   }
+  return y;
+}
+
+// A vector filter as a column; a row signal's result as a row.
+Eigen::MatrixXd run_vector_filter(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q,
+                                  std::int64_t lead, std::int64_t first, std::int64_t count) {
+  const Eigen::MatrixXd filter =
+      Eigen::Map<const Eigen::VectorXd>(h.data(), static_cast<Eigen::Index>(h.size()));
+  Eigen::MatrixXd y = run(x, filter, p, q, lead, first, count);
+  const bool x_row = x.rows() == 1 && x.cols() > 1;
+  if (x_row) return y.transpose();
   return y;
 }
 
@@ -205,12 +227,15 @@ Eigen::MatrixXcd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXcd& h, in
 Eigen::MatrixXd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q) {
   const bool h_vector = h.rows() == 1 || h.cols() == 1;
   if (!h_vector) return run(x, h, p, q);
-  const Eigen::MatrixXd filter =
-      Eigen::Map<const Eigen::VectorXd>(h.data(), static_cast<Eigen::Index>(h.size()));
-  Eigen::MatrixXd y = run(x, filter, p, q);
-  const bool x_row = x.rows() == 1 && x.cols() > 1;
-  if (x_row) return y.transpose();
-  return y;
+  return run_vector_filter(x, h, p, q, 0, 0, -1);
+}
+
+Eigen::MatrixXd upfirdn_window(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q,
+                               std::int64_t lead, std::int64_t first, std::int64_t count) {
+  if (lead < 0 || first < 0 || count < 0) {
+    throw Error("The output window must not be negative.");
+  }
+  return run_vector_filter(x, h, p, q, lead, first, count);
 }
 
 int set_upfirdn_threads(int threads) {

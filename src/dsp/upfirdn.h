@@ -3,6 +3,7 @@
 #pragma once
 
 #include <Eigen/Dense>
+#include <cstdint>
 
 namespace ziva {
 
@@ -32,6 +33,12 @@ auto upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixBase<Derived>& h, int 
     return upfirdn(x, Eigen::MatrixXd(h), p, q);
   }
 }
+
+// Output samples [first, first + count) of upfirdn(x, h', p, q), h' being the vector filter `h`
+// preceded by `lead` zeros and followed by as many zeros as needed: samples past the end of the
+// convolution are zero. A row signal gives a row. Costs only the samples asked for.
+Eigen::MatrixXd upfirdn_window(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q,
+                               std::int64_t lead, std::int64_t first, std::int64_t count);
 
 // Worker threads used for long filterings: 0 (the default) means one per core, at most two.
 // The results do not depend on the number of threads. Returns the previous setting.

@@ -119,6 +119,20 @@ TEST(Upfirdn, ComplexFilterBankOneColumnPerFilter) {
   EXPECT_EQ(y1(7, 2), std::complex<double>(2 * x(7), -x(7)));
 }
 
+TEST(Upfirdn, WindowIsASliceOfTheZeroPaddedFilterOutput) {
+  const Eigen::VectorXd x = random_vector(70, 41);
+  const Eigen::VectorXd h = random_vector(45, 42);
+  for (int lead : {0, 3, 17}) {
+    Eigen::VectorXd padded = Eigen::VectorXd::Zero(lead + 45 + 40);
+    padded.segment(lead, 45) = h;
+    const Eigen::VectorXd full = naive<double>(x, padded, 7, 4);
+    const Eigen::MatrixXd w =
+        upfirdn_window(Eigen::MatrixXd(x), Eigen::MatrixXd(h), 7, 4, lead, 5, full.size() - 5);
+    ASSERT_EQ(w.rows(), full.size() - 5);
+    EXPECT_LT((w.col(0) - full.tail(full.size() - 5)).cwiseAbs().maxCoeff(), 1e-12) << lead;
+  }
+}
+
 TEST(Upfirdn, SameResultWithOneOrTwoThreads) {
   const Eigen::MatrixXd x = random_vector(200000, 31);
   const Eigen::MatrixXd h = random_vector(3001, 32);
