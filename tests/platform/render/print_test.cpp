@@ -1,0 +1,114 @@
+#include "platform/render/print.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+
+#include "base/error.h"
+#include "platform/render/image_check.h"
+#include "platform/render/render_fixture.h"
+#include "platform/render/test_figures.h"
+
+namespace ziva::testing {
+namespace {
+
+using PrintTest = RenderTest;
+
+int count_near(const Bitmap& bmp, const Rgb& target) {
+  int n = 0;
+  for (const Rgb& p : bmp.pixels) n += near(p, target, 50);
+  return n;
+}
+
+bool only_target_left(const std::filesystem::path& dir, const std::string& name) {
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    if (e.path().filename() != name) return false;
+  }
+  return true;
+}
+
+TEST_F(PrintTest, TwoGroupDiagramPrintsAsRealBitmap) {
+  Graphics g;
+  Handle fig = two_group_diagram(g);
+  print_figure(g, fig, path("diag.bmp"), "-dbmp");
+
+  Bitmap bmp = read_bmp24(path("diag.bmp"));
+  ASSERT_TRUE(bmp.ok) << bmp.error;
+  EXPECT_EQ(bmp.bits, 24);
+  EXPECT_EQ(bmp.declared_size, bmp.file_size);
+  QSize size = print_pixel_size(g, fig);
+  EXPECT_EQ(bmp.width, size.width());
+  EXPECT_EQ(bmp.height, size.height());
+  // The figure keeps its 560 x 420 shape and is at least 1120 points wide at 90 dpi.
+  EXPECT_EQ(bmp.width, 1400);
+  EXPECT_EQ(bmp.height, 1050);
+
+  // Both curve groups are there: blue and red, each as curves, markers and colour button.
+  EXPECT_GT(count_near(bmp, {0, 0, 255}), 2000);
+  EXPECT_GT(count_near(bmp, {255, 0, 0}), 2000);
+  // Not blank: white axes, grey figure, black text, grid, both colours.
+  std::set<int> colours;
+  for (const Rgb& p : bmp.pixels) colours.insert(p.r << 16 | p.g << 8 | p.b);
+  EXPECT_GT(colours.size(), 50u);
+  EXPECT_GT(count_near(bmp, {255, 255, 255}), bmp.width * bmp.height / 5);
+  EXPECT_GT(count_near(bmp, {0, 0, 0}), 3000);
+  EXPECT_TRUE(only_target_left(dir_, "diag.bmp"));
+}
+
+TEST_F(PrintTest, PngNameWritesPngWhateverTheDevice) {
+  Graphics g;
+  Handle fig = two_group_diagram(g);
+  print_figure(g, fig, path("diag.PNG"), "-dbmp");
+  std::vector<unsigned char> d = read_bytes(path("diag.PNG"));
+  ASSERT_GE(d.size(), 8u);
+  const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  EXPECT_TRUE(std::equal(signature, signature + 8, d.begin()));
+  QImage back(QString::fromStdString(path("diag.PNG")));
+  EXPECT_EQ(back.size(), print_pixel_size(g, fig));
+  EXPECT_TRUE(only_target_left(dir_, "diag.PNG"));
+}
+
+TEST_F(PrintTest, PrintingAgainReplacesTheFile) {
+  Graphics g;
+  Handle fig = two_group_diagram(g);
+  {
+    std::ofstream old(path("diag.bmp"));
+    old << "old contents";
+  }
+  print_figure(g, fig, path("diag.bmp"));
+  EXPECT_TRUE(read_bmp24(path("diag.bmp")).ok);
+  EXPECT_TRUE(only_target_left(dir_, "diag.bmp"));
+}
+
+TEST_F(PrintTest, FailedWriteLeavesNoTraceAndReports) {
+  Graphics g;
+  Handle fig = two_group_diagram(g);
+  // A folder in the way of the target: the finished temporary file cannot replace it.
+  std::filesystem::create_directories(dir_ / "busy.bmp" / "inside");
+  EXPECT_THROW(print_figure(g, fig, path("busy.bmp")), Error);
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "busy.bmp" / "inside"));
+  EXPECT_TRUE(only_target_left(dir_, "busy.bmp"));
+  // A folder that does not exist.
+  EXPECT_THROW(print_figure(g, fig, path("missing/diag.bmp")), Error);
+}
+
+TEST_F(PrintTest, UnknownDeviceAndBadFigureAreRefused) {
+  Graphics g;
+  Handle fig = two_group_diagram(g);
+  EXPECT_THROW(print_figure(g, fig, path("diag.bmp"), "-dxyz"), Error);
+  EXPECT_THROW(print_figure(g, fig + 17, path("diag.bmp")), Error);
+  EXPECT_FALSE(std::filesystem::exists(path("diag.bmp")));
+}
+
+TEST_F(PrintTest, SmallFigureInPointsKeepsItsShape) {
+  Graphics g;
+  Handle fig = g.figure({{"Units", "points"}, {"Position", Value::row({0, 0, 270, 56.25})}});
+  QSize size = print_pixel_size(g, fig);
+  EXPECT_NEAR(double(size.width()) / size.height(), 270 / 56.25, 0.01);
+  EXPECT_EQ(size.width(), 1400);
+}
+
+}  // namespace
+}  // namespace ziva::testing

@@ -1,0 +1,356 @@
+#include "platform/render/renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/render/image_check.h"
+#include "platform/render/render_fixture.h"
+#include "platform/render/test_figures.h"
+
+namespace ziva::testing {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+using RendererTest = RenderTest;
+
+Value row_of(std::initializer_list<double> xs) {
+  return Value::row(xs);
+}
+
+Eigen::RowVectorXd vec(std::initializer_list<double> xs) {
+  Eigen::RowVectorXd v(static_cast<Eigen::Index>(xs.size()));
+  Eigen::Index i = 0;
+  for (double x : xs) v(i++) = x;
+  return v;
+}
+
+TEST_F(RendererTest, NonFiniteValuesBreakTheCurveAndAreNotDrawn) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 10, 10, &fig);
+  Eigen::RowVectorXd x = Eigen::RowVectorXd::LinSpaced(11, 0, 10);
+  Eigen::RowVectorXd y = Eigen::RowVectorXd::Constant(11, 5);
+  y(5) = kNaN;
+  y(8) = kInf;
+  g.line(ax, x, y, {{"Color", "g"}, {"LineWidth", 3.0}});
+  QImage img = draw(g, fig, {400, 300});
+  auto green = [&](double xd) { return near(rgb_at(img, int(xd * 40), 150), {0, 255, 0}); };
+  EXPECT_TRUE(green(1.5));
+  EXPECT_TRUE(green(3.5));
+  EXPECT_FALSE(green(4.6));  // segments 4-5 and 5-6 touch the NaN point
+  EXPECT_FALSE(green(5.0));
+  EXPECT_FALSE(green(5.4));
+  EXPECT_TRUE(green(6.5));
+  EXPECT_FALSE(green(8.0));  // and 7-8, 8-9 the infinite one
+  EXPECT_TRUE(green(9.5));
+}
+
+TEST_F(RendererTest, FarOutsidePointsAreClippedNotLost) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 10, 10, &fig);
+  // A steep segment from far below to far above crosses the middle of the axes at x = 5.
+  g.line(ax, Eigen::RowVectorXd::LinSpaced(2, 5, 5.0000001), vec({-1e300, 1e300}),
+         {{"Color", "r"}, {"LineWidth", 3.0}});
+  QImage img = draw(g, fig, {400, 300});
+  EXPECT_TRUE(near(rgb_at(img, 200, 150), {255, 0, 0}));
+  EXPECT_TRUE(near(rgb_at(img, 200, 20), {255, 0, 0}));
+}
+
+TEST_F(RendererTest, DotMarkersSitOnTheirPointsOnly) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 10, 10, &fig);
+  g.line(ax, vec({2, 8}), vec({5, 5}),
+         {{"LineStyle", "none"}, {"Marker", "."}, {"MarkerSize", 12.0}, {"Color", "b"}});
+  QImage img = draw(g, fig, {400, 300});
+  EXPECT_TRUE(near(rgb_at(img, 80, 150), {0, 0, 255}));
+  EXPECT_TRUE(near(rgb_at(img, 320, 150), {0, 0, 255}));
+  EXPECT_FALSE(near(rgb_at(img, 200, 150), {0, 0, 255}));
+  EXPECT_FALSE(near(rgb_at(img, 80, 130), {0, 0, 255}));  // a dot, not a 12-point disc
+}
+
+TEST_F(RendererTest, InvisibleObjectsAreNotDrawn) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 10, 10, &fig);
+  g.line(ax, Eigen::RowVectorXd::LinSpaced(2, 0, 10), Eigen::RowVectorXd::Constant(2, 5),
+         {{"Color", "r"}, {"LineWidth", 3.0}, {"Visible", "off"}});
+  g.text(ax, 5, 2, "unsichtbar", {{"Visible", "off"}});
+  g.uicontrol(fig, {{"Style", "pushbutton"},
+                    {"Position", row_of({10, 10, 80, 30})},
+                    {"BackgroundColor", "m"},
+                    {"Visible", "off"}});
+  QImage img = draw(g, fig, {400, 300});
+  EXPECT_TRUE(ink_box(img, img.rect(), Qt::white).isNull());
+}
+
+TEST_F(RendererTest, TextAlignmentAndRotation) {
+  // Each case: the ink of one bold text relative to its anchor at the canvas centre.
+  struct Case {
+    const char* halign;
+    double rotation;
+  };
+  for (Case c : {Case{"left", 0}, Case{"right", 0}, Case{"center", 270}, Case{"center", 90}}) {
+    Graphics g;
+    Handle fig = 0;
+    Handle ax = plain_axes(g, 10, 10, &fig);
+    g.text(ax, 5, 5, "Drehm[Nm]",
+           {{"HorizontalAlignment", c.halign},
+            {"VerticalAlignment", "middle"},
+            {"Rotation", c.rotation},
+            {"FontWeight", "bold"},
+            {"FontSize", 14.0}});
+    QImage img = draw(g, fig, {400, 300});
+    QRect ink = ink_box(img, img.rect(), Qt::white);
+    ASSERT_FALSE(ink.isNull()) << c.halign;
+    SCOPED_TRACE(std::string(c.halign) + " " + std::to_string(c.rotation));
+    if (c.rotation == 0) {
+      EXPECT_GT(ink.width(), 3 * ink.height());
+      EXPECT_NEAR(ink.center().y(), 150, 4);
+      if (std::string(c.halign) == "left") {
+        EXPECT_NEAR(ink.left(), 200, 3);
+      } else {
+        EXPECT_NEAR(ink.right(), 200, 3);
+      }
+    } else {
+      EXPECT_GT(ink.height(), 3 * ink.width());
+      EXPECT_NEAR(ink.center().x(), 200, 4);
+      EXPECT_NEAR(ink.center().y(), 150, 4);
+    }
+  }
+}
+
+TEST_F(RendererTest, RotatedTextsReadInTheirDirection) {
+  // "W....." has its heavy letter first: rotated by 270 it is at the top, by 90 at the bottom.
+  auto heavy_end = [&](double rotation) {
+    Graphics g;
+    Handle fig = 0;
+    Handle ax = plain_axes(g, 10, 10, &fig);
+    g.text(ax, 5, 5, "WWW.........",
+           {{"HorizontalAlignment", "center"}, {"Rotation", rotation}, {"FontSize", 14.0}});
+    QImage img = draw(g, fig, {400, 300});
+    QRect ink = ink_box(img, img.rect(), Qt::white);
+    QRect top(ink.left(), ink.top(), ink.width(), ink.height() / 3);
+    QRect bottom(ink.left(), ink.bottom() - ink.height() / 3, ink.width(), ink.height() / 3);
+    auto count = [&](const QRect& r) {
+      int n = 0;
+      for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) n += img.pixelColor(x, y).lightness() < 128;
+      return n;
+    };
+    return count(top) > count(bottom) ? std::string("top") : std::string("bottom");
+  };
+  EXPECT_EQ(heavy_end(270), "top");
+  EXPECT_EQ(heavy_end(90), "bottom");
+}
+
+TEST_F(RendererTest, ScaledImageUsesTheColourMapEnds) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 1, 1, &fig);
+  Eigen::MatrixXd c(2, 2);
+  c << 1, 2, 3, 4;
+  g.image(ax, c,
+          {{"XData", row_of({0.25, 0.75})},
+           {"YData", row_of({0.25, 0.75})},
+           {"CDataMapping", "scaled"}});
+  QImage img = draw(g, fig, {400, 300});
+  Eigen::MatrixX3d map = default_colormap();
+  auto expect_row = [&](int x, int y, Eigen::Index k) {
+    Rgb px = rgb_at(img, x, y);
+    Rgb want{int(std::lround(map(k, 0) * 255)), int(std::lround(map(k, 1) * 255)),
+             int(std::lround(map(k, 2) * 255))};
+    EXPECT_TRUE(near(px, want, 2)) << x << "," << y;
+  };
+  // Row 1 of the data lies at y = 0.25, i.e. in the lower half of a normal y axis.
+  expect_row(100, 225, 0);                  // value 1: the first colour
+  expect_row(300, 75, map.rows() - 1);      // value 4: the last colour
+  expect_row(300, 225, map.rows() / 3);     // value 2: a third of the way up
+  expect_row(100, 75, 2 * map.rows() / 3);  // value 3: two thirds
+
+  g.set(ax, "YDir", "reverse");
+  img = draw(g, fig, {400, 300});
+  expect_row(100, 75, 0);
+  expect_row(300, 225, map.rows() - 1);
+}
+
+TEST_F(RendererTest, DirectImageIndexesTheFigureColourMap) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 3, 1, &fig);
+  Eigen::MatrixXd map(3, 3);
+  map << 1, 0, 0, 0, 1, 0, 0, 0, 1;
+  g.set(fig, "Colormap", Value(map));
+  Eigen::MatrixXd c(1, 3);
+  c << 3, 1, 7;  // 7 lies beyond the map: the last colour
+  g.image(ax, c, {{"XData", row_of({0.5, 2.5})}, {"YData", row_of({0.5, 0.5})}});
+  QImage img = draw(g, fig, {300, 100});
+  EXPECT_TRUE(near(rgb_at(img, 50, 50), {0, 0, 255}, 2));
+  EXPECT_TRUE(near(rgb_at(img, 150, 50), {255, 0, 0}, 2));
+  EXPECT_TRUE(near(rgb_at(img, 250, 50), {0, 0, 255}, 2));
+}
+
+TEST_F(RendererTest, ZoomedLargeImageShowsOnlyItsVisibleCells) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 1, 1, &fig);
+  // 600 x 600 cells; the axes show cells 300 and 301 only, each half the canvas wide (the whole
+  // image at that scale would be 120000 pixels wide).
+  Eigen::MatrixXd c = Eigen::MatrixXd::Ones(600, 600);
+  c.col(299).setConstant(2);
+  Eigen::MatrixXd map(2, 3);
+  map << 0, 0, 0, 1, 1, 0;
+  g.set(fig, "Colormap", Value(map));
+  g.image(ax, c);
+  g.set(ax, {{"XLim", row_of({299.5, 301.5})}, {"YLim", row_of({10, 12})}});
+  QImage img = draw(g, fig, {400, 300});
+  EXPECT_TRUE(near(rgb_at(img, 100, 150), {255, 255, 0}, 2));
+  EXPECT_TRUE(near(rgb_at(img, 300, 150), {0, 0, 0}, 2));
+}
+
+TEST_F(RendererTest, DefaultColourMapRisesSteadilyInLightness) {
+  Eigen::MatrixX3d map = default_colormap(256);
+  ASSERT_EQ(map.rows(), 256);
+  EXPECT_GE(map.minCoeff(), 0.0);
+  EXPECT_LE(map.maxCoeff(), 1.0);
+  auto luminance = [&](Eigen::Index i) {
+    auto lin = [](double c) {
+      return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin(map(i, 0)) + 0.7152 * lin(map(i, 1)) + 0.0722 * lin(map(i, 2));
+  };
+  for (Eigen::Index i = 1; i < map.rows(); ++i) EXPECT_GT(luminance(i), luminance(i - 1)) << i;
+  EXPECT_LT(luminance(0), 0.05);
+  EXPECT_GT(luminance(255), 0.7);
+  // Dark end blue-violet, light end yellow.
+  EXPECT_GT(map(0, 2), map(0, 1));
+  EXPECT_GT(map(255, 0), map(255, 2));
+  EXPECT_GT(map(255, 1), map(255, 2));
+}
+
+TEST_F(RendererTest, PatchFillsItsPolygon) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 100, 1, &fig);
+  g.patch(ax, vec({0, 40, 40, 0}), vec({0, 0, 1, 1}), {{"FaceColor", "r"}, {"EdgeColor", "r"}});
+  QImage img = draw(g, fig, {400, 100});
+  EXPECT_TRUE(near(rgb_at(img, 80, 50), {255, 0, 0}, 2));
+  EXPECT_TRUE(near(rgb_at(img, 155, 50), {255, 0, 0}, 2));
+  EXPECT_TRUE(near(rgb_at(img, 170, 50), {255, 255, 255}, 2));
+}
+
+TEST_F(RendererTest, ControlsShowTheirState) {
+  Graphics g;
+  Handle fig = g.figure({{"Units", "pixels"}, {"Position", row_of({0, 0, 300, 200})}});
+  Handle box = g.uicontrol(
+      fig, {{"Style", "checkbox"}, {"Position", row_of({10, 150, 20, 20})}, {"Value", 0.0}});
+  Handle popup = g.uicontrol(fig, {{"Style", "popupmenu"},
+                                   {"Position", row_of({10, 100, 200, 24})},
+                                   {"String", Value::list({"Lichtmaschine", "Aus"})},
+                                   {"Value", 1.0}});
+  g.uicontrol(fig, {{"Style", "pushbutton"},
+                    {"Position", row_of({10, 10, 60, 30})},
+                    {"BackgroundColor", Value::row({0, 0, 1})}});
+  g.uicontrol(fig, {{"Style", "edit"},
+                    {"Position", row_of({100, 10, 150, 30})},
+                    {"BackgroundColor", "w"},
+                    {"String", "Kommentar"}});
+  QImage before = draw(g, fig, {300, 200});
+  // y of a control's centre: the figure is 200 pixels high, positions count from the bottom.
+  EXPECT_TRUE(near(rgb_at(before, 40, 175), {0, 0, 255}, 5));       // the coloured button
+  EXPECT_TRUE(near(rgb_at(before, 106, 166), {255, 255, 255}, 5));  // edit field background
+  QRect check_area(10, 30, 20, 20), popup_text(15, 76, 120, 24), edit_text(100, 160, 150, 30);
+  EXPECT_FALSE(ink_box(before, edit_text, Qt::white).isNull());
+  g.set(box, "Value", 1.0);
+  g.set(popup, "Value", 2.0);
+  QImage after = draw(g, fig, {300, 200});
+  EXPECT_NE(before.copy(check_area), after.copy(check_area));
+  EXPECT_NE(before.copy(popup_text), after.copy(popup_text));
+}
+
+TEST_F(RendererTest, DenseTickLabelsAreThinnedNotOverlapped) {
+  Graphics g;
+  Handle fig =
+      g.figure({{"Units", "pixels"}, {"Position", row_of({0, 0, 400, 200})}, {"Color", "w"}});
+  Eigen::RowVectorXd ticks = Eigen::RowVectorXd::LinSpaced(101, 0, 1000);
+  Handle ax = g.axes(fig, {{"Position", row_of({0.1, 0.3, 0.8, 0.6})},
+                           {"XLim", row_of({0, 1000})},
+                           {"XTick", Value(ticks)},
+                           {"YTick", Value::empty_matrix()}});
+  QImage img = draw(g, fig, {400, 200});
+  // The tick labels lie below the axes box (bottom at y = 140); read their ink column by column.
+  QRect band(0, 143, 400, 18);
+  std::vector<bool> ink(400, false);
+  for (int x = 0; x < 400; ++x)
+    for (int y = band.top(); y <= band.bottom(); ++y)
+      ink[x] = ink[x] || img.pixelColor(x, y).lightness() < 160;
+  int runs = 0, longest = 0, run = 0;
+  for (int x = 0; x < 400; ++x) {
+    if (ink[x]) {
+      run += 1;
+      longest = std::max(longest, run);
+    } else if (run > 0) {
+      runs += 1;
+      run = 0;
+    }
+  }
+  // Whole labels with space between: several separate runs, none longer than "1000" (~30 px).
+  EXPECT_GE(runs, 3);
+  EXPECT_LT(longest, 40);
+  (void)ax;
+}
+
+TEST_F(RendererTest, AxesViewMapsBothWays) {
+  Graphics g;
+  Handle fig = g.figure({{"Units", "pixels"}, {"Position", row_of({0, 0, 400, 300})}});
+  Handle ax = g.axes(fig, {{"Position", row_of({0.25, 0.1, 0.5, 0.8})},
+                           {"XLim", row_of({100, 200})},
+                           {"YLim", row_of({-1, 1})}});
+  AxesView v = axes_view(g, ax, {400, 300}, 1.0);
+  EXPECT_DOUBLE_EQ(v.box.left(), 100);
+  EXPECT_DOUBLE_EQ(v.box.top(), 30);
+  EXPECT_DOUBLE_EQ(v.box.width(), 200);
+  EXPECT_DOUBLE_EQ(v.box.height(), 240);
+  QPointF p = v.to_pixel(150, 0);
+  EXPECT_DOUBLE_EQ(p.x(), 200);
+  EXPECT_DOUBLE_EQ(p.y(), 150);
+  EXPECT_DOUBLE_EQ(v.to_pixel(100, 1).y(), 30);  // the top limit at the top edge
+  g.set(ax, "XDir", "reverse");
+  v = axes_view(g, ax, {400, 300}, 1.0);
+  EXPECT_DOUBLE_EQ(v.to_pixel(100, 0).x(), 300);
+  QPointF back = v.to_data(v.to_pixel(123.5, -0.25));
+  EXPECT_NEAR(back.x(), 123.5, 1e-9);
+  EXPECT_NEAR(back.y(), -0.25, 1e-9);
+}
+
+TEST_F(RendererTest, DiagramKeepsItsLabelsApart) {
+  Graphics g;
+  Handle fig = two_group_diagram(g);
+  QSize size = print_pixel_size(g, fig);
+  QImage img = print_image(g, fig);
+  ASSERT_EQ(img.size(), size);
+  Handle ax = g.findobj({{"Type", "axes"}}).front();
+  AxesView v = axes_view(g, ax, size, kPrintDpi / 72.0);
+  // The band between the comment frames (right edge at 0.311 of the width) and the axes box
+  // holds the y tick labels and the rotated y label; no ink may reach into the frames' column
+  // from there, and the frames themselves keep their grey.
+  QColor figure_grey = QColor::fromRgbF(0.8f, 0.8f, 0.8f);
+  int frames_right = int(std::ceil(0.311 * size.width()));
+  QRect band(frames_right + 1, int(v.box.top()), int(v.box.left()) - frames_right - 2,
+             int(v.box.height()));
+  QRect ink = ink_box(img, band, figure_grey);
+  ASSERT_FALSE(ink.isNull());  // the tick labels and the label are there
+  EXPECT_GT(ink.left(), band.left() + 1);
+  // Nothing drawn right of the rotated torque caption but the figure background.
+  QRect right_margin(int(0.985 * size.width()), 0, size.width() - int(0.985 * size.width()),
+                     size.height());
+  EXPECT_TRUE(ink_box(img, right_margin, figure_grey).isNull());
+}
+
+}  // namespace
+}  // namespace ziva::testing
