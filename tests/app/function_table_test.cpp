@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "app/functions.h"
+#include "base/error.h"
+#include "platform/core/scripted_services.h"
+#include "support/program_fixture.h"
+
+using namespace ziva;
+using ziva::testing::ProgramTest;
+
+using FunctionTableTest = ProgramTest;
+
+namespace {
+std::string error_of(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "";
+}
+}  // namespace
+
+TEST_F(FunctionTableTest, ButterTakesAnyNumberOfInputsButFourOutputs) {
+  start();
+  Values ten(10, Value("low"));
+  ten[0] = Value(3.0);
+  ten[1] = Value(0.25);
+  // Passes the count check; the option check of the design itself refuses the call.
+  EXPECT_EQ(error_of([&] { program_->call("butter", 2, ten); }), "Too many input arguments.");
+  EXPECT_NE(error_of([&] {
+              program_->call("butter", 5, {Value(3.0), Value(0.25)});
+            }).find("declared number of outputs (4)."),
+            std::string::npos);
+  Values ba = program_->call("butter", 2, {Value(3.0), Value(0.25)});
+  ASSERT_EQ(ba.size(), 2u);
+  EXPECT_NEAR(ba[0].num()(0), 0.0317, 1e-4);
+}
+
+TEST_F(FunctionTableTest, WavFilesByName) {
+  start();
+  Eigen::MatrixXd y(4, 2);
+  y << 0.5, -0.5, 0.25, 0, -1, 0.75, 0, 0.125;
+  program_->call("wavwrite", 0, {Value(y), Value(8000.0), Value(16.0), Value(path("a.wav"))});
+  Values r = program_->call("wavread", 4, {Value(path("a.wav"))});
+  ASSERT_EQ(r.size(), 4u);
+  EXPECT_TRUE(r[0].num().isApprox(y));
+  EXPECT_EQ(r[1], Value(8000.0));
+  EXPECT_EQ(r[2], Value(16.0));
+  EXPECT_EQ(r[3].rec().at("fmt").rec().at("nChannels"), Value(2.0));
+  Values size = program_->call("wavread", 1, {Value(path("a.wav")), Value("size")});
+  EXPECT_EQ(size[0], Value::row({4, 2}));
+  // The reader's own message reaches the caller unchanged.
+  EXPECT_FALSE(error_of([&] { program_->call("wavread", 1, {Value(path("none.wav"))}); }).empty());
+}
+
+TEST_F(FunctionTableTest, RowsFollowTheFixedOrderAndUpfirdnIsUnchecked) {
+  const auto& rows = function_table().rows();
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.front().name, "zaror_arad");
+  const FunctionRow* up = function_table().find("upfirdn");
+  ASSERT_NE(up, nullptr);
+  EXPECT_FALSE(up->checked);
+  start();
+  Values out = program_->call("upfirdn", 1,
+                              {Value::row({1, 2, 3}), Value::row({1, 1}), Value(1.0), Value(1.0)});
+  EXPECT_EQ(out[0].num().size(), 4);
+}
