@@ -13,12 +13,12 @@ namespace ziva::testing {
 inline const char* kDiagName = "Diagramme: RPM [1/min] - Leistung[PS]/Drehm[Nm] ";
 
 // One run: engine speed 2500..9500 1/min, a power curve in PS and a torque curve in Nm.
-struct Run {
+struct TestRun {
   Eigen::RowVectorXd rpm, ps, nm;
 };
 
-inline Run make_run(double scale, int n = 180) {
-  Run r;
+inline TestRun make_run(double scale, int n = 180) {
+  TestRun r;
   r.rpm = Eigen::RowVectorXd::LinSpaced(n, 2500, 9500);
   r.nm.resize(n);
   r.ps.resize(n);
@@ -31,7 +31,7 @@ inline Run make_run(double scale, int n = 180) {
 }
 
 // Adds one curve group with its comment block, as a new evaluation of the diagram does.
-inline void add_group(Graphics& g, Handle fig, Handle ax, const Run& r,
+inline void add_group(Graphics& g, Handle fig, Handle ax, const TestRun& r,
                       const Eigen::RowVector3d& color, const std::string& comment, int n_before) {
   Value c{Eigen::RowVectorXd(color)};
   std::string tag = std::string(kDiagName) + comment;
@@ -73,7 +73,7 @@ inline void add_group(Graphics& g, Handle fig, Handle ax, const Run& r,
 }
 
 // Limits, grid, second scale and labels as they are set after a power/torque evaluation.
-inline void finish_diagram(Graphics& g, Handle ax, const Run& top) {
+inline void finish_diagram(Graphics& g, Handle ax, const TestRun& top) {
   double mx = 1e6, my = 1e6, Mx = 0, My = 0, M2 = 0;
   for (Handle h : g.children(ax)) {
     if (g.type(h) != ObjType::Line) continue;
@@ -122,7 +122,7 @@ inline Handle two_group_diagram(Graphics& g) {
   Handle ax = g.axes(fig, {{"Tag", std::string("DiagAxes") + kDiagName},
                            {"Position", Value::row({0.35, 0.12, 0.58, 0.78})}});
   g.hold(ax, true);
-  Run a = make_run(1.0), b = make_run(1.15);
+  TestRun a = make_run(1.0), b = make_run(1.15);
   add_group(g, fig, ax, a, {0, 0, 1}, "Serie", 0);
   add_group(g, fig, ax, b, {1, 0, 0}, "Tuning", 1);
   finish_diagram(g, ax, b);
