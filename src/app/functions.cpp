@@ -12,12 +12,14 @@
 #include "diagram/ax_lims.h"
 #include "diagram/curve_callbacks.h"
 #include "diagram/plot_diag.h"
+#include "eval/dig2v.h"
 #include "params/par_file.h"
 #include "params/parameters.h"
 #include "platform/core/adapter.h"
 #include "platform/core/callback.h"
 #include "plot/figure_helpers.h"
 #include "plot/labels.h"
+#include "plot/waitbar.h"
 
 namespace ziva {
 
@@ -112,6 +114,8 @@ FunctionTable build_table() {
   t.add(row<&uicontrols_main_v>("uicontrols_main", 1, 0));
   t.add(row<&strings_v>("strings", 0, 1));
   t.add(FunctionRow{"get_par", 0, 20, &get_par_entry});
+  t.add(row<&dig2v_call>("dig2v", 5, 2));
+  t.add(FunctionRow{"waitbar", -3, 1, &waitbar_entry});
   t.add(row<&plot_diag>("plot_diag", 7, 0));
   t.add(row<&ax_lims_v>("ax_lims", 4, 3));
   t.add(row<&toggle_vis>("toggle_vis", 1, 0));

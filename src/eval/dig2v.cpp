@@ -1,0 +1,143 @@
+#include "eval/dig2v.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "base/error.h"
+#include "dsp/butter.h"
+#include "dsp/filtfilt.h"
+#include "plot/waitbar.h"
+
+namespace ziva {
+
+namespace {
+
+constexpr double kEdgeThreshold = -0.15;
+constexpr double kSpeedCeiling = 83.33333333333333;  // 300 km/h in m/s
+constexpr double kSpikeTolerance = 0.1;
+
+// The samples of a channel: a column, a row, or the mean of two columns.
+struct Channel {
+  const double* a = nullptr;
+  const double* b = nullptr;  // second column to average with, or null
+  Eigen::Index n = 0;
+  double at(Eigen::Index i) const { return b ? (a[i] + b[i]) / 2 : a[i]; }
+};
+
+Channel channel_of(const Eigen::Ref<const Eigen::MatrixXd>& y) {
+  Channel c;
+  if (y.size() == 0) return c;
+  if (y.cols() == 2) {
+    c.a = y.col(0).data();
+    c.b = y.col(1).data();
+    c.n = y.rows();
+  } else if (y.cols() == 1) {
+    c.a = y.data();
+    c.n = y.rows();
+  } else {
+    throw Error("The pulse channel must be one column or two.");
+  }
+  return c;
+}
+
+// Edge samples n in [begin, end) (each n < channel length − 1), in order.
+void find_edges(const Channel& c, Eigen::Index begin, Eigen::Index end,
+                std::vector<Eigen::Index>& out) {
+  if (begin >= end) return;
+  double prev = c.at(begin);
+  for (Eigen::Index n = begin; n < end; ++n) {
+    const double next = c.at(n + 1);
+    if (next - prev < kEdgeThreshold) out.push_back(n);
+    prev = next;
+  }
+}
+
+}  // namespace
+
+std::vector<Eigen::Index> pulse_edges(const Eigen::Ref<const Eigen::MatrixXd>& y, int threads) {
+  const Channel c = channel_of(y);
+  std::vector<Eigen::Index> raw;
+  const Eigen::Index pairs = std::max<Eigen::Index>(c.n - 1, 0);
+  const int parts = pairs < (1 << 16) ? 1 : std::clamp(threads, 1, 2);
+  if (parts == 1) {
+    find_edges(c, 0, pairs, raw);
+  } else {
+    const Eigen::Index mid = pairs / 2;
+    std::vector<Eigen::Index> second;
+    std::thread worker([&] { find_edges(c, mid, pairs, second); });
+    find_edges(c, 0, mid, raw);
+    worker.join();
+    raw.insert(raw.end(), second.begin(), second.end());
+  }
+  // Of adjacent edge samples only the later one stays (judged on the detected list).
+  std::vector<Eigen::Index> edges;
+  edges.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (i + 1 < raw.size() && raw[i + 1] == raw[i] + 1) continue;
+    edges.push_back(raw[i]);
+  }
+  return edges;
+}
+
+SpeedTrace interval_speeds(const std::vector<Eigen::Index>& edges, double FS, double u, double W) {
+  SpeedTrace out;
+  const std::size_t k = edges.size() < 2 ? 0 : edges.size() - 1;
+  out.t.resize(static_cast<Eigen::Index>(k));
+  out.v.resize(static_cast<Eigen::Index>(k));
+  Eigen::Index kept = 0;
+  for (std::size_t i = 0; i < k; ++i) {
+    const double t0 = static_cast<double>(edges[i]) / FS;
+    const double dt = static_cast<double>(edges[i + 1]) / FS - t0;
+    const double speed = (u / dt) / W;
+    if (speed > kSpeedCeiling) continue;
+    out.t(kept) = t0 + dt;
+    out.v(kept) = speed;
+    ++kept;
+  }
+  out.t.conservativeResize(kept);
+  out.v.conservativeResize(kept);
+  return out;
+}
+
+SpeedTrace remove_spikes(const SpeedTrace& s) {
+  const ButterCoeffs f = butter_lowpass(3, 0.25);
+  const Eigen::MatrixXd smooth = filtfilt(f.b, f.a, Eigen::MatrixXd(s.v));
+  const Eigen::Index n = s.v.size();
+  SpeedTrace out;
+  out.t.resize(n);
+  out.v.resize(n);
+  Eigen::Index kept = 0;
+  for (Eigen::Index i = 0; i < n; ++i) {
+    if (smooth(i) - s.v(i) < -kSpikeTolerance) continue;
+    out.t(kept) = s.t(i);
+    out.v(kept) = s.v(i);
+    ++kept;
+  }
+  out.t.conservativeResize(kept);
+  out.v.conservativeResize(kept);
+  return out;
+}
+
+SpeedTrace dig2v(Env& env, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS, double u,
+                 double W, const Record& st) {
+  ProgressWindow progress(env, st);
+  env.s.drawnow();
+  progress.advance(0.45);
+  const std::vector<Eigen::Index> edges = pulse_edges(Y);
+  progress.advance(0.48);
+  const SpeedTrace speeds = interval_speeds(edges, FS, u, W);
+  progress.advance(0.73);
+  SpeedTrace trace = remove_spikes(speeds);
+  progress.advance(0.99);
+  progress.close();
+  return trace;
+}
+
+std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> dig2v_call(Env& env, Eigen::MatrixXd Y, double FS,
+                                                        double u, double W, Record st) {
+  if (Y.rows() == 1 && Y.cols() > 2) Y.transposeInPlace();
+  SpeedTrace s = dig2v(env, Y, FS, u, W, st);
+  return {Eigen::MatrixXd(s.t), Eigen::MatrixXd(s.v)};
+}
+
+}  // namespace ziva

@@ -1,0 +1,38 @@
+// Speed from a pulse channel: falling steps of the wheel sensors become interval speeds, with
+// implausible values removed.
+#pragma once
+
+#include <Eigen/Dense>
+#include <tuple>
+#include <vector>
+
+#include "eval/speed_trace.h"
+#include "platform/core/function_table.h"
+
+namespace ziva {
+
+// Sample numbers n (from 0) where y[n+1] − y[n] < −0.15, with every run of adjacent edge samples
+// reduced to its last one. With two columns the per-sample mean of both is examined. The work is
+// split between `threads` threads; the result does not depend on their number.
+std::vector<Eigen::Index> pulse_edges(const Eigen::Ref<const Eigen::MatrixXd>& y, int threads = 2);
+
+// The speeds between successive edges (sample numbers at rate FS), (u / Δt) / W m/s, each stamped
+// with the time of the edge that ends its interval, without speeds above 300 km/h.
+SpeedTrace interval_speeds(const std::vector<Eigen::Index>& edges, double FS, double u, double W);
+
+// The trace without the spikes: samples lying more than 0.1 m/s above the order-3 low-pass
+// (cut-off 0.25, zero phase, over the sample index) of the speeds. Throws the zero-phase filter's
+// error for 1 to 9 samples; an empty trace stays empty.
+SpeedTrace remove_spikes(const SpeedTrace& s);
+
+// dig2v: the speed trace of the pulse channel `Y` (one column, or two that are averaged) at
+// circumference `u` with `W` pulses per revolution, showing the progress window while it runs
+// (closed again on every way out).
+SpeedTrace dig2v(Env& env, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS, double u,
+                 double W, const Record& st);
+
+// By-name form: (Y, FS, u, W, st) → t, v as columns.
+std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> dig2v_call(Env& env, Eigen::MatrixXd Y, double FS,
+                                                        double u, double W, Record st);
+
+}  // namespace ziva

@@ -1,0 +1,194 @@
+#include "eval/results.h"
+
+#include <cmath>
+
+#include "base/error.h"
+#include "dsp/butter.h"
+#include "dsp/filtfilt.h"
+
+namespace ziva {
+
+namespace {
+
+constexpr double kPi = 3.1416;
+constexpr double kDragFactor = 0.65;
+constexpr double kRollerLoss = 0.0001;
+constexpr double kKwToPs = 1.35962;
+constexpr double kTorqueFactor = 7024;
+
+// The difference sequence with its first element extrapolated linearly, so that it keeps the
+// length of x: (2·d1 − d2, d1, d2, …, d(n−1)).
+Eigen::RowVectorXd step_extrapolation(const Eigen::RowVectorXd& x) {
+  const Eigen::Index n = x.size();
+  if (n < 3) throw Error("Index exceeds matrix dimensions.");
+  Eigen::RowVectorXd d(n);
+  for (Eigen::Index i = 1; i < n; ++i) d(i) = x(i) - x(i - 1);
+  d(0) = 2 * d(1) - d(2);
+  return d;
+}
+
+// Index of the first largest element; NaN elements are passed over.
+Eigen::Index first_max(const Eigen::RowVectorXd& x) {
+  Eigen::Index best = 0;
+  bool found = false;
+  for (Eigen::Index i = 0; i < x.size(); ++i) {
+    if (std::isnan(x(i))) continue;
+    if (!found || x(i) > x(best)) {
+      best = i;
+      found = true;
+    }
+  }
+  return best;
+}
+
+Eigen::RowVectorXd smooth(const ButterCoeffs& f, const Eigen::RowVectorXd& x) {
+  Eigen::MatrixXd y = filtfilt(f.b, f.a, x);
+  return Eigen::Map<const Eigen::RowVectorXd>(y.data(), y.size());
+}
+
+}  // namespace
+
+bool is_roller_run(double sig_ch1, double sig_ch2) {
+  return sig_ch1 == 3 || (sig_ch2 == 3 && (sig_ch1 == 1 || sig_ch1 == 4));
+}
+
+RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::RowVectorXd& v_raw,
+                                 const Eigen::RowVectorXd& rpm_raw, const ParSet& par) {
+  if (t_raw.size() != v_raw.size() || t_raw.size() != rpm_raw.size())
+    throw Error("Matrix dimensions must agree.");
+  RunQuantities q;
+  Eigen::Index n = t_raw.size();
+  if (par.cutvmax != 0 && n > 0) {
+    const Eigen::Index i = first_max(v_raw);
+    n = std::min(i + 1, n - 1);
+  }
+  q.t = t_raw.head(n);
+  Eigen::RowVectorXd v = v_raw.head(n);
+  Eigen::RowVectorXd rpm = rpm_raw.head(n);
+
+  double sum = 0;
+  for (Eigen::Index i = 1; i < n; ++i) sum += q.t(i) - q.t(i - 1);
+  const double mean_step = n > 1 ? sum / static_cast<double>(n - 1) : std::nan("");
+  double Wn = (2 / par.fl) * mean_step;
+  if (Wn > 1) Wn = 0.999999;
+  if (Wn < 0) Wn = 1e-06;
+  q.Wn = Wn;
+  const ButterCoeffs filter = butter_lowpass(3, Wn);
+
+  q.dt = step_extrapolation(q.t);
+  v = smooth(filter, v);
+  q.rpm = smooth(filter, rpm);
+
+  const Eigen::RowVectorXd dv = step_extrapolation(v);
+  q.a = smooth(filter, (dv.array() / q.dt.array()).matrix());
+
+  q.X.resize(n);
+  double distance = 0;
+  for (Eigen::Index i = 0; i < n; ++i) {
+    distance += v(i) * q.dt(i);
+    q.X(i) = distance;
+  }
+
+  q.roller = is_roller_run(par.sig_ch1, par.sig_ch2);
+  if (q.roller) {
+    const Eigen::RowVectorXd w = (v / par.ur * 2 * kPi);
+    const Eigen::RowVectorXd dw = step_extrapolation(w);
+    q.P = ((par.J * dw).array() / q.dt.array() * w.array() / 1000).matrix();
+    q.P.array() += kRollerLoss * par.cw * w.array().square();
+  } else {
+    const Eigen::ArrayXd va = v.transpose().array();
+    const Eigen::ArrayXd Fr = kDragFactor * par.cw * par.A * va.square();
+    const Eigen::ArrayXd Wr = Fr * va * q.dt.transpose().array();
+    Eigen::ArrayXd Wv(n);
+    double before = 2 * v(0) - v(1);
+    double prev = before * before;
+    for (Eigen::Index i = 0; i < n; ++i) {
+      const double cur = v(i) * v(i);
+      Wv(i) = 0.5 * par.m * (cur - prev);
+      prev = cur;
+    }
+    const Eigen::ArrayXd E = Wv + Wr;
+    const Eigen::RowVectorXd P = (E / q.dt.transpose().array()).matrix().transpose();
+    q.P = smooth(filter, P) / 1000;
+  }
+  q.ratio = ((q.rpm / 60).array() / v.array() * par.u).matrix();
+
+  q.k = (1013 / par.P) * std::sqrt((273 + par.T) / 293);
+  q.P *= q.k;
+  q.Pps = q.P * kKwToPs;
+  q.M = ((q.Pps.array() / q.rpm.array()) * kTorqueFactor).matrix();
+  q.v = v * 3.6;
+  return q;
+}
+
+DiagData pick_axes(const RunQuantities& q, const ParSet& par) {
+  DiagData d;
+  d.k = q.k;
+  const int xaxis = static_cast<int>(par.xaxis);
+  const int yaxis = static_cast<int>(par.yaxis);
+  if (par.xaxis != xaxis) throw Error("Undefined function or variable 'x'.");
+  switch (xaxis) {
+    case 1:
+      d.x = q.rpm;
+      break;
+    case 2:
+      d.x = q.t;
+      break;
+    case 3:
+      d.x = q.X;
+      break;
+    case 4:
+      d.x = q.v;
+      break;
+    default:
+      throw Error("Undefined function or variable 'x'.");
+  }
+  const Eigen::Index n = q.t.size();
+  auto column = [&](const Eigen::RowVectorXd& r) { return Eigen::MatrixXd(r.transpose()); };
+  if (par.yaxis != yaxis) throw Error("Undefined function or variable 'y'.");
+  switch (yaxis) {
+    case 1:
+    case 2:
+      d.y.resize(n, 2);
+      d.y.col(0) = (yaxis == 1 ? q.Pps : q.P).transpose();
+      d.y.col(1) = q.M.transpose();
+      break;
+    case 3:
+      d.y = column(q.Pps);
+      break;
+    case 4:
+      d.y = column(q.P);
+      break;
+    case 5:
+      d.y = column(q.M);
+      break;
+    case 6:
+      d.y = column(q.v);
+      break;
+    case 7:
+      d.y = column(q.a);
+      break;
+    case 8:
+      d.y = column(q.t);
+      break;
+    case 9:
+      d.y = column(q.X);
+      break;
+    case 10:
+      d.y = column(q.rpm);
+      break;
+    case 11:
+      d.y = column(q.ratio);
+      break;
+    default:
+      throw Error("Undefined function or variable 'y'.");
+  }
+  return d;
+}
+
+DiagData compute_results(const Eigen::RowVectorXd& t, const Eigen::RowVectorXd& v,
+                         const Eigen::RowVectorXd& rpm, const ParSet& par) {
+  return pick_axes(compute_quantities(t, v, rpm, par), par);
+}
+
+}  // namespace ziva

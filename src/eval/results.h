@@ -1,0 +1,53 @@
+// The result computation of an evaluation: from the raw time, speed and engine-speed traces and
+// the parameter set to smoothed speeds, acceleration, distance, power, torque and the diagram's
+// x and y data.
+#pragma once
+
+#include <Eigen/Dense>
+
+#include "params/parameters.h"
+
+namespace ziva {
+
+// Every quantity of one evaluated run, as rows of equal length (after the Vmax cut).
+struct RunQuantities {
+  Eigen::RowVectorXd t;      // time, s
+  Eigen::RowVectorXd v;      // smoothed speed, km/h
+  Eigen::RowVectorXd rpm;    // smoothed engine speed, 1/min
+  Eigen::RowVectorXd dt;     // time step of each sample (first step extrapolated), s
+  Eigen::RowVectorXd a;      // smoothed acceleration, m/s²
+  Eigen::RowVectorXd X;      // distance, m (the first sample already holds v(1)·dt(1))
+  Eigen::RowVectorXd P;      // power corrected to standard air, kW
+  Eigen::RowVectorXd Pps;    // the same in PS
+  Eigen::RowVectorXd M;      // torque at the engine speed, Nm
+  Eigen::RowVectorXd ratio;  // overall ratio, engine revolutions per wheel revolution
+  double k = 1;              // air correction factor
+  double Wn = 0;             // normalised cut-off of the smoothing filter
+  bool roller = false;       // the roller formula was used
+};
+
+// What the diagram window is handed: x as a row, y as one column (two for power with torque).
+struct DiagData {
+  Eigen::RowVectorXd x;
+  Eigen::MatrixXd y;
+  double k = 1;
+};
+
+// True for channel pairs that carry the inertia roller: (1,3), (3,·) and (4,3).
+bool is_roller_run(double sig_ch1, double sig_ch2);
+
+// Computes every quantity from the raw traces t (s), v (m/s) and rpm (1/min), rows of equal
+// length. Throws "Index exceeds matrix dimensions." with fewer than three samples after the
+// Vmax cut, and the errors of the filter design and the zero-phase filter (ten samples needed).
+RunQuantities compute_quantities(const Eigen::RowVectorXd& t, const Eigen::RowVectorXd& v,
+                                 const Eigen::RowVectorXd& rpm, const ParSet& par);
+
+// The x and y data of the axis choices par.xaxis (1 … 4) and par.yaxis (1 … 11), and k. Throws
+// for a choice outside these ranges.
+DiagData pick_axes(const RunQuantities& q, const ParSet& par);
+
+// compute_quantities followed by pick_axes.
+DiagData compute_results(const Eigen::RowVectorXd& t, const Eigen::RowVectorXd& v,
+                         const Eigen::RowVectorXd& rpm, const ParSet& par);
+
+}  // namespace ziva

@@ -1,0 +1,160 @@
+#include "eval/dig2v.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/strings.h"
+#include "base/error.h"
+#include "progress_log.h"
+#include "support/program_fixture.h"
+
+using namespace ziva;
+using ziva::testing::ProgramTest;
+
+namespace {
+
+// A channel at rest (0) that drops by `depth` at the given samples and recovers over the next
+// few samples with small rising steps.
+Eigen::VectorXd pulses(Eigen::Index n, const std::vector<Eigen::Index>& at, double depth = 0.5) {
+  Eigen::VectorXd y = Eigen::VectorXd::Zero(n);
+  for (Eigen::Index p : at) {
+    y(p + 1) -= depth;
+    for (Eigen::Index k = 2; k < 6 && p + k < n; ++k) y(p + k) -= depth * (6 - k) / 5.0;
+  }
+  return y;
+}
+
+std::vector<Eigen::Index> every(Eigen::Index period, Eigen::Index count, Eigen::Index first = 10) {
+  std::vector<Eigen::Index> at;
+  for (Eigen::Index k = 0; k < count; ++k) at.push_back(first + k * period);
+  return at;
+}
+
+}  // namespace
+
+TEST(PulseEdges, StrictFallingStepsRunsAndRisingSteps) {
+  Eigen::VectorXd y = Eigen::VectorXd::Zero(40);
+  y(5) = 0.15;   // 0.15 → 0: exactly −0.15, no edge; 0 → 0.15 rises
+  y(11) = -0.2;  // a falling step over three samples: 10→11 and 11→12 both drop
+  y(12) = -0.5;
+  y(20) = 1;  // rising by 1: no edge; 20→21 falls by 1
+  y(30) = -0.150001;
+  EXPECT_EQ(pulse_edges(y), (std::vector<Eigen::Index>{11, 20, 29}));
+}
+
+TEST(PulseEdges, StereoIsAveragedFirst) {
+  Eigen::MatrixXd y = Eigen::MatrixXd::Zero(30, 2);
+  y(10, 0) = -0.2;  // alone it is an edge; averaged with silence only −0.1
+  y(20, 0) = -0.4;
+  EXPECT_EQ(pulse_edges(y.col(0)), (std::vector<Eigen::Index>{9, 19}));
+  EXPECT_EQ(pulse_edges(y), (std::vector<Eigen::Index>{19}));
+}
+
+TEST(PulseEdges, SameEdgesWithOneOrTwoThreads) {
+  const Eigen::Index n = 300000;
+  Eigen::VectorXd y = pulses(n, every(997, 300, 3));
+  // A run of edge samples across the middle of the recording.
+  y(n / 2 - 1) = -0.3;
+  y(n / 2) = -0.6;
+  y(n / 2 + 1) = -0.9;
+  EXPECT_EQ(pulse_edges(y, 1), pulse_edges(y, 2));
+}
+
+TEST(IntervalSpeeds, CleanTrainGivesUFsOverPW) {
+  const double FS = 8000, u = 1.325, W = 2;
+  const Eigen::Index P = 400;
+  std::vector<Eigen::Index> edges = pulse_edges(pulses(20000, every(P, 40)));
+  ASSERT_EQ(edges.size(), 40u);
+  SpeedTrace s = interval_speeds(edges, FS, u, W);
+  ASSERT_EQ(s.v.size(), 39);
+  for (Eigen::Index k = 0; k < 39; ++k) {
+    EXPECT_NEAR(s.v(k), u * FS / (static_cast<double>(P) * W), 1e-9);
+    EXPECT_NEAR(s.t(k), static_cast<double>(edges[static_cast<std::size_t>(k) + 1]) / FS, 1e-12);
+  }
+}
+
+TEST(IntervalSpeeds, CeilingKeepsExactly300KmH) {
+  const double ceiling = 83.33333333333333;
+  SpeedTrace s = interval_speeds({0, 1, 2}, 1, ceiling, 1);
+  EXPECT_EQ(s.v.size(), 2);
+  s = interval_speeds({0, 1, 2}, 1, std::nextafter(ceiling, 100.0), 1);
+  EXPECT_EQ(s.v.size(), 0);
+  // A speed above the ceiling goes with its time; the others stay in order.
+  s = interval_speeds({0, 100, 101, 201}, 100, 10, 1);
+  ASSERT_EQ(s.v.size(), 2);
+  EXPECT_DOUBLE_EQ(s.t(0), 1.0);
+  EXPECT_DOUBLE_EQ(s.t(1), 2.01);
+}
+
+TEST(RemoveSpikes, SplitIntervalIsRemovedNeighboursStay) {
+  const double FS = 10000, u = 2, W = 1;
+  std::vector<Eigen::Index> at = every(500, 60);
+  at.push_back(10 + 30 * 500 + 250);  // a spurious pulse halfway through interval 31
+  std::sort(at.begin(), at.end());
+  SpeedTrace raw = interval_speeds(pulse_edges(pulses(40000, at)), FS, u, W);
+  ASSERT_EQ(raw.v.size(), 60);
+  const double true_speed = u * FS / 500;
+  EXPECT_NEAR(raw.v(30), 2 * true_speed, 1e-9);
+  EXPECT_NEAR(raw.v(31), 2 * true_speed, 1e-9);
+  SpeedTrace clean = remove_spikes(raw);
+  // Both halves go; the values around them are raised less by the smoothing than the halves and
+  // lie below the smoothed curve, so they stay, with their raw (not smoothed) values.
+  EXPECT_GE(clean.v.size(), 50);
+  for (Eigen::Index k = 0; k < clean.v.size(); ++k) EXPECT_NEAR(clean.v(k), true_speed, 1e-9);
+  auto kept = [&](double t) { return (clean.t.array() == t).any(); };
+  EXPECT_FALSE(kept(raw.t(30)));
+  EXPECT_FALSE(kept(raw.t(31)));
+  EXPECT_TRUE(kept(raw.t(29)));
+  EXPECT_TRUE(kept(raw.t(32)));
+}
+
+TEST(RemoveSpikes, NeedsTenSamplesOrNone) {
+  SpeedTrace s;
+  s.t = Eigen::VectorXd::LinSpaced(9, 1, 9);
+  s.v = Eigen::VectorXd::Constant(9, 20);
+  try {
+    remove_spikes(s);
+    FAIL() << "nine samples must fail";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Data must have length more than 3 times filter order.");
+  }
+  s.t = Eigen::VectorXd::LinSpaced(10, 1, 10);
+  s.v = Eigen::VectorXd::Constant(10, 20);
+  EXPECT_EQ(remove_spikes(s).v.size(), 10);
+  EXPECT_EQ(remove_spikes(SpeedTrace{}).v.size(), 0);
+}
+
+using Dig2v = ProgramTest;
+
+TEST_F(Dig2v, ProgressMarksAndColumnsByName) {
+  start();
+  ProgressLog log(g());
+  const double FS = 8000;
+  Eigen::MatrixXd y = pulses(40000, every(400, 90));
+  Values out = program_->call("dig2v", 2, {Value(y), FS, 1.325, 1.0, Value(strings())});
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].num().cols(), 1);
+  EXPECT_EQ(out[0].num().rows(), 89);
+  EXPECT_NEAR(out[1].num()(0), 1.325 * FS / 400, 1e-9);
+  EXPECT_EQ(log.marks, (std::vector<double>{0, 45, 48, 73, 99}));
+  EXPECT_EQ(log.names, (std::vector<std::string>{"Berechne Diagramm"}));
+  EXPECT_EQ(log.open, 0);
+  EXPECT_EQ(g().find_first("Tag", "TMWWaitbar"), 0);
+}
+
+TEST_F(Dig2v, ProgressWindowClosedWhenTheFilterFails) {
+  start();
+  ProgressLog log(g());
+  Eigen::MatrixXd y = pulses(4000, every(300, 5));
+  EXPECT_THROW(program_->call("dig2v", 2, {Value(y), 8000.0, 1.0, 1.0, Value(strings())}), Error);
+  EXPECT_EQ(log.opened, 1);
+  EXPECT_EQ(log.open, 0);
+}
+
+TEST_F(Dig2v, SilenceGivesEmptyTrace) {
+  start();
+  SpeedTrace s = dig2v(env(), Eigen::MatrixXd::Zero(1000, 1), 8000, 1, 1, strings());
+  EXPECT_EQ(s.t.size(), 0);
+  EXPECT_EQ(s.v.size(), 0);
+}

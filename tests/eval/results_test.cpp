@@ -1,0 +1,230 @@
+#include "eval/results.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "base/error.h"
+
+using namespace ziva;
+
+namespace {
+
+ParSet road_par() {
+  ParSet p;
+  p.m = 200;
+  p.cw = 0.5;
+  p.A = 0.75;
+  p.r = 6.32;
+  p.u = 1.325;
+  p.l = 3;
+  p.fl = 1;
+  p.J = 1.08;
+  p.ur = 0.9321;
+  p.W = 1;
+  p.cutvmax = 0;
+  p.sig_ch1 = 1;
+  p.sig_ch2 = 2;
+  p.xaxis = 1;
+  p.yaxis = 1;
+  p.T = 20;
+  p.P = 1013;
+  return p;
+}
+
+struct Traces {
+  Eigen::RowVectorXd t, v, rpm;
+};
+
+// Speed v0 + a0·t sampled every dt, engine speed through ratio r and circumference u.
+Traces linear_run(Eigen::Index n, double dt, double v0, double a0, const ParSet& p) {
+  Traces tr;
+  tr.t = Eigen::RowVectorXd::LinSpaced(n, 0, dt * static_cast<double>(n - 1));
+  tr.v = (v0 + a0 * tr.t.array()).matrix();
+  tr.rpm = tr.v / p.u * p.r * 60;
+  return tr;
+}
+
+std::string error_of(const Traces& tr, const ParSet& p) {
+  try {
+    compute_results(tr.t, tr.v, tr.rpm, p);
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+}  // namespace
+
+TEST(Results, CutoffFromFilterLengthAndMeanStep) {
+  ParSet p = road_par();
+  Traces tr = linear_run(200, 0.04, 10, 1, p);
+  EXPECT_NEAR(compute_quantities(tr.t, tr.v, tr.rpm, p).Wn, 0.08, 1e-12);
+  p.fl = -1;
+  EXPECT_EQ(compute_quantities(tr.t, tr.v, tr.rpm, p).Wn, 1e-06);
+  p.fl = 0.05;  // 2 / 0.05 · 0.04 = 1.6
+  EXPECT_EQ(compute_quantities(tr.t, tr.v, tr.rpm, p).Wn, 0.999999);
+  const std::string rejected = "The cutoff frequencies must be within the interval of (0,1).";
+  Traces halves = linear_run(50, 0.5, 10, 1, p);
+  p.fl = 1;  // exactly 1: not limited, rejected by the design
+  EXPECT_EQ(error_of(halves, p), rejected);
+  p.fl = INFINITY;  // exactly 0
+  EXPECT_EQ(error_of(halves, p), rejected);
+}
+
+TEST(Results, VmaxCutKeepsSamplesUpToTheFirstMaximum) {
+  ParSet p = road_par();
+  p.cutvmax = 1;
+  Traces tr = linear_run(40, 0.1, 10, 1, p);
+  // Maximum at the last sample: that sample goes too.
+  EXPECT_EQ(compute_quantities(tr.t, tr.v, tr.rpm, p).t.size(), 39);
+  // Maximum at sample 25 (1-based), twice: samples 26 … 40 go.
+  tr.v(24) = 100;
+  tr.v(30) = 100;
+  RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
+  ASSERT_EQ(q.t.size(), 25);
+  EXPECT_EQ(q.t(24), tr.t(24));
+  p.cutvmax = 0;
+  EXPECT_EQ(compute_quantities(tr.t, tr.v, tr.rpm, p).t.size(), 40);
+}
+
+// A constant acceleration without drag: away from the ends the zero-phase smoothing keeps linear
+// sequences, the kinetic energy of each step is m·a0·dt·(v(i−1) + v(i))/2, so
+// P = m·a0·(v − a0·dt/2).
+TEST(Results, RoadFormulaMatchesKineticPowerOfConstantAcceleration) {
+  ParSet p = road_par();
+  p.cw = 0;
+  p.fl = 0.2;  // Wn = 0.5: the end transients die out within a few samples
+  const double dt = 0.05, a0 = 2.5, v0 = 8;
+  const Eigen::Index n = 300;
+  Traces tr = linear_run(n, dt, v0, a0, p);
+  RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
+  for (Eigen::Index i = 0; i < n; ++i) EXPECT_NEAR(q.ratio(i), p.r, 1e-9);
+  for (Eigen::Index i = 40; i < n - 40; ++i) {
+    const double v = v0 + a0 * tr.t(i);
+    EXPECT_NEAR(q.a(i), a0, 1e-6);
+    EXPECT_NEAR(q.P(i), p.m * a0 * (v - a0 * dt / 2) / 1000, 1e-6);
+    EXPECT_NEAR(q.v(i), v * 3.6, 1e-6);
+    EXPECT_NEAR(q.Pps(i), q.P(i) * 1.35962, 1e-9);
+  }
+  EXPECT_FALSE(q.roller);
+}
+
+// Constant speed against air drag: P = 0.65·cw·A·v³; distance grows from v·dt at the first
+// sample; 100 PS at 7024 1/min is 100 Nm.
+TEST(Results, DragPowerDistanceAndTorqueAtConstantSpeed) {
+  ParSet p = road_par();
+  p.A = 1;
+  const double v = 30;
+  const double P_kw = 100 / 1.35962;
+  p.cw = P_kw * 1000 / (0.65 * v * v * v);
+  const Eigen::Index n = 100;
+  const double dt = 0.1;
+  Traces tr = linear_run(n, dt, v, 0, p);
+  tr.rpm.setConstant(7024);
+  p.yaxis = 1;
+  p.xaxis = 3;
+  RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
+  for (Eigen::Index i = 0; i < n; ++i) {
+    EXPECT_NEAR(q.P(i), P_kw, 1e-9);
+    EXPECT_NEAR(q.M(i), 100, 1e-9);
+    EXPECT_NEAR(q.X(i), v * dt * static_cast<double>(i + 1), 1e-9);
+  }
+  DiagData d = pick_axes(q, p);
+  EXPECT_EQ(d.x, q.X);
+  ASSERT_EQ(d.y.cols(), 2);
+  EXPECT_EQ(Eigen::RowVectorXd(d.y.col(0).transpose()), q.Pps);
+  EXPECT_EQ(Eigen::RowVectorXd(d.y.col(1).transpose()), q.M);
+}
+
+// On the roller: P = J·(dω/dt)·ω/1000 + 0.0001·cw·ω², ω = v / ur · 2 · 3.1416, not smoothed again.
+TEST(Results, RollerFormulaWithItsPiAndLossTerm) {
+  ParSet p = road_par();
+  p.sig_ch1 = 4;
+  p.sig_ch2 = 3;
+  p.fl = 0.16;  // Wn = 0.5
+  const double dt = 0.04, a0 = 1.5, v0 = 5;
+  const Eigen::Index n = 250;
+  Traces tr = linear_run(n, dt, v0, a0, p);
+  RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
+  EXPECT_TRUE(q.roller);
+  const double alpha = a0 / p.ur * 2 * 3.1416;
+  for (Eigen::Index i = 40; i < n - 40; ++i) {
+    const double w = (v0 + a0 * tr.t(i)) / p.ur * 2 * 3.1416;
+    EXPECT_NEAR(q.P(i), p.J * alpha * w / 1000 + 0.0001 * p.cw * w * w, 1e-6);
+  }
+}
+
+TEST(Results, RollerFormulaOnlyForRollerChannels) {
+  for (auto [c1, c2] : {std::pair{1, 3}, {3, 1}, {3, 2}, {3, 3}, {4, 3}})
+    EXPECT_TRUE(is_roller_run(c1, c2)) << c1 << "," << c2;
+  for (auto [c1, c2] : {std::pair{2, 3}, {1, 1}, {1, 2}, {1, 4}, {2, 1}, {2, 2}, {4, 1}, {4, 2}})
+    EXPECT_FALSE(is_roller_run(c1, c2)) << c1 << "," << c2;
+}
+
+TEST(Results, AirCorrection) {
+  ParSet p = road_par();
+  Traces tr = linear_run(50, 0.1, 10, 1, p);
+  EXPECT_DOUBLE_EQ(compute_quantities(tr.t, tr.v, tr.rpm, p).k, 1);
+  p.T = 30;
+  const RunQuantities warm = compute_quantities(tr.t, tr.v, tr.rpm, p);
+  EXPECT_DOUBLE_EQ(warm.k, std::sqrt(303.0 / 293.0));
+  p.T = 20;
+  p.P = 900;
+  const RunQuantities thin = compute_quantities(tr.t, tr.v, tr.rpm, p);
+  EXPECT_DOUBLE_EQ(thin.k, 1013.0 / 900.0);
+  p.P = 1013;
+  const RunQuantities std_air = compute_quantities(tr.t, tr.v, tr.rpm, p);
+  for (Eigen::Index i = 0; i < std_air.P.size(); ++i)
+    EXPECT_NEAR(warm.P(i), std_air.P(i) * std::sqrt(303.0 / 293.0), 1e-12);
+}
+
+TEST(Results, AxisChoices) {
+  ParSet p = road_par();
+  Traces tr = linear_run(60, 0.1, 10, 1, p);
+  const RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
+  const Eigen::RowVectorXd* xs[] = {&q.rpm, &q.t, &q.X, &q.v};
+  for (int x = 1; x <= 4; ++x) {
+    p.xaxis = x;
+    EXPECT_EQ(pick_axes(q, p).x, *xs[x - 1]) << x;
+  }
+  p.xaxis = 1;
+  const Eigen::RowVectorXd* ys[] = {nullptr, nullptr, &q.Pps, &q.P,   &q.M,    &q.v,
+                                    &q.a,    &q.t,    &q.X,   &q.rpm, &q.ratio};
+  for (int y = 1; y <= 11; ++y) {
+    p.yaxis = y;
+    DiagData d = pick_axes(q, p);
+    EXPECT_EQ(d.y.rows(), q.t.size());
+    if (y <= 2) {
+      EXPECT_EQ(d.y.cols(), 2);
+      EXPECT_EQ(Eigen::RowVectorXd(d.y.col(0).transpose()), y == 1 ? q.Pps : q.P);
+    } else {
+      ASSERT_EQ(d.y.cols(), 1);
+      EXPECT_EQ(Eigen::RowVectorXd(d.y.col(0).transpose()), *ys[y - 1]) << y;
+    }
+  }
+}
+
+TEST(Results, ErrorCases) {
+  ParSet p = road_par();
+  EXPECT_EQ(error_of(linear_run(2, 0.1, 10, 1, p), p), "Index exceeds matrix dimensions.");
+  p.cutvmax = 1;
+  EXPECT_EQ(error_of(linear_run(3, 0.1, 10, 1, p), p), "Index exceeds matrix dimensions.");
+  p.cutvmax = 0;
+  EXPECT_EQ(error_of(linear_run(9, 0.1, 10, 1, p), p),
+            "Data must have length more than 3 times filter order.");
+  EXPECT_EQ(error_of(linear_run(10, 0.1, 10, 1, p), p), "no error");
+  p.xaxis = 5;
+  EXPECT_NE(error_of(linear_run(20, 0.1, 10, 1, p), p), "no error");
+  p.xaxis = 1;
+  p.yaxis = 12;
+  EXPECT_NE(error_of(linear_run(20, 0.1, 10, 1, p), p), "no error");
+}
+
+TEST(Results, ZeroSpeedGivesNonFiniteValuesWithoutError) {
+  ParSet p = road_par();
+  Traces tr = linear_run(30, 0.1, 0, 0, p);
+  RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
+  EXPECT_FALSE(std::isfinite(q.ratio(0)));
+  EXPECT_FALSE(std::isfinite(q.M(0)));
+}

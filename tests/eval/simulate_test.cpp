@@ -1,0 +1,136 @@
+#include "eval/simulate.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "base/error.h"
+#include "eval/dig2v.h"
+
+using namespace ziva;
+
+namespace {
+
+SynthOptions quiet(bool roller) {
+  SynthOptions o;
+  o.roller_run = roller;
+  o.rate = 8000;
+  o.snr_db = 60;
+  o.lead_in = 1;
+  o.roll_off = 1;
+  o.left = SynthSignal::alternator;
+  o.right = roller ? SynthSignal::roller : SynthSignal::wheel;
+  return o;
+}
+
+// Indices of the truth rows inside full load, away from its ends.
+std::vector<Eigen::Index> full_load_rows(const SynthRun& r) {
+  std::vector<Eigen::Index> rows;
+  for (Eigen::Index k = 1; k + 1 < r.truth.t.size(); ++k)
+    if (r.truth.t(k) > r.full_load_start + 0.1 && r.truth.t(k) < r.full_load_end - 0.1)
+      rows.push_back(k);
+  return rows;
+}
+
+// Positive-going zero crossings of column `ch` between two times.
+int periods(const SynthRun& r, int ch, double from, double to) {
+  int n = 0;
+  for (auto i = static_cast<Eigen::Index>(from * r.rate);
+       i < static_cast<Eigen::Index>(to * r.rate); ++i)
+    if (r.y(i, ch) <= 0 && r.y(i + 1, ch) > 0) ++n;
+  return n;
+}
+
+// Engine (or roller) turns between two times from the truth speed, by the trapezoid rule.
+double turns(const SynthRun& r, double per_metre, double from, double to) {
+  double sum = 0;
+  for (Eigen::Index k = 1; k < r.truth.t.size(); ++k)
+    if (r.truth.t(k - 1) >= from && r.truth.t(k) <= to)
+      sum += (r.truth.v(k - 1) + r.truth.v(k)) / 2 * (r.truth.t(k) - r.truth.t(k - 1));
+  return sum * per_metre;
+}
+
+}  // namespace
+
+// The recorded course obeys the road model: engine power = m·v·dv/dt + 0.65·cw·A·v³, with dv/dt
+// taken from the truth by central differences, and engine speed follows the gear ratio.
+TEST(Simulate, RoadRunFollowsItsEquationOfMotion) {
+  const SynthOptions o = quiet(false);
+  const SynthRun r = synthesize(o);
+  const SynthTruth& tr = r.truth;
+  for (Eigen::Index k : full_load_rows(r)) {
+    const double a = (tr.v(k + 1) - tr.v(k - 1)) / (tr.t(k + 1) - tr.t(k - 1));
+    const double v = tr.v(k);
+    const double P = o.mass * v * a + 0.65 * o.cw * o.area * v * v * v;
+    EXPECT_NEAR(P / 1000, tr.power(k), 0.002 * tr.power(k));
+    EXPECT_NEAR(tr.rpm(k), v / o.tyre * o.gear_ratio * 60, 1e-9);
+    EXPECT_NEAR(tr.torque(k), engine_torque(o, tr.rpm(k)), 1e-9);
+  }
+  EXPECT_NEAR(tr.rpm(full_load_rows(r).back()), o.rpm_end, 100);
+  EXPECT_NEAR(r.full_load_start, o.lead_in, 1e-9);
+  EXPECT_NEAR(static_cast<double>(r.y.rows()) / o.rate, r.full_load_end + o.roll_off, 1e-3);
+}
+
+TEST(Simulate, RollerRunFollowsTheRollerBalance) {
+  const SynthOptions o = quiet(true);
+  const SynthRun r = synthesize(o);
+  const SynthTruth& tr = r.truth;
+  for (Eigen::Index k : full_load_rows(r)) {
+    const double w = tr.v(k) / o.roller_perim * 2 * std::numbers::pi;
+    const double dw = (tr.v(k + 1) - tr.v(k - 1)) / (tr.t(k + 1) - tr.t(k - 1)) / o.roller_perim *
+                      2 * std::numbers::pi;
+    const double P = o.roller_inertia * w * dw + 0.1 * o.cw * w * w;
+    EXPECT_NEAR(P / 1000, tr.power(k), 0.002 * tr.power(k));
+  }
+}
+
+TEST(Simulate, SensorsCountTurns) {
+  SynthOptions o = quiet(false);
+  o.wheel_marks = 3;
+  const SynthRun r = synthesize(o);
+  const double end = static_cast<double>(r.y.rows() - 2) / o.rate;
+  // Alternator: coils periods per engine turn.
+  const double engine = turns(r, o.gear_ratio * o.coils / o.tyre, 0.5, end - 0.5);
+  EXPECT_NEAR(periods(r, 0, 0.5, end - 0.5), engine, 0.002 * engine + 2);
+  // Wheel sensors: W falling steps per wheel turn.
+  const double marks = turns(r, o.wheel_marks / o.tyre, 0, r.truth.t(r.truth.t.size() - 1));
+  EXPECT_NEAR(static_cast<double>(pulse_edges(r.y.col(1)).size()), marks, 0.002 * marks + 2);
+
+  SynthOptions ro = quiet(true);
+  ro.roller_marks = 4;
+  const SynthRun rr = synthesize(ro);
+  const double rend = static_cast<double>(rr.y.rows() - 2) / ro.rate;
+  const double roller = turns(rr, ro.roller_marks / ro.roller_perim, 0.5, rend - 0.5);
+  EXPECT_NEAR(periods(rr, 1, 0.5, rend - 0.5), roller, 0.002 * roller + 2);
+}
+
+TEST(Simulate, NoiseLevelLengthAndSeed) {
+  SynthOptions o = quiet(false);
+  o.snr_db = 20;
+  o.length = 30;
+  const SynthRun noisy = synthesize(o);
+  EXPECT_EQ(noisy.y.rows(), 30 * 8000);
+  EXPECT_NEAR(noisy.full_load_end + o.roll_off, 30, 1e-3);
+  o.snr_db = 200;
+  const SynthRun clean = synthesize(o);
+  const Eigen::VectorXd noise = noisy.y.col(0) - clean.y.col(0);
+  EXPECT_NEAR(10 * std::log10(clean.y.col(0).squaredNorm() / noise.squaredNorm()), 20, 0.2);
+  o.snr_db = 20;
+  EXPECT_EQ(synthesize(o).y, noisy.y);
+  o.seed = 2;
+  EXPECT_NE(synthesize(o).y, noisy.y);
+  EXPECT_LE(noisy.y.cwiseAbs().maxCoeff(), 1.0);
+}
+
+TEST(Simulate, ImpossibleRunsAreRefused) {
+  SynthOptions o = quiet(false);
+  o.length = 2;
+  EXPECT_THROW(synthesize(o), Error);
+  o = quiet(false);
+  o.torque_peak = 2;  // cannot overcome the drag at high speed
+  EXPECT_THROW(synthesize(o), Error);
+  o = quiet(false);
+  o.bits = 12;
+  EXPECT_THROW(synthesize(o), Error);
+}
