@@ -1,10 +1,12 @@
 // Throughput of resample on a minute of audio to the 4410 Hz analysis rate, and of its filter
-// design alone. Counters: MACs/s is the polyphase multiply-adds per second (output samples times
-// taps per phase), design_share the design's share of the whole call.
+// design alone. Counters: MACs/s is the polyphase multiply-adds per second of wall time (output
+// samples times taps per phase), MACs/cpu_s the same per second of CPU time summed over the
+// threads (what a busy machine still shows), design_share the design's share of the whole call.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <numbers>
 
 #include "dsp/firls.h"
@@ -37,10 +39,16 @@ Eigen::RowVectorXd design(int p, int q) {
   return h;
 }
 
-double seconds_of(const auto& f) {
+struct Seconds {
+  double wall = 0, cpu = 0;  // cpu: process CPU time, all threads together
+};
+
+Seconds time_of(const auto& f) {
   const auto start = std::chrono::steady_clock::now();
+  const std::clock_t cpu_start = std::clock();
   f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+          static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC};
 }
 
 void resample_minute(benchmark::State& state, double rate, int p, int q) {
@@ -49,18 +57,23 @@ void resample_minute(benchmark::State& state, double rate, int p, int q) {
   const Eigen::MatrixXd x = minute_of_audio(rate);
   const Eigen::Index ly = (x.rows() * p + q - 1) / q;
   const double taps_per_phase = std::ceil((20.0 * std::max(p, q) + 1) / p);
-  double design_seconds = 0, total_seconds = 0;
+  Seconds total, design_only;
   for (auto _ : state) {
-    total_seconds +=
-        seconds_of([&] { benchmark::DoNotOptimize(ziva::resample(x, 4410, rate).y.data()); });
-    design_seconds += seconds_of([&] { benchmark::DoNotOptimize(design(p, q).data()); });
+    const Seconds t =
+        time_of([&] { benchmark::DoNotOptimize(ziva::resample(x, 4410, rate).y.data()); });
+    const Seconds d = time_of([&] { benchmark::DoNotOptimize(design(p, q).data()); });
+    total.wall += t.wall;
+    total.cpu += t.cpu;
+    design_only.wall += d.wall;
+    design_only.cpu += d.cpu;
   }
   ziva::set_upfirdn_threads(before);
-  const double filtering = total_seconds - design_seconds;
-  state.counters["MACs/s"] =
-      benchmark::Counter(static_cast<double>(ly) * taps_per_phase *
-                         static_cast<double>(state.iterations()) / filtering);
-  state.counters["design_share"] = design_seconds / total_seconds;
+  const double macs =
+      static_cast<double>(ly) * taps_per_phase * static_cast<double>(state.iterations());
+  state.counters["MACs/s"] = benchmark::Counter(macs / (total.wall - design_only.wall));
+  state.counters["MACs/cpu_s"] = benchmark::Counter(macs / (total.cpu - design_only.cpu));
+  state.counters["design_share"] = design_only.wall / total.wall;
+  state.counters["design_cpu_share"] = design_only.cpu / total.cpu;
   state.counters["taps"] = 20.0 * std::max(p, q) + 1;
 }
 

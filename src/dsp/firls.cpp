@@ -83,6 +83,33 @@ void gauss_legendre(int n, std::vector<double>& x, std::vector<double>& w) {
   }
 }
 
+// cos and sin of 2·pi·f·k for k = 0, 1, 2, ...: a rotation by 2·pi·f per step, recomputed
+// directly every 32 steps so that its rounding error stays at a few ulps.
+class Rotation {
+ public:
+  explicit Rotation(double f)
+      : f_(f), step_c_(std::cos(2 * kPi * f)), step_s_(std::sin(2 * kPi * f)) {}
+  double cos() const { return c_; }
+  double sin() const { return s_; }
+  void next() {
+    ++k_;
+    if (k_ % 32 == 0) {
+      const double angle = 2 * kPi * f_ * static_cast<double>(k_);
+      c_ = std::cos(angle);
+      s_ = std::sin(angle);
+    } else {
+      const double c = c_ * step_c_ - s_ * step_s_;
+      s_ = s_ * step_c_ + c_ * step_s_;
+      c_ = c;
+    }
+  }
+
+ private:
+  double f_, step_c_, step_s_;
+  double c_ = 1, s_ = 0;
+  long k_ = 0;
+};
+
 // The closed form for a symmetric odd-length filter fitted with equal weights over bands that
 // tile [0, 0.5]: the normal equations are diagonal there. Returns the M + 1 cosine coefficients.
 Eigen::VectorXd full_band_cosine_fit(const std::vector<Band>& bands, long m_half) {
@@ -92,20 +119,34 @@ Eigen::VectorXd full_band_cosine_fit(const std::vector<Band>& bands, long m_half
     b0 += s.b * (s.f2 - s.f1) + s.m / 2 * (s.f2 * s.f2 - s.f1 * s.f1);
   }
   coef(0) = 2 * b0;
+  // b_k = sum over bands of the integral of (m·f + b)·cos(2·pi·k·f) over the band:
+  // [(m·f + b)·sin(2·pi·k·f)/(2·pi·k) + m·cos(2·pi·k·f)/(2·pi·k)^2] from f1 to f2.
+  struct Edge {
+    Rotation rotation;
+    double value;  // m·f + b at the edge
+    double slope;  // m
+    double sign;   // +1 at the upper edge, -1 at the lower
+  };
+  std::vector<Edge> edges;
+  auto add_edge = [&](double f, double value, double slope, double sign) {
+    // Edges whose terms vanish for every k are left out (sin is 0 at f = 0).
+    if ((value == 0 || f == 0) && slope == 0) return;
+    edges.push_back({Rotation(f), value, slope, sign});
+  };
+  for (const Band& s : bands) {
+    if (s.f2 == s.f1) continue;
+    add_edge(s.f2, s.m * s.f2 + s.b, s.m, 1.0);
+    add_edge(s.f1, s.m * s.f1 + s.b, s.m, -1.0);
+  }
   for (long k = 1; k <= m_half; ++k) {
-    const double kd = static_cast<double>(k);
-    double bk = 0;
-    for (const Band& s : bands) {
-      if (s.m != 0) {
-        bk += s.m / (4 * kPi * kPi) *
-              (std::cos(2 * kPi * kd * s.f2) - std::cos(2 * kPi * kd * s.f1)) / (kd * kd);
-      }
-      const double end = s.f2 * (s.m * s.f2 + s.b);
-      if (end != 0) bk += end * sinc(2 * kd * s.f2);
-      const double start = s.f1 * (s.m * s.f1 + s.b);
-      if (start != 0) bk -= start * sinc(2 * kd * s.f1);
+    const double w = 2 * kPi * static_cast<double>(k);
+    double sines = 0, cosines = 0;
+    for (Edge& e : edges) {
+      e.rotation.next();
+      if (e.value != 0) sines += e.sign * e.value * e.rotation.sin();
+      if (e.slope != 0) cosines += e.sign * e.slope * e.rotation.cos();
     }
-    coef(k) = 4 * bk;
+    coef(k) = 4 * (sines / w + cosines / (w * w));
   }
   return coef;
 }
