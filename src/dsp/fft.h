@@ -1,0 +1,64 @@
+// Complex FFTs through FFTW: one plan per length and direction, made once on first use and shared
+// by every caller and thread afterwards.
+#pragma once
+
+#include <Eigen/Dense>
+#include <complex>
+#include <cstddef>
+#include <memory>
+
+namespace ziva::fft {
+
+using Complex = std::complex<double>;
+
+enum class Direction { forward, backward };
+
+class PlanCache;
+
+// A block of complex values aligned for FFTW's SIMD code; transforms run fastest on it.
+class Buffer {
+ public:
+  explicit Buffer(std::ptrdiff_t size = 0);
+  Complex* data() { return data_.get(); }
+  const Complex* data() const { return data_.get(); }
+  std::ptrdiff_t size() const { return size_; }
+  Complex& operator[](std::ptrdiff_t i) { return data_[i]; }
+  const Complex& operator[](std::ptrdiff_t i) const { return data_[i]; }
+
+ private:
+  struct Free {
+    void operator()(Complex* p) const;
+  };
+  std::unique_ptr<Complex[], Free> data_;
+  std::ptrdiff_t size_ = 0;
+};
+
+// An in-place transform of one fixed length. Getting a plan is thread-safe (planning is
+// serialised); executing it is thread-safe and runs without locks. Plans live until the
+// process ends.
+class Plan {
+ public:
+  // The shared plan for length n (n >= 1); its first use for a length may take a while.
+  static const Plan& get(std::ptrdiff_t n, Direction direction);
+
+  // Unnormalised DFT of the n values at `data`, in place: forward uses e^(-2πi·jk/n), backward
+  // e^(+2πi·jk/n). Any address works; 16-byte aligned storage (a Buffer, an Eigen matrix) takes
+  // the planned code, and equal inputs on such storage give bit-identical outputs.
+  void execute(Complex* data) const;
+
+  std::ptrdiff_t size() const { return n_; }
+
+ private:
+  friend class PlanCache;
+  Plan(std::ptrdiff_t n, void* aligned, void* unaligned)
+      : n_(n), aligned_(aligned), unaligned_(unaligned) {}
+
+  std::ptrdiff_t n_;
+  void* aligned_;    // FFTW plan for 16-byte aligned data
+  void* unaligned_;  // FFTW plan for any other address
+};
+
+// Transforms every column of `x` in place with the length-rows() plan.
+void transform_columns(Eigen::MatrixXcd& x, Direction direction);
+
+}  // namespace ziva::fft

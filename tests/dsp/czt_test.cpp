@@ -1,0 +1,232 @@
+#include "dsp/czt.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/error.h"
+
+namespace ziva {
+namespace {
+
+using Complex = std::complex<double>;
+using LComplex = std::complex<long double>;
+
+std::string error_of(auto&& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "";
+}
+
+Eigen::MatrixXcd scalar(Complex v) {
+  return Eigen::MatrixXcd::Constant(1, 1, v);
+}
+Eigen::MatrixXd scalar(double v) {
+  return Eigen::MatrixXd::Constant(1, 1, v);
+}
+
+// A point of the spiral given by modulus and angle, kept exact for the reference sums.
+struct Polar {
+  long double radius;
+  long double angle;
+  Complex value() const {
+    return std::polar(static_cast<double>(radius), static_cast<double>(angle));
+  }
+};
+
+// Direct evaluation of Σ_n x(n)·z_j^(−n), z_j = a·w^(−j), in long double: z_j^(−n) has modulus
+// (|a|·|w|^(−j))^(−n) and angle −n·(arg a − j·arg w).
+struct Direct {
+  LComplex value;
+  long double magnitude_sum;  // Σ |x(n)·z_j^(−n)|, the scale of the rounding error
+};
+
+Direct direct(const Eigen::VectorXcd& x, Eigen::Index j, Polar w, Polar a) {
+  Direct d{LComplex(0, 0), 0};
+  const long double log_r = std::log(a.radius) - static_cast<long double>(j) * std::log(w.radius);
+  const long double phi = a.angle - static_cast<long double>(j) * w.angle;
+  for (Eigen::Index n = 0; n < x.size(); ++n) {
+    const long double nn = static_cast<long double>(n);
+    const LComplex z = std::polar(std::exp(-nn * log_r), -nn * phi);
+    const LComplex xn(x(n).real(), x(n).imag());
+    d.value += xn * z;
+    d.magnitude_sum += std::abs(xn * z);
+  }
+  return d;
+}
+
+Eigen::VectorXcd random_complex(Eigen::Index n, std::mt19937& rng) {
+  std::normal_distribution<double> g;
+  Eigen::VectorXcd x(n);
+  for (auto& v : x) v = Complex(g(rng), g(rng));
+  return x;
+}
+
+TEST(Czt, DefaultsGiveTheDft) {
+  std::mt19937 rng(1);
+  for (Eigen::Index m : {1, 2, 7, 37, 64, 100}) {
+    const Eigen::VectorXcd x = random_complex(m, rng);
+    const Eigen::MatrixXcd g = czt(Eigen::MatrixXcd(x));
+    ASSERT_EQ(g.rows(), m);
+    ASSERT_EQ(g.cols(), 1);
+    const long double step = 2 * std::numbers::pi_v<long double> / static_cast<long double>(m);
+    for (Eigen::Index j = 0; j < m; ++j) {
+      const Direct d = direct(x, j, {1, -step}, {1, 0});
+      const double tol = 1e-14 * static_cast<double>(m) * static_cast<double>(d.magnitude_sum);
+      EXPECT_NEAR(g(j).real(), static_cast<double>(d.value.real()), tol) << m << " " << j;
+      EXPECT_NEAR(g(j).imag(), static_cast<double>(d.value.imag()), tol) << m << " " << j;
+    }
+  }
+}
+
+TEST(Czt, MatchesDirectSumAtRandomPoints) {
+  std::mt19937 rng(2);
+  std::uniform_real_distribution<long double> angle(-std::numbers::pi_v<long double>,
+                                                    std::numbers::pi_v<long double>);
+  struct Case {
+    Eigen::Index m, k;
+    long double w_radius, a_radius;
+  };
+  // Off the unit circle the chirp's magnitude |w|^(t²/2) spreads over many orders, and Bluestein's
+  // rounding error grows with that spread; the spirals below keep it moderate.
+  const std::vector<Case> cases{
+      {5, 3, 1, 1},       {3, 40, 1, 1},    {100, 100, 1, 1},         {257, 31, 1, 1},
+      {1000, 1500, 1, 1}, {4000, 10, 1, 1}, {60, 80, 1.0005L, 0.99L}, {200, 50, 0.9999L, 1.01L}};
+  for (const Case& c : cases) {
+    const Eigen::VectorXcd x = random_complex(c.m, rng);
+    const Polar w{c.w_radius, angle(rng)};
+    const Polar a{c.a_radius, angle(rng)};
+    const Eigen::MatrixXcd g = czt(Eigen::MatrixXcd(x), scalar(static_cast<double>(c.k)),
+                                   scalar(w.value()), scalar(a.value()));
+    ASSERT_EQ(g.rows(), c.k);
+    std::uniform_int_distribution<Eigen::Index> pick(0, c.k - 1);
+    for (int trial = 0; trial < 12; ++trial) {
+      const Eigen::Index j = trial == 0 ? 0 : trial == 1 ? c.k - 1 : pick(rng);
+      const Direct d = direct(x, j, w, a);
+      // Rounding grows with the transform length and with the spread of the chirp's phase.
+      const double size = static_cast<double>(c.m + c.k);
+      const double t = static_cast<double>(std::max(c.m, c.k));
+      const double spread = std::exp(std::abs(std::log(static_cast<double>(c.w_radius))) * t * t);
+      const double tol =
+          1e-15 * size * std::log2(size) * spread * static_cast<double>(d.magnitude_sum);
+      EXPECT_NEAR(std::abs(g(j) - Complex(static_cast<double>(d.value.real()),
+                                          static_cast<double>(d.value.imag()))),
+                  0.0, tol)
+          << "m " << c.m << " k " << c.k << " j " << j;
+    }
+  }
+}
+
+TEST(Czt, SpectrumOnTheSystemsGridWithinOneInABillion) {
+  // The spectrogram's call: 1764 samples, 1551 frequencies 25 … 800 Hz at 4410 Hz.
+  std::mt19937 rng(3);
+  std::normal_distribution<double> g;
+  Eigen::VectorXd x(1764);
+  for (auto& v : x) v = g(rng);
+  const long double fs = 4410;
+  const long double f0 = 25;
+  const long double df = 0.5;
+  const long double two_pi = 2 * std::numbers::pi_v<long double>;
+  const Polar w{1, -two_pi * df / fs};
+  const Polar a{1, two_pi * f0 / fs};
+  const Eigen::MatrixXcd y = czt(x, scalar(1551.0), scalar(w.value()), scalar(a.value()));
+  ASSERT_EQ(y.rows(), 1551);
+  const Eigen::VectorXcd xc = x.cast<Complex>();
+  for (Eigen::Index j : {0, 1, 250, 775, 1200, 1550}) {
+    const Direct d = direct(xc, j, w, a);
+    const Complex expected(static_cast<double>(d.value.real()),
+                           static_cast<double>(d.value.imag()));
+    EXPECT_LT(std::abs(y(j) - expected), 1e-9 * std::abs(expected)) << j;
+  }
+}
+
+TEST(Czt, RowsAndMatrices) {
+  std::mt19937 rng(4);
+  const Eigen::MatrixXcd x = Eigen::MatrixXcd::Random(50, 3);
+  const auto k = scalar(20.0);
+  const auto w = scalar(std::polar(1.0, -0.05));
+  const auto a = scalar(std::polar(1.0, 0.3));
+  const Eigen::MatrixXcd g = czt(x, k, w, a);
+  ASSERT_EQ(g.rows(), 20);
+  ASSERT_EQ(g.cols(), 3);
+  for (Eigen::Index c = 0; c < 3; ++c) {
+    // Every column goes through the same arithmetic, alone or in a batch.
+    EXPECT_EQ(czt(Eigen::MatrixXcd(x.col(c)), k, w, a), g.col(c)) << c;
+    const Eigen::MatrixXcd row = czt(Eigen::MatrixXcd(x.col(c).transpose()), k, w, a);
+    ASSERT_EQ(row.rows(), 1);
+    EXPECT_EQ(row.transpose(), g.col(c)) << c;
+  }
+  // Real data gives the same transform as the same data held as complex numbers.
+  const Eigen::MatrixXd real = Eigen::MatrixXd::Random(40, 2);
+  const Eigen::MatrixXcd from_real = czt(real, k, w, a);
+  const Eigen::MatrixXcd from_complex = czt(Eigen::MatrixXcd(real.cast<Complex>()), k, w, a);
+  EXPECT_LT((from_real - from_complex).cwiseAbs().maxCoeff(), 1e-12);
+  // A single value is a row: k values in a row, all equal to it (z^0 = 1).
+  const Eigen::MatrixXcd one = czt(Eigen::MatrixXd::Constant(1, 1, 2.5), k);
+  ASSERT_EQ(one.rows(), 1);
+  ASSERT_EQ(one.cols(), 20);
+  EXPECT_LT((one.array() - 2.5).abs().maxCoeff(), 1e-12);
+}
+
+TEST(Czt, OmittedInputsAndDegenerateSizes) {
+  const Eigen::MatrixXd x = Eigen::MatrixXd::Random(12, 2);
+  const Eigen::MatrixXd empty;
+  EXPECT_EQ(czt(x, empty, Eigen::MatrixXcd(), Eigen::MatrixXcd()), czt(x));
+  // Default k is the number of samples per column, also for a matrix wider than tall.
+  EXPECT_EQ(czt(Eigen::MatrixXd::Random(3, 5)).rows(), 3);
+  EXPECT_EQ(czt(x, scalar(7.9)).rows(), 7);
+  EXPECT_EQ(czt(x, scalar(-3.0)).rows(), 0);
+  EXPECT_EQ(czt(x, scalar(0.0)).cols(), 2);
+  const Eigen::MatrixXcd none = czt(Eigen::MatrixXd(0, 2), scalar(4.0));
+  ASSERT_EQ(none.rows(), 4);
+  ASSERT_EQ(none.cols(), 2);
+  EXPECT_EQ(none.cwiseAbs().maxCoeff(), 0.0);
+}
+
+TEST(Czt, NonScalarParametersAreRejected) {
+  const std::string message = "Inputs M, W and A must be scalars.";
+  const Eigen::MatrixXd x = Eigen::MatrixXd::Random(8, 1);
+  const Eigen::MatrixXcd two = Eigen::MatrixXcd::Ones(1, 2);
+  EXPECT_EQ(error_of([&] { czt(x, {}, two); }), message);
+  EXPECT_EQ(error_of([&] { czt(x, Eigen::MatrixXd::Ones(2, 1)); }), message);
+  EXPECT_EQ(error_of([&] { czt(x, {}, {}, two); }), message);
+  EXPECT_EQ(error_of([&] { czt(x, scalar(std::nan(""))); }), "Input M must be a finite number.");
+}
+
+TEST(Czt, FftLengthIsTheNextPowerOfTwo) {
+  const Complex w = std::polar(1.0, -0.001);
+  EXPECT_EQ(ChirpZ(1764, 1551, w, 1.0).fft_length(), 4096);
+  EXPECT_EQ(ChirpZ(2000, 2097, w, 1.0).fft_length(), 4096);  // m + k − 1 = 4096
+  EXPECT_EQ(ChirpZ(2000, 2098, w, 1.0).fft_length(), 8192);
+  EXPECT_EQ(ChirpZ(1, 1, w, 1.0).fft_length(), 1);
+}
+
+TEST(Czt, ConcurrentCallsAgreeWithSequentialOnes) {
+  // Both threads ask for plans of lengths nobody has used yet, at the same time.
+  const Eigen::MatrixXd x = Eigen::MatrixXd::Random(100, 2);
+  const std::vector<double> ks{20, 60, 200, 500};
+  std::vector<Eigen::MatrixXcd> first(ks.size()), second(ks.size());
+  std::thread t([&] {
+    for (std::size_t i = 0; i < ks.size(); ++i) first[i] = czt(x, scalar(ks[i]));
+  });
+  for (std::size_t i = ks.size(); i-- > 0;) second[i] = czt(x, scalar(ks[i]));
+  t.join();
+  for (std::size_t i = 0; i < ks.size(); ++i) {
+    const Eigen::MatrixXcd again = czt(x, scalar(ks[i]));
+    EXPECT_EQ(first[i], again);
+    EXPECT_EQ(second[i], again);
+  }
+}
+
+}  // namespace
+}  // namespace ziva

@@ -1,0 +1,91 @@
+#include "dsp/hanning.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "base/warning.h"
+
+namespace ziva {
+namespace {
+
+std::string error_of(auto&& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(Hanning, LengthFourMatchesClosedForm) {
+  // cos(2π/5) = (√5 − 1)/4 and cos(4π/5) = −(√5 + 1)/4.
+  const double s5 = std::sqrt(5.0);
+  const double outer = (5.0 - s5) / 8.0;
+  const double inner = (5.0 + s5) / 8.0;
+  const Eigen::VectorXd w = hanning(4);
+  ASSERT_EQ(w.size(), 4);
+  EXPECT_NEAR(w(0), outer, 1e-15);
+  EXPECT_NEAR(w(1), inner, 1e-15);
+  EXPECT_NEAR(w(2), inner, 1e-15);
+  EXPECT_NEAR(w(3), outer, 1e-15);
+}
+
+TEST(Hanning, OddLengthPeaksAtOneInTheMiddle) {
+  // n = 5: 0.5·(1 − cos(π·k/3)) = 1/4, 3/4, 1, 3/4, 1/4.
+  const Eigen::VectorXd w = hanning(5, std::string("symmetric"));
+  const std::vector<double> expected{0.25, 0.75, 1.0, 0.75, 0.25};
+  ASSERT_EQ(w.size(), 5);
+  for (int i = 0; i < 5; ++i) EXPECT_NEAR(w(i), expected[i], 1e-15);
+}
+
+TEST(Hanning, LongWindowIsExactlySymmetricWithoutZeroEnds) {
+  const Eigen::VectorXd w = hanning(1764);
+  ASSERT_EQ(w.size(), 1764);
+  for (Eigen::Index i = 0; i < w.size(); ++i) EXPECT_EQ(w(i), w(w.size() - 1 - i));
+  EXPECT_GT(w.minCoeff(), 0.0);
+  EXPECT_NEAR(w(0), 0.5 * (1 - std::cos(2 * std::numbers::pi / 1765)), 1e-15);
+  EXPECT_NEAR(w(881), 0.5 * (1 - std::cos(2 * std::numbers::pi * 882 / 1765)), 1e-15);
+}
+
+TEST(Hanning, PeriodicIsZeroThenShorterSymmetricWindow) {
+  const Eigen::VectorXd four = hanning(4);
+  for (const char* flag : {"periodic", "p", "PER", "Periodic"}) {
+    const Eigen::VectorXd w = hanning(5, std::string(flag));
+    ASSERT_EQ(w.size(), 5) << flag;
+    EXPECT_EQ(w(0), 0.0);
+    EXPECT_EQ(w.tail(4), four) << flag;
+  }
+  EXPECT_EQ(hanning(4, std::string("S")), four);
+}
+
+TEST(Hanning, TrivialLengthsAndRounding) {
+  EXPECT_EQ(hanning(0).size(), 0);
+  EXPECT_EQ(hanning(Eigen::MatrixXd()).size(), 0);
+  ASSERT_EQ(hanning(1).size(), 1);
+  EXPECT_EQ(hanning(1)(0), 1.0);
+  // Trivial lengths return before the flag is looked at.
+  EXPECT_EQ(hanning(1, std::string("bogus"))(0), 1.0);
+
+  std::vector<std::string> warnings;
+  ScopedWarningSink sink([&](const std::string& text) { warnings.push_back(text); });
+  EXPECT_EQ(hanning(3.6), hanning(4));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0], "Rounding order to nearest integer.");
+}
+
+TEST(Hanning, Errors) {
+  EXPECT_EQ(error_of([] { hanning(-2); }), "Order cannot be less than zero.");
+  const std::string flag_message = "Sampling flag must be either 'symmetric' or 'periodic'.";
+  EXPECT_EQ(error_of([] { hanning(8, std::string("hamming")); }), flag_message);
+  EXPECT_EQ(error_of([] { hanning(8, std::string("symmetrical")); }), flag_message);
+  // The empty text is a prefix of both flags: ambiguous.
+  EXPECT_EQ(error_of([] { hanning(8, std::string("")); }), flag_message);
+}
+
+}  // namespace
+}  // namespace ziva

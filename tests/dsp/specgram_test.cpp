@@ -1,0 +1,313 @@
+#include "dsp/specgram.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/error.h"
+
+namespace ziva {
+namespace {
+
+using Complex = std::complex<double>;
+using Road = Specgram::Road;
+
+std::string error_of(auto&& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "";
+}
+
+Eigen::MatrixXd scalar(double v) {
+  return Eigen::MatrixXd::Constant(1, 1, v);
+}
+
+Eigen::VectorXd noise(Eigen::Index n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> g;
+  Eigen::VectorXd x(n);
+  for (auto& v : x) v = g(rng);
+  return x;
+}
+
+Eigen::VectorXd grid(double first, double step, Eigen::Index n) {
+  Eigen::VectorXd f(n);
+  for (Eigen::Index i = 0; i < n; ++i) f(i) = first + step * static_cast<double>(i);
+  return f;
+}
+
+// The symmetric Hanning window written out from its definition.
+Eigen::VectorXd hann(Eigen::Index n) {
+  Eigen::VectorXd w(n);
+  for (Eigen::Index k = 0; k < n; ++k) {
+    w(k) = 0.5 * (1 - std::cos(2 * std::numbers::pi * static_cast<double>(k + 1) /
+                               static_cast<double>(n + 1)));
+  }
+  return w;
+}
+
+// Σ_n window(n)·x(start + n)·e^(−2πi·f·n/fs) in long double; x is taken as 0 past its end.
+struct Direct {
+  Complex value;
+  double scale;  // Σ |window(n)·x(start + n)|
+};
+
+Direct direct(const Eigen::VectorXd& x, Eigen::Index start, const Eigen::VectorXd& window, double f,
+              double fs) {
+  std::complex<long double> sum(0, 0);
+  long double scale = 0;
+  for (Eigen::Index n = 0; n < window.size(); ++n) {
+    const Eigen::Index i = start + n;
+    const long double v = i < x.size() ? static_cast<long double>(window(n)) * x(i) : 0.0L;
+    const long double phase = -2 * std::numbers::pi_v<long double> * f * n / fs;
+    sum += v * std::polar(1.0L, phase);
+    scale += std::abs(v);
+  }
+  return {Complex(static_cast<double>(sum.real()), static_cast<double>(sum.imag())),
+          static_cast<double>(scale)};
+}
+
+// Checks every entry of `yo` against the direct sum, relative to the windowed signal's size.
+void expect_direct(const SpecgramResult& r, const Eigen::VectorXd& x, const Eigen::VectorXd& window,
+                   Eigen::Index hop, double fs, double relative) {
+  for (Eigen::Index j = 0; j < r.yo.cols(); ++j) {
+    for (Eigen::Index k = 0; k < r.yo.rows(); ++k) {
+      const Direct d = direct(x, j * hop, window, r.fo(k), fs);
+      ASSERT_LE(std::abs(r.yo(k, j) - d.value), relative * d.scale)
+          << "frequency " << r.fo(k) << " segment " << j;
+    }
+  }
+}
+
+TEST(Specgram, ChirpRoadMatchesWindowedDftAtTheRequestedFrequencies) {
+  const double fs = 1000;
+  const Eigen::VectorXd x = noise(700, 1);
+  const Eigen::VectorXd f = grid(12.5, 3.25, 41);
+  const Specgram plan(x, f, scalar(fs), scalar(64), scalar(48));
+  EXPECT_EQ(plan.road(), Road::chirp);
+  const SpecgramResult r = plan.run();
+  ASSERT_EQ(r.yo.rows(), 41);
+  ASSERT_EQ(r.yo.cols(), (700 - 48) / 16);
+  EXPECT_EQ(r.fo, f);
+  expect_direct(r, x, hann(64), 16, fs, 1e-12);
+}
+
+TEST(Specgram, SystemCallWithinOneInABillionAndPeakOnTheTone) {
+  // The tone conversion's call: 1551 frequencies 25 … 800 Hz, window 1764, overlap 1587.
+  const double fs = 4410;
+  const Eigen::VectorXd f = grid(25, 0.5, 1551);
+  Eigen::VectorXd x = 0.01 * noise(2 * 4410, 2);
+  for (Eigen::Index n = 0; n < x.size(); ++n) {
+    x(n) += std::sin(2 * std::numbers::pi * 150.0 * static_cast<double>(n) / fs + 0.3);
+  }
+  const SpecgramResult r = specgram(x, f, scalar(fs), scalar(1764), scalar(1587));
+  ASSERT_EQ(r.yo.rows(), 1551);
+  ASSERT_EQ(r.yo.cols(), (8820 - 1587) / 177);
+  ASSERT_EQ(r.to.size(), r.yo.cols());
+  EXPECT_DOUBLE_EQ(r.to(3), 3 * 177 / fs);
+  for (Eigen::Index j = 0; j < r.yo.cols(); ++j) {
+    Eigen::Index peak = 0;
+    r.yo.col(j).cwiseAbs().maxCoeff(&peak);
+    EXPECT_EQ(r.fo(peak), 150.0) << j;
+  }
+  const Eigen::VectorXd w = hann(1764);
+  for (Eigen::Index j : {0, 17, 39}) {
+    for (Eigen::Index k = 0; k < 1551; k += 5) {
+      const Direct d = direct(x, j * 177, w, f(k), fs);
+      ASSERT_LE(std::abs(r.yo(k, j) - d.value), 1e-9 * std::abs(d.value) + 1e-12 * d.scale)
+          << "frequency " << f(k) << " segment " << j;
+    }
+  }
+}
+
+TEST(Specgram, SegmentCounts) {
+  const Eigen::VectorXd f = grid(25, 0.5, 1551);
+  auto segments = [&](Eigen::Index nx) {
+    return Specgram(noise(nx, 3), f, scalar(4410), scalar(1764), scalar(1587)).segments();
+  };
+  EXPECT_EQ(segments(1764), 1);
+  EXPECT_EQ(segments(1764 + 176), 1);
+  EXPECT_EQ(segments(1764 + 177), 2);
+  EXPECT_EQ(segments(1000), 1);  // shorter than the window: zero-extended
+}
+
+TEST(Specgram, ShortSignalIsZeroExtendedToOneWindow) {
+  const Eigen::VectorXd x = noise(40, 4);
+  const Eigen::VectorXd f = grid(10, 7, 30);
+  const SpecgramResult r = specgram(x.transpose(), f, scalar(500), scalar(64), scalar(10));
+  ASSERT_EQ(r.yo.cols(), 1);
+  EXPECT_EQ(r.to, Eigen::VectorXd::Zero(1));
+  expect_direct(r, x, hann(64), 54, 500, 1e-12);
+}
+
+TEST(Specgram, RoadChoice) {
+  const Eigen::VectorXd x = noise(300, 5);
+  auto road = [&](const Eigen::VectorXd& f) {
+    return Specgram(x, f, scalar(100), scalar(32), scalar(16)).road();
+  };
+  EXPECT_EQ(road(grid(1, 0.5, 20)), Road::filter_bank);
+  EXPECT_EQ(road(grid(1, 0.5, 21)), Road::chirp);
+  Eigen::VectorXd uneven = grid(1, 0.5, 30);
+  uneven(29) += 0.01;
+  EXPECT_EQ(road(uneven), Road::filter_bank);
+  // Steps equal to within 1e-12·fs count as even.
+  Eigen::VectorXd nearly = grid(1, 0.5, 30);
+  nearly(10) += 1e-11;
+  EXPECT_EQ(road(nearly), Road::chirp);
+  EXPECT_EQ(Specgram(x, scalar(64), scalar(100), scalar(32), scalar(16)).road(), Road::fft);
+}
+
+TEST(Specgram, FilterBankRoadMatchesWindowedDft) {
+  // Uneven frequencies; an asymmetric window shows that each sample gets its own weight.
+  const double fs = 800;
+  Eigen::VectorXd f(5);
+  f << 0, 13.1, 50, 51.7, 399;
+  Eigen::VectorXd window = noise(24, 6).cwiseAbs();
+  const Eigen::VectorXd x = noise(200, 7);
+  const Specgram plan(x, f, scalar(fs), window, scalar(17));
+  EXPECT_EQ(plan.road(), Road::filter_bank);
+  const SpecgramResult r = plan.run();
+  ASSERT_EQ(r.yo.cols(), (200 - 17) / 7);
+  EXPECT_EQ(r.fo, f);
+  expect_direct(r, x, window, 7, fs, 1e-12);
+}
+
+TEST(Specgram, FilterBankRoadKeepsEverySegment) {
+  // Window a multiple of the hop, signal a multiple of the hop; and a remainder shorter than
+  // the window's remainder: both give exactly the full segments.
+  const Eigen::VectorXd f = grid(0.1, 0.2, 3);
+  for (auto [nx, nwind, noverlap] : std::vector<std::array<Eigen::Index, 3>>{
+           {8, 4, 2}, {12, 6, 3}, {11, 7, 4}, {13, 7, 3}, {16, 5, 0}}) {
+    const Eigen::VectorXd x = noise(nx, 8);
+    const Eigen::VectorXd w = hann(nwind);
+    const SpecgramResult r = specgram(x, f, scalar(2), w, scalar(static_cast<double>(noverlap)));
+    const Eigen::Index hop = nwind - noverlap;
+    ASSERT_EQ(r.yo.cols(), (nx - noverlap) / hop) << nx << " " << nwind << " " << noverlap;
+    ASSERT_EQ(r.to.size(), r.yo.cols());
+    expect_direct(r, x, w, hop, 2, 1e-12);
+  }
+}
+
+TEST(Specgram, FftRoadRowsFrequenciesAndValues) {
+  const double fs = 8;
+  const Eigen::VectorXd x = noise(100, 9);
+  const Eigen::VectorXd w = hann(12);
+  const SpecgramResult even = specgram(x, scalar(16), scalar(fs), scalar(12), scalar(6));
+  ASSERT_EQ(even.yo.rows(), 9);
+  ASSERT_EQ(even.yo.cols(), (100 - 6) / 6);
+  for (Eigen::Index r = 0; r < 9; ++r) EXPECT_DOUBLE_EQ(even.fo(r), r * fs / 16);
+  expect_direct(even, x, w, 6, fs, 1e-13);
+
+  const SpecgramResult odd = specgram(x, scalar(15), scalar(fs), w, scalar(6));
+  ASSERT_EQ(odd.yo.rows(), 8);
+  EXPECT_DOUBLE_EQ(odd.fo(7), 7 * fs / 15);
+  expect_direct(odd, x, w, 6, fs, 1e-13);
+}
+
+TEST(Specgram, Defaults) {
+  // nfft = min(300, 256), fs = 2, hanning(256), overlap 128: one segment.
+  const Eigen::VectorXd x = noise(300, 10);
+  const SpecgramResult r = specgram(x);
+  ASSERT_EQ(r.yo.rows(), 129);
+  ASSERT_EQ(r.yo.cols(), 1);
+  EXPECT_DOUBLE_EQ(r.fo(128), 1.0);
+  expect_direct(r, x, hann(256), 128, 2, 1e-13);
+  // Empty inputs count as omitted.
+  const Eigen::MatrixXd none;
+  const SpecgramResult same = specgram(x, none, none, none, none);
+  EXPECT_EQ(same.yo, r.yo);
+  // Short signal: nfft = its length, overlap half of it.
+  const SpecgramResult small = specgram(noise(10, 11));
+  EXPECT_EQ(small.yo.rows(), 6);
+  EXPECT_EQ(small.to.size(), 1);
+  // to counts hops from the first sample.
+  const SpecgramResult hops = specgram(noise(1000, 12), scalar(64), scalar(50));
+  ASSERT_EQ(hops.to.size(), (1000 - 32) / 32);
+  EXPECT_DOUBLE_EQ(hops.to(5), 5 * 32 / 50.0);
+}
+
+TEST(Specgram, EverySplitGivesIdenticalResults) {
+  const Eigen::VectorXd x = noise(6000, 13);
+  Eigen::VectorXd uneven(4);
+  uneven << 100, 240.5, 300, 1000;
+  const std::vector<Specgram> plans = [&] {
+    std::vector<Specgram> p;
+    p.emplace_back(x, grid(50, 2.5, 300), scalar(4410), scalar(400), scalar(350));
+    p.emplace_back(x, scalar(512), scalar(4410), scalar(400), scalar(350));
+    p.emplace_back(x, uneven, scalar(4410), scalar(400), scalar(350));
+    return p;
+  }();
+  for (const Specgram& plan : plans) {
+    const SpecgramResult whole = plan.run();
+    EXPECT_EQ(plan.run(2).yo, whole.yo);
+    EXPECT_EQ(plan.run(3).yo, whole.yo);
+    // An uneven split by hand, the two batches on two threads.
+    Eigen::MatrixXcd yo(plan.frequencies(), plan.segments());
+    const Eigen::Index cut = plan.segments() / 3 + 1;
+    std::thread t([&] { plan.compute(cut, plan.segments() - cut, yo); });
+    plan.compute(0, cut, yo);
+    t.join();
+    EXPECT_EQ(yo, whole.yo);
+  }
+}
+
+TEST(Specgram, ArgumentMessages) {
+  const Eigen::VectorXd x = noise(100, 14);
+  const Eigen::MatrixXd square = Eigen::MatrixXd::Random(10, 10);
+  const Eigen::VectorXd f = grid(1, 1, 30);
+  const Eigen::MatrixXd none;
+  EXPECT_EQ(error_of([&] { specgram(x, scalar(8), none, scalar(16)); }),
+            "Requires window's length to be no greater than the FFT length.");
+  EXPECT_EQ(error_of([&] { specgram(x, f, scalar(100), scalar(16), scalar(16)); }),
+            "Requires NOVERLAP to be strictly less than the window length.");
+  EXPECT_EQ(error_of([&] { specgram(x, scalar(16.5), none, scalar(8)); }),
+            "Requires positive integer values for NFFT.");
+  EXPECT_EQ(error_of([&] { specgram(x, scalar(16), none, scalar(8), scalar(2.5)); }),
+            "Requires positive integer value for NOVERLAP.");
+  EXPECT_EQ(error_of([&] { specgram(x, scalar(16), none, scalar(8), scalar(-1)); }),
+            "Requires positive integer value for NOVERLAP.");
+  EXPECT_EQ(error_of([&] { specgram(square, scalar(16)); }),
+            "Requires vector (either row or column) input.");
+  EXPECT_EQ(error_of([&] { specgram(x, f); }), "You must specify a window function.");
+  EXPECT_EQ(error_of([&] { specgram(x, f, Eigen::MatrixXd::Ones(1, 2), scalar(8)); }),
+            "Requires FS to be a scalar.");
+  EXPECT_EQ(error_of([&] { specgram(x, f, scalar(100), scalar(-3)); }),
+            "Order cannot be less than zero.");
+  EXPECT_EQ(error_of([&] { specgram(Eigen::MatrixXd()); }),
+            "Requires vector (either row or column) input.");
+}
+
+TEST(Specgram, LastFailingCheckNamesTheMessage) {
+  const Eigen::VectorXd x = noise(100, 15);
+  const Eigen::MatrixXd square = Eigen::MatrixXd::Random(10, 10);
+  const Eigen::VectorXd f = grid(1, 1, 30);
+  const Eigen::MatrixXd none;
+  // Window longer than the FFT and the FFT length fractional: the NFFT message.
+  EXPECT_EQ(error_of([&] { specgram(x, scalar(8.5), none, scalar(16)); }),
+            "Requires positive integer values for NFFT.");
+  // Overlap equal to the window, and a matrix signal: the vector message.
+  EXPECT_EQ(error_of([&] { specgram(square, f, scalar(100), scalar(16), scalar(16)); }),
+            "Requires vector (either row or column) input.");
+  // Overlap too long and fractional: the overlap value message.
+  EXPECT_EQ(error_of([&] { specgram(x, f, scalar(100), scalar(16), scalar(20.5)); }),
+            "Requires positive integer value for NOVERLAP.");
+
+  SpecgramArgs args;
+  EXPECT_EQ(specgramchk(x, f, scalar(100), scalar(16), scalar(4), args), "");
+  EXPECT_EQ(args.window.size(), 16);
+  EXPECT_EQ(args.noverlap, 4);
+  EXPECT_EQ(args.fs, 100);
+}
+
+}  // namespace
+}  // namespace ziva
