@@ -232,6 +232,7 @@ IirchkResult iirchk(const Eigen::MatrixXd& Wn, const std::vector<std::string>& o
 }
 
 Zpk buttap(int n) {
+  if (n < 0) throw Error("Filter order must be a real, positive integer.");
   Zpk r;
   r.z = Eigen::VectorXcd();
   r.p.resize(n);

@@ -46,7 +46,8 @@ struct StateSpace {
 
 // Analog Butterworth prototype of order n (n >= 0) with cut-off 1 rad/s: no zeros; the poles on
 // the unit circle in the left half plane (upper-half-plane poles, then their conjugates in the same
-// order, then -1 for odd n); gain such that the response is 1 at s = 0.
+// order, then -1 for odd n); gain such that the response is 1 at s = 0. Throws ziva::Error for a
+// negative n.
 Zpk buttap(int n);
 
 // Analog frequency transformations of a low-pass state-space system with cut-off 1 rad/s:

@@ -10,9 +10,8 @@ namespace ziva {
 namespace {
 
 // The state in which the filter (normalised, both of length nfilt), fed a constant 1, keeps its
-// steady output G = sum(b) / sum(a): the solution of the (nfilt-1)-unknown steady-state system
-// (1 + a2) z1 - z2 = b2 - a2 b1, a(i+1) z1 + z(i) - z(i+1) = b(i+1) - a(i+1) b1, written as the
-// back-substitution z(i) = sum over j > i of (b(j) - a(j) G).
+// steady output G = sum(b) / sum(a): the solution of the steady-state system of nfilt-1 unknowns,
+// z(i) = b(i+1) - a(i+1) G + z(i+1) with z(nfilt) = 0, summed from the last state back.
 std::vector<double> steady_state(const std::vector<double>& b, const std::vector<double>& a) {
   const std::size_t nfilt = b.size();
   double sb = 0.0;

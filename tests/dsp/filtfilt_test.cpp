@@ -59,6 +59,10 @@ TEST(Filtfilt, ConstantIsUnchanged) {
     const Eigen::MatrixXd y = ziva::filtfilt(f.b, f.a, x);
     EXPECT_LT((y - x).cwiseAbs().maxCoeff(), 1e-12) << wn;
   }
+  // A moving average: the denominator is padded to the numerator's length.
+  const Eigen::MatrixXd y = ziva::filtfilt(Eigen::RowVector3d(0.25, 0.5, 0.25),
+                                           Eigen::MatrixXd::Ones(1, 1), Eigen::VectorXd::Ones(8));
+  EXPECT_LT((y.array() - 1.0).abs().maxCoeff(), 1e-15);
 }
 
 // The reflection continues a ramp, so the only deviation is the start-up transient of a pass
@@ -155,6 +159,10 @@ TEST(Filtfilt, EmptyInputGivesEmptyResult) {
 TEST(Filtfilt, NeedsMoreThanThreeTimesTheOrder) {
   const Filter f = lowpass(0.25);
   EXPECT_EQ(error_of(f, Eigen::VectorXd::Ones(10)), "");
+  // A pure gain has order 0: one sample is enough, and it is scaled by the gain squared.
+  EXPECT_EQ(ziva::filtfilt(Eigen::MatrixXd::Constant(1, 1, 2.0), Eigen::MatrixXd::Ones(1, 1),
+                           Eigen::MatrixXd::Constant(1, 1, 3.0))(0, 0),
+            12.0);
   EXPECT_EQ(error_of(f, Eigen::VectorXd::Ones(9)),
             "Data must have length more than 3 times filter order.");
   EXPECT_EQ(error_of(f, Eigen::MatrixXd::Ones(9, 2)),
