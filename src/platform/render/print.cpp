@@ -14,6 +14,14 @@ namespace ziva {
 
 namespace {
 
+QtMessageHandler previous_handler = nullptr;
+
+// Passes Qt's messages on, except the notice that a headless session has no runtime folder.
+void quiet_start_handler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (text.startsWith(QStringLiteral("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+  if (previous_handler != nullptr) previous_handler(type, context, text);
+}
+
 bool ends_with_png(const std::string& file) {
   return file.size() >= 4 && to_lower(file.substr(file.size() - 4)) == ".png";
 }
@@ -26,9 +34,11 @@ void ensure_gui() {
   static int argc = 1;
   static char name[] = "ziva";
   static char* argv[] = {name, nullptr};
+  previous_handler = qInstallMessageHandler(quiet_start_handler);
   // Lives until the process ends: Qt objects created later may still need it at exit.
   static QGuiApplication* app = new QGuiApplication(argc, argv);
   (void)app;
+  qInstallMessageHandler(previous_handler);
 }
 
 QSize print_pixel_size(const Graphics& g, Handle fig) {
