@@ -79,22 +79,21 @@ BlockDot pick_block_dot() {
 const BlockDot block_dot = pick_block_dot();
 
 // The filter split into its p phases; phase r holds h[r], h[r + p], ... reversed, padded at the
-// front with zeros to `taps` entries (a multiple of kBlock), so that it runs forwards along the
+// front with zeros to `taps` entries (a multiple of kBlock unless the phases are shorter than
+// kBlock, where padding would cost more than it saves), so that it runs forwards along the
 // input.
 struct Polyphase {
   int p = 1;
   std::int64_t taps = 0;
   std::vector<double> coef;         // p rows of `taps`
   std::vector<std::int64_t> first;  // index of the first nonzero-padded entry per phase
-  std::int64_t length = 0;          // filter length
 };
 
 Polyphase make_polyphase(const double* h, std::int64_t lh, int p) {
   Polyphase ph;
   ph.p = p;
-  ph.length = lh;
   const std::int64_t longest = (lh + p - 1) / p;
-  ph.taps = (longest + kBlock - 1) / kBlock * kBlock;
+  ph.taps = longest < kBlock ? longest : (longest + kBlock - 1) / kBlock * kBlock;
   ph.coef.assign(static_cast<std::size_t>(ph.taps * p), 0.0);
   ph.first.assign(static_cast<std::size_t>(p), ph.taps);
   for (int r = 0; r < p; ++r) {
@@ -129,7 +128,7 @@ void filter_range(const double* x, std::int64_t lx, const Polyphase& ph, int q, 
     const double* row = ph.coef.data() + static_cast<std::int64_t>(r) * ph.taps;
     double v;
     if (start >= 0 && n0 < lx) {
-      v = block_dot(row, x + start, ph.taps);
+      v = ph.taps % kBlock == 0 ? block_dot(row, x + start, ph.taps) : dot(row, x + start, ph.taps);
     } else {
       const std::int64_t lo = std::max(ph.first[static_cast<std::size_t>(r)], -start);
       const std::int64_t hi = std::min(ph.taps, lx - start);
