@@ -19,9 +19,13 @@ bool positive_whole(double v) {
   return std::isfinite(v) && std::abs(std::round(v)) == v && v != 0;
 }
 
+// ceil(a/b) for a >= 0, b > 0.
 std::int64_t ceil_div(std::int64_t a, std::int64_t b) {
-  return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+  return (a + b - 1) / b;
 }
+
+// Whole numbers up to 2^53 are exact in a double and fit the integer type.
+constexpr double kLargestWhole = 9007199254740992.0;
 
 }  // namespace
 
@@ -32,6 +36,7 @@ ResampleResult resample(const Eigen::MatrixXd& x, double p_in, double q_in,
   if (N && N->size() > 1 && N->rows() != 1 && N->cols() != 1) {
     throw Error("N must be a number or a filter vector.");
   }
+  if (p_in > kLargestWhole || q_in > kLargestWhole) throw Error("P and Q are too large.");
   const auto p_whole = static_cast<std::int64_t>(p_in);
   const auto q_whole = static_cast<std::int64_t>(q_in);
   const std::int64_t divisor = std::gcd(p_whole, q_whole);

@@ -18,11 +18,12 @@ struct ResampleResult {
 //
 // `N`: absent or empty for the default 10; a single number is the filter half-length factor
 // (filter length 2·N·max(p, q) + 1, cut-off at the lower of the two Nyquist rates; N <= 0 means
-// a hold filter of p ones); a vector of more than one value is the filter itself.
+// a hold filter of p ones); a vector of more than one value is the filter itself, used as given.
 // `beta`: the Kaiser window parameter, default 5.
 // p = q (after reducing the fraction) returns `x` unchanged with h = 1.
 // Throws "P must be a positive integer." / "Q must be a positive integer." for p or q not a
-// positive whole number, and "N must be a number or a filter vector." for a matrix N.
+// positive whole number, "P and Q are too large." when they cannot be handled (above 2^53, or
+// above 2^31 - 1 once reduced), and "N must be a number or a filter vector." for a matrix N.
 ResampleResult resample(const Eigen::MatrixXd& x, double p, double q,
                         const std::optional<Eigen::MatrixXd>& N = std::nullopt,
                         std::optional<double> beta = std::nullopt);

@@ -16,7 +16,8 @@ namespace ziva {
 // `h`: one filter per column. A signal vector gives one output column per filter column; a
 // signal matrix with one filter gives one output column per signal column; a signal matrix
 // with as many columns as `h` pairs them up column by column.
-// Throws ziva::Error for p or q below 1 or for column counts that cannot be paired.
+// Throws "P and Q must be positive integers." for p or q below 1 and "The filter must have one
+// column or as many columns as the signal." for column counts that cannot be paired.
 Eigen::MatrixXcd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXcd& h, int p, int q);
 
 // The same for a real filter. Here a filter given as a row or a column vector is one filter,
@@ -36,7 +37,8 @@ auto upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixBase<Derived>& h, int 
 
 // Output samples [first, first + count) of upfirdn(x, h', p, q), h' being the vector filter `h`
 // preceded by `lead` zeros and followed by as many zeros as needed: samples past the end of the
-// convolution are zero. A row signal gives a row. Costs only the samples asked for.
+// convolution are zero. A row signal gives a row. Costs only the samples asked for. Throws "The
+// output window must not be negative." for a negative lead, first or count.
 Eigen::MatrixXd upfirdn_window(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q,
                                std::int64_t lead, std::int64_t first, std::int64_t count);
 

@@ -197,6 +197,8 @@ TEST(Resample, CheckMessages) {
   EXPECT_EQ(message_of(1.5, 2.5), "P must be a positive integer.");
   EXPECT_EQ(message_of(std::nan(""), 2), "P must be a positive integer.");
   EXPECT_EQ(message_of(1, INFINITY), "Q must be a positive integer.");
+  EXPECT_EQ(message_of(1e300, 3), "P and Q are too large.");
+  EXPECT_EQ(message_of(3.0 * (1LL << 40), 2.0 * (1LL << 40)), "(no error)");  // reduces to 3/2
   try {
     resample(Eigen::MatrixXd::Ones(10, 1), 1, 2, Eigen::MatrixXd::Ones(3, 3));
     FAIL();
