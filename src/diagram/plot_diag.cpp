@@ -170,7 +170,7 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
            {{"LineWidth", 1.0}, {"Color", colour}, {"Tag", "Diag" + group}});
 
     const std::string frame_tag = figname + "CommentFrame";
-    std::vector<Handle> frames = g.findobj({{"Tag", frame_tag}});
+    std::vector<Handle> frames = g.findobj({fig}, {{"Tag", frame_tag}});
     const auto n = static_cast<int>(frames.size());
     const double d = n == 0 ? 1.0 : g.get_row(frames.front(), "Position")(3) / 0.09;
     const double h = 0.87 - 0.1 * std::min(n, 9);

@@ -1,6 +1,7 @@
 // A started program with helpers to draw evaluations into diagram windows and to inspect them.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
