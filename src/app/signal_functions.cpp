@@ -2,12 +2,16 @@
 
 #include "base/error.h"
 #include "dsp/butter.h"
+#include "dsp/czt.h"
 #include "dsp/filtfilt.h"
 #include "dsp/firls.h"
+#include "dsp/hanning.h"
 #include "dsp/kaiser.h"
 #include "dsp/resample.h"
+#include "dsp/specgram.h"
 #include "dsp/upfirdn.h"
 #include "platform/core/adapter.h"
+#include "plot/figure_helpers.h"
 #include "wav/wav_read.h"
 #include "wav/wav_write.h"
 
@@ -215,6 +219,49 @@ Values upfirdn_entry(Env&, int, const Values& args) {
   return {Value(upfirdn(x, args[1].num(), p, q))};
 }
 
+// An input that counts as omitted when absent or empty.
+template <class T>
+std::optional<T> optional_input(const Values& args, std::size_t i) {
+  if (i >= args.size() || args[i].absent() || args[i].empty()) return std::nullopt;
+  if constexpr (std::is_same_v<T, Eigen::MatrixXcd>) {
+    return args[i].cnum();
+  } else {
+    return args[i].num();
+  }
+}
+
+Values czt_entry(Env&, int, const Values& args) {
+  const Value& x = need(args, 0, "czt");
+  auto k = optional_input<Eigen::MatrixXd>(args, 1);
+  auto w = optional_input<Eigen::MatrixXcd>(args, 2);
+  auto a = optional_input<Eigen::MatrixXcd>(args, 3);
+  if (x.is_complex()) return {Value(czt(x.cnum(), k, w, a))};
+  return {Value(czt(x.num(), k, w, a))};
+}
+
+// With no outputs asked for, the spectrum is drawn into the current axes instead.
+Values specgram_entry(Env& env, int nargout, const Values& args) {
+  if (given(args) > 5) throw Error("Too many input arguments.");
+  const Value& x = need(args, 0, "specgram");
+  SpecgramResult r = specgram(
+      x.num(), optional_input<Eigen::MatrixXd>(args, 1), optional_input<Eigen::MatrixXd>(args, 2),
+      optional_input<Eigen::MatrixXd>(args, 3), optional_input<Eigen::MatrixXd>(args, 4));
+  if (nargout == 0) {
+    specgram_draw(env, r.yo, r.fo, r.to);
+    return {};
+  }
+  return {Value(std::move(r.yo)), Value(Eigen::MatrixXd(r.fo)), Value(Eigen::MatrixXd(r.to))};
+}
+
+Values hanning_entry(Env&, int, const Values& args) {
+  std::size_t n = given(args);
+  if (n < 1) throw Error("Not enough input arguments.");
+  if (n > 2) throw Error("Too many input arguments.");
+  std::optional<std::string> flag;
+  if (n == 2) flag = FromValue<std::string>::get(args[1]);
+  return {Value(Eigen::MatrixXd(hanning(args[0].num(), flag)))};
+}
+
 }  // namespace
 
 void add_signal_functions(FunctionTable& t) {
@@ -236,6 +283,9 @@ void add_signal_functions(FunctionTable& t) {
   t.add(row<&firchk_v>("signal/private/firchk", 3, 3));
   t.add(row<&sinc_v>("sinc", 1, 1));
   t.add(row<&check_order_v>("signal/private/check_order", 1, 3));
+  t.add(FunctionRow{"czt", 4, 1, &czt_entry});
+  t.add(FunctionRow{"specgram", -1, 3, &specgram_entry});
+  t.add(FunctionRow{"hanning", -1, 1, &hanning_entry});
 }
 
 }  // namespace ziva

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "app/functions.h"
 #include "base/error.h"
 #include "platform/core/scripted_services.h"
@@ -65,4 +67,22 @@ TEST_F(FunctionTableTest, RowsFollowTheFixedOrderAndUpfirdnIsUnchecked) {
   Values out = program_->call("upfirdn", 1,
                               {Value::row({1, 2, 3}), Value::row({1, 1}), Value(1.0), Value(1.0)});
   EXPECT_EQ(out[0].num().size(), 4);
+}
+
+TEST_F(FunctionTableTest, SpectrumFunctionsByName) {
+  start();
+  Values w = program_->call("hanning", 1, {Value(4.0)});
+  ASSERT_EQ(w[0].num().size(), 4);
+  EXPECT_NEAR(w[0].num()(1), 0.5 * (1 - std::cos(4 * 3.141592653589793 / 5)), 1e-12);
+  Eigen::MatrixXd x(64, 1);
+  for (int i = 0; i < 64; ++i) x(i) = std::cos(2 * 3.141592653589793 * 0.125 * i);
+  Values s =
+      program_->call("specgram", 3, {Value(x), Value(16.0), Value(1.0), Value(16.0), Value(8.0)});
+  ASSERT_EQ(s.size(), 3u);
+  EXPECT_EQ(s[0].cnum().rows(), 9);
+  EXPECT_EQ(s[2].num().rows(), 7);
+  // With no outputs the spectrum is drawn into the current axes.
+  program_->call("specgram", 0, {Value(x), Value(16.0), Value(1.0), Value(16.0), Value(8.0)});
+  Handle ax = g().gca();
+  EXPECT_EQ(g().findobj({ax}, {{"Type", "image"}}).size(), 1u);
 }
