@@ -63,6 +63,9 @@ class ChirpZ {
 // (so that the result is the k-point DFT), a = 1. A fractional k is truncated and a negative one
 // gives no rows. Throws "Inputs M, W and A must be scalars." when k, w or a has more than one
 // value, and "Input M must be a finite number." for an infinite or NaN k.
+// On the unit circle the result is exact to a few rounding errors per FFT stage; off it the
+// error grows with the spread of the chirp's magnitude |w|^(±t²/2), t < max(m, k), a property of
+// the method.
 Eigen::MatrixXcd czt(const Eigen::MatrixXcd& x, const std::optional<Eigen::MatrixXd>& k = {},
                      const std::optional<Eigen::MatrixXcd>& w = {},
                      const std::optional<Eigen::MatrixXcd>& a = {});

@@ -95,10 +95,4 @@ void Plan::execute(Complex* data) const {
   fftw_execute_dft(static_cast<fftw_plan>(aligned ? aligned_ : unaligned_), d, d);
 }
 
-void transform_columns(Eigen::MatrixXcd& x, Direction direction) {
-  if (x.rows() == 0 || x.cols() == 0) return;
-  const Plan& plan = Plan::get(x.rows(), direction);
-  for (Eigen::Index c = 0; c < x.cols(); ++c) plan.execute(x.col(c).data());
-}
-
 }  // namespace ziva::fft

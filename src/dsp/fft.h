@@ -2,7 +2,6 @@
 // by every caller and thread afterwards.
 #pragma once
 
-#include <Eigen/Dense>
 #include <complex>
 #include <cstddef>
 #include <memory>
@@ -57,8 +56,5 @@ class Plan {
   void* aligned_;    // FFTW plan for 16-byte aligned data
   void* unaligned_;  // FFTW plan for any other address
 };
-
-// Transforms every column of `x` in place with the length-rows() plan.
-void transform_columns(Eigen::MatrixXcd& x, Direction direction);
 
 }  // namespace ziva::fft
