@@ -1,9 +1,12 @@
 // ziva-batch: the main job without a window. Starts the program headless, takes the settings of
 // the main window from a parameter file and the command line, and evaluates each recording as
 // "Berechne Diagramm >>" does, overlaying the runs in one diagram.
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,8 +17,8 @@
 #include "app/strings.h"
 #include "base/error.h"
 #include "params/par_file.h"
+#include "platform/core/scripted_services.h"
 #include "platform/core/text.h"
-#include "platform/render/batch_services.h"
 
 namespace ziva {
 namespace {
@@ -86,6 +89,56 @@ Options parse(int argc, char** argv) {
   }
   return o;
 }
+
+// ---- services -----------------------------------------------------------------------------
+
+using PrintEntry = int (*)(const Graphics*, double, const char*, const char*, char*, std::size_t);
+
+// The printer module's entry, loaded beside this executable on first use.
+PrintEntry printer() {
+  static void* module = nullptr;
+  if (module == nullptr) {
+    std::error_code ec;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    std::string path = (self.parent_path() / ZIVA_BATCH_PRINT_MODULE).string();
+    module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+      const char* why = dlerror();
+      throw Error("Cannot load the bitmap printer " + path + ": " + (why ? why : "unknown error"));
+    }
+  }
+  auto entry = reinterpret_cast<PrintEntry>(dlsym(module, "ziva_batch_print"));
+  if (entry == nullptr) throw Error("The bitmap printer has no entry ziva_batch_print.");
+  return entry;
+}
+
+// The tool's platform: every dialog is cancelled, dialog texts and warnings go to standard
+// error, and prints are drawn by the printer module.
+class ToolServices : public ScriptedServices {
+ public:
+  void attach(const Graphics& g) { graphics_ = &g; }
+  void error_dialog(const std::string& message, const std::string& title) override {
+    ScriptedServices::error_dialog(message, title);
+    if (title.empty()) {
+      std::fprintf(stderr, "%s\n", message.c_str());
+    } else {
+      std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
+    }
+  }
+  void show_warning(const std::string& text) override {
+    ScriptedServices::show_warning(text);
+    std::fprintf(stderr, "Warning: %s\n", text.c_str());
+  }
+  void print(Handle figure, const std::string& device, const std::string& file) override {
+    ScriptedServices::print(figure, device, file);
+    char error[1024] = "";
+    if (printer()(graphics_, figure, device.c_str(), file.c_str(), error, sizeof error) != 0)
+      throw Error(error);
+  }
+
+ private:
+  const Graphics* graphics_ = nullptr;
+};
 
 // ---- the main window's controls -----------------------------------------------------------
 
@@ -267,7 +320,7 @@ void apply_set(Env& env, const std::vector<ControlInfo>& controls, const std::st
 
 // Runs one step of the program. False when it failed: it threw, or it showed an error dialog
 // (whose text the services have already written to standard error).
-bool step(BatchServices& services, const std::function<void()>& f) {
+bool step(ToolServices& services, const std::function<void()>& f) {
   std::size_t before = services.errors.size();
   try {
     f();
@@ -282,8 +335,7 @@ bool step(BatchServices& services, const std::function<void()>& f) {
 }
 
 int run(const Options& o) {
-  BatchServices services;
-  services.echo_to_stderr = true;
+  ToolServices services;
   Program program(services);
   services.attach(program.graphics());
   Env& env = program.env();

@@ -1,5 +1,5 @@
 // Platform services for running the program without windows: scripted dialog answers (none by
-// default, so every dialog is cancelled), and real bitmap prints drawn by the renderer.
+// default, so every dialog is cancelled) and real bitmap prints drawn by the renderer.
 #pragma once
 
 #include "platform/core/scripted_services.h"
@@ -16,12 +16,6 @@ class BatchServices : public ScriptedServices {
   // Logs the print and writes the figure to `file` (see print_figure). Without an attached
   // object model only the log entry is made.
   void print(Handle figure, const std::string& device, const std::string& file) override;
-  // Logs the dialog and, with echo_to_stderr, writes its text to standard error.
-  void error_dialog(const std::string& message, const std::string& title) override;
-  // Logs the warning and, with echo_to_stderr, writes "Warning: " and its text to standard error.
-  void show_warning(const std::string& text) override;
-
-  bool echo_to_stderr = false;
 
  private:
   const Graphics* graphics_ = nullptr;
