@@ -12,7 +12,9 @@
 #include "diagram/ax_lims.h"
 #include "diagram/curve_callbacks.h"
 #include "diagram/plot_diag.h"
+#include "eval/calc_diag.h"
 #include "eval/dig2v.h"
+#include "eval/wav2v.h"
 #include "params/par_file.h"
 #include "params/parameters.h"
 #include "platform/core/adapter.h"
@@ -114,6 +116,8 @@ FunctionTable build_table() {
   t.add(row<&uicontrols_main_v>("uicontrols_main", 1, 0));
   t.add(row<&strings_v>("strings", 0, 1));
   t.add(FunctionRow{"get_par", 0, 20, &get_par_entry});
+  t.add(row<&calc_diag>("calc_diag", 0, 0));
+  t.add(row<&wav2v_call>("wav2v", 5, 3));
   t.add(row<&dig2v_call>("dig2v", 5, 2));
   t.add(FunctionRow{"waitbar", -3, 1, &waitbar_entry});
   t.add(row<&plot_diag>("plot_diag", 7, 0));

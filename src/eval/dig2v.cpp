@@ -1,6 +1,7 @@
 #include "eval/dig2v.h"
 
 #include <algorithm>
+#include <functional>
 #include <thread>
 
 #include "base/error.h"
@@ -118,12 +119,15 @@ SpeedTrace remove_spikes(const SpeedTrace& s) {
   return out;
 }
 
-SpeedTrace dig2v(Env& env, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS, double u,
-                 double W, const Record& st) {
+namespace {
+
+SpeedTrace convert(Env& env, const Record& st,
+                   const std::function<std::vector<Eigen::Index>()>& find_edges, double FS,
+                   double u, double W) {
   ProgressWindow progress(env, st);
   env.s.drawnow();
   progress.advance(0.45);
-  const std::vector<Eigen::Index> edges = pulse_edges(Y);
+  const std::vector<Eigen::Index> edges = find_edges();
   progress.advance(0.48);
   const SpeedTrace speeds = interval_speeds(edges, FS, u, W);
   progress.advance(0.73);
@@ -131,6 +135,20 @@ SpeedTrace dig2v(Env& env, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS
   progress.advance(0.99);
   progress.close();
   return trace;
+}
+
+}  // namespace
+
+SpeedTrace dig2v(Env& env, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS, double u,
+                 double W, const Record& st) {
+  return convert(
+      env, st, [&] { return pulse_edges(Y); }, FS, u, W);
+}
+
+SpeedTrace dig2v_from_edges(Env& env, const std::vector<Eigen::Index>& edges, double FS, double u,
+                            double W, const Record& st) {
+  return convert(
+      env, st, [&] { return edges; }, FS, u, W);
 }
 
 std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> dig2v_call(Env& env, Eigen::MatrixXd Y, double FS,

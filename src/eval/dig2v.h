@@ -31,6 +31,11 @@ SpeedTrace remove_spikes(const SpeedTrace& s);
 SpeedTrace dig2v(Env& env, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS, double u,
                  double W, const Record& st);
 
+// dig2v on the edges pulse_edges found in the channel beforehand: the same progress window,
+// steps and result.
+SpeedTrace dig2v_from_edges(Env& env, const std::vector<Eigen::Index>& edges, double FS, double u,
+                            double W, const Record& st);
+
 // By-name form: (Y, FS, u, W, st) → t, v as columns.
 std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> dig2v_call(Env& env, Eigen::MatrixXd Y, double FS,
                                                         double u, double W, Record st);

@@ -1,0 +1,163 @@
+#include "eval/wav2v.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <thread>
+
+#include "base/error.h"
+#include "dsp/resample.h"
+#include "dsp/specgram.h"
+#include "plot/waitbar.h"
+
+namespace ziva {
+
+namespace {
+
+constexpr double kWindowUnit = 441;
+constexpr double kWindowFactor = 4;  // ms
+constexpr double kOverlapFraction = 0.9;
+constexpr Eigen::Index kCandidates = 1551;
+constexpr Eigen::Index kBatch = 8;  // windows computed before their peaks are picked
+
+Eigen::Index peak_of(const std::complex<double>* col, Eigen::Index m) {
+  double best = -1;
+  Eigen::Index idx = 0;
+  for (Eigen::Index i = 0; i < m; ++i) {
+    const double s = col[i].real() * col[i].real() + col[i].imag() * col[i].imag();
+    if (s > best) {
+      best = s;
+      idx = i;
+    }
+  }
+  if (best == 0 || std::isinf(best)) {
+    // Squares that underflow or overflow: compare the magnitudes themselves.
+    double top = -1;
+    for (Eigen::Index i = 0; i < m; ++i) {
+      if (std::abs(col[i]) > top) {
+        top = std::abs(col[i]);
+        idx = i;
+      }
+    }
+    return idx;
+  }
+  // An earlier row whose magnitude rounds to the same value shares the maximum and wins.
+  const double mag = std::sqrt(best);
+  for (Eigen::Index i = 0; i < idx; ++i) {
+    const double s = col[i].real() * col[i].real() + col[i].imag() * col[i].imag();
+    if (s >= best * (1 - 1e-15) && std::sqrt(s) == mag) return i;
+  }
+  return idx;
+}
+
+}  // namespace
+
+Eigen::MatrixXd tone_signal(Eigen::MatrixXd Y, double FS) {
+  Eigen::MatrixXd x;
+  if (Y.cols() == 2) {
+    x = (Y.col(0) + Y.col(1)) / 2;
+  } else if (Y.cols() == 1) {
+    x = std::move(Y);
+  } else if (Y.rows() == 1) {
+    x = Y.transpose();
+  } else {
+    throw Error("The tone channel must be one column or two.");
+  }
+  if (FS != kAnalysisRate) x = resample(x, kAnalysisRate, FS).y;
+  if (x.size() > 0) x.array() -= x.mean();
+  return x;
+}
+
+Eigen::VectorXd candidate_frequencies(double L) {
+  Eigen::VectorXd f(kCandidates);
+  for (Eigen::Index k = 0; k < kCandidates; ++k)
+    f(k) = (500 + 10 * static_cast<double>(k)) / 60 * L;
+  return f;
+}
+
+Specgram tone_spectrogram(const Eigen::MatrixXd& x, const Eigen::VectorXd& freq) {
+  const double D = static_cast<double>(x.size()) / kAnalysisRate;
+  const double o = std::max(1.0, std::ceil(std::log10(D / 2)));
+  const double nwind = kWindowUnit * kWindowFactor;
+  const double noverlap = std::floor(nwind * kOverlapFraction / o);
+  return Specgram(x, Eigen::MatrixXd(freq), Eigen::MatrixXd::Constant(1, 1, kAnalysisRate),
+                  Eigen::MatrixXd::Constant(1, 1, nwind),
+                  Eigen::MatrixXd::Constant(1, 1, noverlap));
+}
+
+std::vector<Eigen::Index> pick_peaks(const Eigen::MatrixXcd& yo) {
+  std::vector<Eigen::Index> idx(static_cast<std::size_t>(yo.cols()));
+  for (Eigen::Index j = 0; j < yo.cols(); ++j)
+    idx[static_cast<std::size_t>(j)] = peak_of(yo.col(j).data(), yo.rows());
+  return idx;
+}
+
+std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads) {
+  const Eigen::Index n = sg.segments();
+  const Eigen::Index m = sg.frequencies();
+  std::vector<Eigen::Index> idx(static_cast<std::size_t>(n));
+  Eigen::MatrixXcd yo(m, n);
+  auto part = [&](Eigen::Index begin, Eigen::Index end) {
+    for (Eigen::Index j = begin; j < end; j += kBatch) {
+      const Eigen::Index count = std::min(kBatch, end - j);
+      sg.compute(j, count, yo);
+      for (Eigen::Index c = j; c < j + count; ++c)
+        idx[static_cast<std::size_t>(c)] = peak_of(yo.col(c).data(), m);
+    }
+  };
+  const int parts = n < 2 * kBatch ? 1 : std::clamp(threads, 1, 2);
+  if (parts == 1) {
+    part(0, n);
+    return idx;
+  }
+  const Eigen::Index mid = n / 2;
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      part(mid, n);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  try {
+    part(0, mid);
+  } catch (...) {
+    worker.join();
+    throw;
+  }
+  worker.join();
+  if (failure) std::rethrow_exception(failure);
+  return idx;
+}
+
+SpeedTrace tone_trace(Eigen::MatrixXd Y, double FS, double l, double L,
+                      const std::function<void(double)>& progress, int threads) {
+  const Eigen::MatrixXd x = tone_signal(std::move(Y), FS);
+  if (progress) progress(0.2);
+  const Eigen::VectorXd freq = candidate_frequencies(L);
+  const Specgram sg = tone_spectrogram(x, freq);
+  const std::vector<Eigen::Index> peaks = spectral_peaks(sg, threads);
+  if (progress) progress(1.0);
+  const double half_window = (kWindowUnit / kAnalysisRate * kWindowFactor) / 2;
+  SpeedTrace out;
+  out.t = sg.to().array() + half_window;
+  out.v.resize(static_cast<Eigen::Index>(peaks.size()));
+  for (std::size_t j = 0; j < peaks.size(); ++j)
+    out.v(static_cast<Eigen::Index>(j)) = freq(peaks[j]) / l;
+  return out;
+}
+
+SpeedTrace wav2v(Env& env, Eigen::MatrixXd Y, double FS, double l, double L, const Record& st) {
+  ProgressWindow progress(env, st);
+  SpeedTrace out = tone_trace(std::move(Y), FS, l, L, [&](double x) { progress.advance(x); });
+  progress.close();
+  return out;
+}
+
+std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> wav2v_call(Env& env, Eigen::MatrixXd Y, double FS,
+                                                        double l, double L, Record st) {
+  SpeedTrace s = wav2v(env, std::move(Y), FS, l, L, st);
+  return {Eigen::MatrixXd(s.t), Eigen::MatrixXd(s.v)};
+}
+
+}  // namespace ziva

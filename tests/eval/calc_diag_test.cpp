@@ -1,0 +1,317 @@
+#include "eval/calc_diag.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/strings.h"
+#include "base/error.h"
+#include "eval/simulate.h"
+#include "eval/wav2v.h"
+#include "progress_log.h"
+#include "support/program_fixture.h"
+#include "wav/wav_read.h"
+#include "wav/wav_write.h"
+
+using namespace ziva;
+using ziva::testing::ProgramTest;
+
+namespace {
+
+// A short simulated run at a low rate, quick to convert.
+SynthOptions short_run(SynthSignal left, SynthSignal right, bool roller = false) {
+  SynthOptions o;
+  o.roller_run = roller;
+  o.left = left;
+  o.right = right;
+  o.rate = 11025;
+  o.lead_in = 0.5;
+  o.roll_off = 0.5;
+  o.rpm_end = 9000;
+  return o;
+}
+
+class Driver : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    start();
+    choose("cut_File", 0);  // no hand cut in these tests
+  }
+  std::string make_wav(const std::string& name, const SynthOptions& o) {
+    run_ = synthesize(o);
+    write_run_wav(run_, o.bits, path(name));
+    return path(name);
+  }
+  void channels(int c1, int c2) {
+    choose("popup_sig_ch1", c1);
+    choose("popup_sig_ch2", c2);
+  }
+  std::vector<Handle> cache_lines() {
+    std::vector<Handle> out;
+    for (Handle h : g().children(g().find_first("Tag", "Saved Data")))
+      if (g().get_text(h, "Tag").rfind("Saved Data", 0) == 0) out.push_back(h);
+    return out;
+  }
+  // The largest true full-load power of the simulated run, kW.
+  double true_peak_power(const SynthOptions& o) {
+    double best = 0;
+    for (double n = o.rpm_start; n <= o.rpm_end; n += 1) best = std::max(best, engine_power(o, n));
+    return best;
+  }
+  SynthRun run_;
+};
+
+}  // namespace
+
+TEST(InterpLinear, HandDerivedValuesAndNaNOutside) {
+  Eigen::VectorXd knots(3), values(3);
+  knots << 1, 2, 4;
+  values << 10, 20, 0;
+  Eigen::RowVectorXd at(6);
+  at << 0.5, 1, 1.5, 2, 3, 4.5;
+  Eigen::RowVectorXd r = interp_linear(knots, values, at);
+  EXPECT_TRUE(std::isnan(r(0)));
+  EXPECT_EQ(r(1), 10);
+  EXPECT_DOUBLE_EQ(r(2), 15);
+  EXPECT_EQ(r(3), 20);
+  EXPECT_DOUBLE_EQ(r(4), 10);
+  EXPECT_TRUE(std::isnan(r(5)));
+}
+
+TEST(CacheKey, SevenTraceShapingParametersAsNum2str) {
+  ParSet p;
+  p.r = 6.32;
+  p.u = 1.325;
+  p.l = 3;
+  p.ur = 0.9321;
+  p.W = 1;
+  p.sig_ch1 = 1;
+  p.sig_ch2 = 2;
+  p.m = 123;  // not part of the key
+  EXPECT_EQ(all_par_str(p), "6.321.32530.9321112");
+  EXPECT_EQ(saved_data_tag("a/b.wav", p), "Saved Dataa/b.wav6.321.32530.9321112");
+}
+
+// Every valid row of the channel table, each recorded with the sensors it names: the diagram
+// data are finite and the peak power comes out near the simulated engine's.
+TEST_F(Driver, EveryRowOfTheChannelTable) {
+  using S = SynthSignal;
+  struct Row {
+    int c1, c2;
+    S left, right;
+    bool roller;
+  };
+  const Row rows[] = {{1, 1, S::alternator, S::alternator, false},
+                      {1, 2, S::alternator, S::wheel, false},
+                      {1, 3, S::alternator, S::roller, true},
+                      {1, 4, S::alternator, S::off, false},
+                      {2, 1, S::wheel, S::alternator, false},
+                      {2, 2, S::wheel, S::wheel, false},
+                      {2, 3, S::wheel, S::off, false},
+                      {3, 1, S::roller, S::alternator, true},
+                      {3, 2, S::roller, S::roller, true},
+                      {3, 3, S::roller, S::off, true},
+                      {4, 1, S::off, S::alternator, false},
+                      {4, 2, S::off, S::wheel, false},
+                      {4, 3, S::off, S::roller, true}};
+  type("total_tork", "10");  // the simulated roller
+  choose("popup_xaxis", 1);
+  choose("popup_yaxis", 2);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.c1) + "," + std::to_string(row.c2));
+    const SynthOptions o = short_run(row.left, row.right, row.roller);
+    type("wav_file", make_wav("row" + std::to_string(row.c1) + std::to_string(row.c2) + ".wav", o));
+    channels(row.c1, row.c2);
+    std::optional<DiagInputs> in = calc_diag_inputs(env());
+    ASSERT_TRUE(in);
+    ASSERT_EQ(in->y.cols(), 2);
+    ASSERT_GT(in->x.size(), 20);
+    EXPECT_TRUE(in->x.allFinite());
+    EXPECT_TRUE(in->y.allFinite());
+    EXPECT_EQ(in->k, 1);
+    EXPECT_EQ(in->vx, 1);
+    EXPECT_EQ(in->vy, 2);
+    EXPECT_NEAR(in->y.col(0).maxCoeff() / true_peak_power(o), 1, 0.12);
+    EXPECT_NEAR(in->x.maxCoeff() / o.rpm_end, 1, 0.05);
+  }
+  EXPECT_EQ(cache_lines().size(), 26u);
+}
+
+TEST_F(Driver, TraceCacheTagsReuseAndNewEntries) {
+  const std::string wav =
+      make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::wheel));
+  type("wav_file", wav);
+  channels(1, 2);
+  ProgressLog log(g());
+  std::optional<DiagInputs> first = calc_diag_inputs(env());
+  ASSERT_TRUE(first);
+  EXPECT_EQ(log.opened, 2);  // wav2v, then dig2v
+  EXPECT_EQ(log.marks, (std::vector<double>{0, 20, 100, 0, 45, 48, 73, 99}));
+  const std::string tag = "Saved Data" + wav + "6.321.32530.9321112";
+  const Handle v_line = g().find_first("Tag", tag + "V");
+  const Handle rpm_line = g().find_first("Tag", tag + "RPM");
+  ASSERT_NE(v_line, 0);
+  ASSERT_NE(rpm_line, 0);
+  EXPECT_EQ(g().parent(v_line), g().find_first("Tag", "Saved Data"));
+  EXPECT_EQ(g().get(v_line, "XData"), g().get(rpm_line, "XData"));
+  // Raw speed in m/s, before the Vmax cut: the roll-off is still there.
+  const Eigen::RowVectorXd v = g().get_row(v_line, "YData");
+  EXPECT_NEAR(v.maxCoeff(), run_.truth.v.maxCoeff(), 0.05 * run_.truth.v.maxCoeff());
+  EXPECT_LT(v(v.size() - 1), 0.99 * v.maxCoeff());
+
+  // Same file and key, another filter length and mass: no conversion, same traces.
+  type("filt_length", "0.7");
+  type("total_mass", "250");
+  ASSERT_TRUE(calc_diag_inputs(env()));
+  type("filt_length", "1");
+  type("total_mass", "200.0");
+  std::optional<DiagInputs> again = calc_diag_inputs(env());
+  ASSERT_TRUE(again);
+  EXPECT_EQ(log.opened, 2);
+  EXPECT_EQ(again->x, first->x);
+  EXPECT_EQ(again->y, first->y);
+  EXPECT_EQ(cache_lines().size(), 2u);
+
+  // A trace-shaping parameter makes a new entry; the old one stays.
+  type("gear_ratio", "6.5");
+  ASSERT_TRUE(calc_diag_inputs(env()));
+  EXPECT_EQ(log.opened, 4);
+  EXPECT_EQ(cache_lines().size(), 4u);
+  EXPECT_NE(g().find_first("Tag", "Saved Data" + wav + "6.51.32530.9321112V"), 0);
+  EXPECT_NE(g().find_first("Tag", tag + "V"), 0);
+  EXPECT_EQ(log.open, 0);
+}
+
+// Engine speed is undefined before the first alternator time: those speed samples are dropped, so
+// the torque stays finite; after the last alternator time the last engine speed holds.
+TEST_F(Driver, AlternatorWithPulsesCoversOnlyTheTimeBothChannelsCover) {
+  for (int swap = 0; swap < 2; ++swap) {
+    SCOPED_TRACE(swap ? "2,1" : "1,2");
+    SynthOptions o = swap ? short_run(SynthSignal::wheel, SynthSignal::alternator)
+                          : short_run(SynthSignal::alternator, SynthSignal::wheel);
+    o.lead_in = 2;  // wheel pulses well before the first alternator window centre (0.2 s)
+    const std::string wav = make_wav("held" + std::to_string(swap) + ".wav", o);
+    type("wav_file", wav);
+    channels(swap ? 2 : 1, swap ? 1 : 2);
+    choose("popup_yaxis", 5);
+    std::optional<DiagInputs> in = calc_diag_inputs(env());
+    ASSERT_TRUE(in);
+    EXPECT_TRUE(in->y.allFinite());
+
+    const std::string tag = saved_data_tag(wav, get_par(env()));
+    const Eigen::RowVectorXd t = g().get_row(g().find_first("Tag", tag + "V"), "XData");
+    const Eigen::RowVectorXd rpm = g().get_row(g().find_first("Tag", tag + "RPM"), "YData");
+    EXPECT_TRUE(rpm.allFinite());
+    EXPECT_GE(t(0), 0.2);
+
+    const WavReadResult wr = wavread(wav);
+    const SpeedTrace alt = tone_trace(wr.y.col(swap ? 1 : 0), wr.Fs, 3, 3);
+    const double last_time = alt.t(alt.t.size() - 1);
+    int held = 0;
+    for (Eigen::Index i = 0; i < t.size(); ++i) {
+      if (t(i) > last_time) {
+        EXPECT_EQ(rpm(i), alt.v(alt.v.size() - 1) * 60);
+        ++held;
+      }
+    }
+    EXPECT_GT(held, 0);
+  }
+}
+
+TEST_F(Driver, EmptyFileFieldOpensTheDialogAndEvaluates) {
+  const std::string wav =
+      make_wav("chosen.wav", short_run(SynthSignal::alternator, SynthSignal::off));
+  channels(1, 4);
+  services_.answer_file(wav);
+  std::optional<DiagInputs> in = calc_diag_inputs(env());
+  ASSERT_TRUE(in);
+  ASSERT_EQ(services_.dialogs.size(), 1u);
+  EXPECT_EQ(services_.dialogs[0].kind, "get_file");
+  EXPECT_EQ(str("wav_file"), wav);
+  EXPECT_EQ(cache_lines().size(), 2u);
+
+  type("wav_file", "");
+  services_.answer_file("");  // cancelled
+  EXPECT_FALSE(calc_diag_inputs(env()));
+  EXPECT_TRUE(services_.errors.empty());
+  EXPECT_EQ(services_.dialogs.size(), 2u);
+}
+
+TEST_F(Driver, MissingFileShowsTheFileDialogText) {
+  type("wav_file", "nowhere/none.wav");
+  ProgressLog log(g());
+  EXPECT_FALSE(calc_diag_inputs(env()));
+  ASSERT_EQ(services_.errors.size(), 1u);
+  EXPECT_EQ(services_.errors[0].message, "Datei nicht gefunden:\nnowhere/none.wav");
+  EXPECT_EQ(services_.errors[0].title, "Datei Fehler");
+  EXPECT_EQ(log.opened, 0);
+}
+
+TEST_F(Driver, BadParameterEndsBeforeReading) {
+  type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off)));
+  type("lima", "drei");
+  ProgressLog log(g());
+  EXPECT_THROW(calc_diag_inputs(env()), ReportedError);
+  ASSERT_EQ(services_.errors.size(), 1u);
+  EXPECT_EQ(services_.errors[0].message, "Fehlerhaftes Zahlenformat von LiMa Spulen:drei");
+  EXPECT_EQ(log.opened, 0);
+  EXPECT_TRUE(cache_lines().empty());
+}
+
+TEST_F(Driver, BothChannelsOffAndUnmatchedPairs) {
+  type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::wheel)));
+  channels(4, 4);
+  EXPECT_FALSE(calc_diag_inputs(env()));
+  ASSERT_EQ(services_.errors.size(), 1u);
+  EXPECT_EQ(services_.errors[0].message, "Linker Kanal: Aus - Rechter Kanal: Aus!");
+  EXPECT_EQ(services_.errors[0].title, "");
+  channels(2, 4);
+  EXPECT_THROW(calc_diag_inputs(env()), Error);
+  channels(3, 4);
+  EXPECT_THROW(calc_diag_inputs(env()), Error);
+  EXPECT_TRUE(cache_lines().empty());
+}
+
+TEST_F(Driver, FailedConversionCachesNothingAndClosesItsWindow) {
+  SynthOptions o = short_run(SynthSignal::alternator, SynthSignal::off);
+  SynthRun r = synthesize(o);
+  const Eigen::MatrixXd mono = r.y.col(0);
+  wavwrite(mono, o.rate, 16, path("mono.wav"));
+  type("wav_file", path("mono.wav"));
+  channels(1, 2);  // the pulses would be on channel 2
+  ProgressLog log(g());
+  const Handle main = g().find_first("Tag", "Main Figure");
+  const std::size_t figures = g().all_figures().size();
+  try {
+    calc_diag_inputs(env());
+    FAIL() << "a mono recording has no channel 2";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Index exceeds matrix dimensions.");
+  }
+  EXPECT_TRUE(cache_lines().empty());
+  EXPECT_EQ(log.open, 0);
+  EXPECT_EQ(g().all_figures().size(), figures);
+  EXPECT_TRUE(g().exists(main));
+}
+
+TEST_F(Driver, FailedResultComputationLeavesTheCacheAsItWas) {
+  type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off)));
+  channels(1, 4);
+  choose("popup_yaxis", 12);  // no such diagram
+  EXPECT_THROW(calc_diag_inputs(env()), Error);
+  EXPECT_TRUE(cache_lines().empty());
+  choose("popup_yaxis", 1);
+  EXPECT_TRUE(calc_diag_inputs(env()));
+  EXPECT_EQ(cache_lines().size(), 2u);
+}
+
+TEST_F(Driver, CalcDiagDrawsTheDiagram) {
+  type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::wheel)));
+  channels(1, 2);
+  const std::size_t before = g().all_figures().size();
+  EXPECT_TRUE(program_->run("calc_diag"));
+  EXPECT_TRUE(services_.errors.empty());
+  EXPECT_EQ(g().all_figures().size(), before + 1);
+  EXPECT_EQ(cache_lines().size(), 2u);
+}

@@ -1,0 +1,169 @@
+#include "eval/wav2v.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "app/strings.h"
+#include "base/error.h"
+#include "dsp/specgram.h"
+#include "dsp/upfirdn.h"
+#include "progress_log.h"
+#include "support/program_fixture.h"
+
+using namespace ziva;
+using ziva::testing::ProgramTest;
+
+namespace {
+
+Eigen::VectorXd tone(double f, double fs, double seconds, double amplitude = 1) {
+  const auto n = static_cast<Eigen::Index>(std::llround(seconds * fs));
+  Eigen::VectorXd y(n);
+  for (Eigen::Index i = 0; i < n; ++i)
+    y(i) = amplitude * std::sin(2 * std::numbers::pi * f * static_cast<double>(i) / fs);
+  return y;
+}
+
+}  // namespace
+
+TEST(Wav2v, PureToneOnAGridPoint) {
+  SpeedTrace s = tone_trace(tone(150, 4410, 5), 4410, 3, 3);
+  ASSERT_GT(s.v.size(), 10);
+  for (Eigen::Index j = 0; j < s.v.size(); ++j) EXPECT_DOUBLE_EQ(s.v(j), 50) << j;
+  EXPECT_DOUBLE_EQ(s.t(0), 0.2);
+  for (Eigen::Index j = 1; j < s.t.size(); ++j)
+    EXPECT_NEAR(s.t(j) - s.t(j - 1), 177.0 / 4410, 1e-12);
+  // Windows of 1764 samples every 177: the last one ends inside the recording.
+  EXPECT_EQ(s.t.size(), (22050 - 1587) / 177);
+}
+
+TEST(Wav2v, ResultIsQuantisedToTheGrid) {
+  // 150.25 Hz lies between the candidates 150 and 150.5 Hz (L = 3).
+  SpeedTrace s = tone_trace(tone(150.25, 4410, 3), 4410, 3, 3);
+  for (Eigen::Index j = 0; j < s.v.size(); ++j)
+    EXPECT_TRUE(s.v(j) == 50 || s.v(j) == 150.5 / 3) << s.v(j);
+  // With l ≠ L the picked frequency is divided by l.
+  SpeedTrace half = tone_trace(tone(150, 4410, 3), 4410, 6, 3);
+  EXPECT_DOUBLE_EQ(half.v(0), 25);
+}
+
+TEST(Wav2v, ToneOutsideTheBandStillGivesValues) {
+  // The band for L = 3 is 25 … 800 Hz.
+  SpeedTrace s = tone_trace(tone(1500, 4410, 3), 4410, 3, 3);
+  ASSERT_GT(s.v.size(), 0);
+  for (Eigen::Index j = 0; j < s.v.size(); ++j) {
+    EXPECT_GE(s.v(j) * 3, 25);
+    EXPECT_LE(s.v(j) * 3, 800);
+  }
+}
+
+TEST(Wav2v, StereoIsAveraged) {
+  // Left: 150 Hz. Right: −150 Hz tone plus 200 Hz. Alone each channel holds 150 Hz at full
+  // strength; their mean holds only 200 Hz.
+  const Eigen::VectorXd a = tone(150, 4410, 3);
+  Eigen::MatrixXd y(a.size(), 2);
+  y.col(0) = a;
+  y.col(1) = -a + tone(200, 4410, 3);
+  EXPECT_DOUBLE_EQ(tone_trace(y.col(0), 4410, 3, 3).v(3), 50);
+  SpeedTrace s = tone_trace(y, 4410, 3, 3);
+  for (Eigen::Index j = 0; j < s.v.size(); ++j) EXPECT_DOUBLE_EQ(s.v(j), 200.0 / 3);
+}
+
+TEST(Wav2v, OverlapDivisorSwitchesAfterTwentySeconds) {
+  auto step = [](double seconds) {
+    SpeedTrace s = tone_trace(Eigen::VectorXd(tone(150, 4410, seconds)), 4410, 3, 3);
+    return std::llround((s.t(1) - s.t(0)) * 4410);
+  };
+  EXPECT_EQ(step(20), 177);
+  EXPECT_EQ(step(20.1), 971);
+}
+
+TEST(Wav2v, OtherRatesAreResampledTo4410) {
+  SpeedTrace base = tone_trace(tone(150, 4410, 4), 4410, 3, 3);
+  SpeedTrace twice = tone_trace(tone(150, 8820, 4), 8820, 3, 3);
+  ASSERT_EQ(twice.t.size(), base.t.size());
+  EXPECT_EQ(twice.t, base.t);
+  for (Eigen::Index j = 0; j < twice.v.size(); ++j) EXPECT_DOUBLE_EQ(twice.v(j), 50);
+  SpeedTrace cd = tone_trace(tone(212, 44100, 4), 44100, 3, 3);
+  for (Eigen::Index j = 0; j < cd.v.size(); ++j) EXPECT_DOUBLE_EQ(cd.v(j), 212.0 / 3);
+}
+
+TEST(Wav2v, ShortRecordingGivesOneSlice) {
+  SpeedTrace s = tone_trace(tone(300, 4410, 0.2), 4410, 3, 3);
+  ASSERT_EQ(s.t.size(), 1);
+  EXPECT_DOUBLE_EQ(s.t(0), 0.2);
+  EXPECT_NEAR(s.v(0), 100, 0.2);  // within one grid step
+}
+
+TEST(Wav2v, SameResultWithOneOrTwoThreads) {
+  // A sweeping tone with noise, so that many different rows win.
+  const double fs = 11025;
+  Eigen::VectorXd y(static_cast<Eigen::Index>(fs * 8));
+  double phase = 0;
+  unsigned state = 1;
+  for (Eigen::Index i = 0; i < y.size(); ++i) {
+    phase += 2 * std::numbers::pi * (100 + 50 * static_cast<double>(i) / fs) / fs;
+    state = state * 1103515245u + 12345u;
+    y(i) = std::sin(phase) + 0.5 * (static_cast<double>(state >> 8) / 16777216.0 - 0.5);
+  }
+  const int old = set_upfirdn_threads(1);
+  SpeedTrace one = tone_trace(y, fs, 3, 3, {}, 1);
+  set_upfirdn_threads(2);
+  SpeedTrace two = tone_trace(y, fs, 3, 3, {}, 2);
+  set_upfirdn_threads(old);
+  EXPECT_EQ(one.t, two.t);
+  EXPECT_EQ(one.v, two.v);
+}
+
+TEST(PickPeaks, FirstOfEqualMagnitudesWins) {
+  Eigen::MatrixXcd yo = Eigen::MatrixXcd::Zero(5, 3);
+  yo(3, 0) = {3, 4};
+  yo(1, 0) = {-4, 3};  // same magnitude 5, earlier row
+  yo(4, 1) = {0, -2};
+  yo(2, 2) = {1e-300, 0};
+  EXPECT_EQ(pick_peaks(yo), (std::vector<Eigen::Index>{1, 4, 2}));
+}
+
+TEST(PickPeaks, FusedPickingMatchesTheFullSpectrum) {
+  Eigen::VectorXd x = tone(333, 4410, 6);
+  x.array() += 0.3 * tone(97, 4410, 6).array();
+  const Specgram sg = tone_spectrogram(x, candidate_frequencies(3));
+  EXPECT_EQ(spectral_peaks(sg, 2), pick_peaks(sg.run().yo));
+}
+
+using Wav2vWindow = ProgramTest;
+
+TEST_F(Wav2vWindow, ProgressMarksAndThirdOutputNeverAssigned) {
+  start();
+  ProgressLog log(g());
+  Values out = program_->call(
+      "wav2v", 2, {Value(Eigen::MatrixXd(tone(150, 4410, 2))), 4410.0, 3.0, 3.0, Value(strings())});
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].num().cols(), 1);
+  EXPECT_DOUBLE_EQ(out[1].num()(0), 50);
+  EXPECT_EQ(log.marks, (std::vector<double>{0, 20, 100}));
+  EXPECT_EQ(log.names, (std::vector<std::string>{"Berechne Diagramm"}));
+  EXPECT_EQ(log.open, 0);
+  try {
+    program_->call(
+        "wav2v", 3,
+        {Value(Eigen::MatrixXd(tone(150, 4410, 2))), 4410.0, 3.0, 3.0, Value(strings())});
+    FAIL() << "the third output is never set";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "One or more output arguments not assigned during call to 'wav2v'.");
+  }
+}
+
+TEST_F(Wav2vWindow, FractionalRateFailsAndClosesTheWindow) {
+  start();
+  ProgressLog log(g());
+  try {
+    wav2v(env(), tone(150, 4410, 1), 4410.5, 3, 3, strings());
+    FAIL() << "a fractional rate cannot be resampled";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Q must be a positive integer.");
+  }
+  EXPECT_EQ(log.opened, 1);
+  EXPECT_EQ(log.open, 0);
+}
