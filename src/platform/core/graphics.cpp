@@ -332,6 +332,7 @@ Handle Graphics::figure(const Props& props) {
     Eigen::MatrixXd pos(1, 4);
     pos << 100 * k, 100 * k, 560 * k, 420 * k;
     f.props["position"].second = Value(pos);
+    notify_changed(h, "position");
   }
   make_current(h);
   return h;
