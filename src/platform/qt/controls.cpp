@@ -1,0 +1,243 @@
+#include "platform/qt/controls.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/core/text.h"
+
+namespace ziva {
+
+namespace {
+
+QColor to_qcolor(const Value& v, QColor fallback) {
+  if (!v.is_number() || v.num().size() != 3) return fallback;
+  const auto& m = v.num();
+  auto c = [](double x) { return static_cast<float>(std::clamp(x, 0.0, 1.0)); };
+  return QColor::fromRgbF(c(m(0)), c(m(1)), c(m(2)));
+}
+
+bool is_factory_background(const Value& v) {
+  if (!v.is_number() || v.num().size() != 3) return false;
+  const auto& m = v.num();
+  return std::abs(m(0) - 0.94) < 1e-9 && std::abs(m(1) - 0.94) < 1e-9 &&
+         std::abs(m(2) - 0.94) < 1e-9;
+}
+
+Qt::Alignment horizontal(const Graphics& g, Handle h) {
+  std::string a = to_lower(g.get_text(h, "HorizontalAlignment"));
+  if (a == "left") return Qt::AlignLeft;
+  if (a == "right") return Qt::AlignRight;
+  return Qt::AlignHCenter;
+}
+
+void apply_font(QWidget* w, ControlKind kind, const Graphics& g, Handle h, int height) {
+  QFont f = w->font();
+  std::string name = g.get_text(h, "FontName");
+  if (!name.empty()) f.setFamily(QString::fromStdString(name));
+  std::string weight = to_lower(g.get_text(h, "FontWeight"));
+  f.setBold(weight == "bold" || weight == "demi");
+  std::string angle = to_lower(g.get_text(h, "FontAngle"));
+  f.setItalic(angle == "italic" || angle == "oblique");
+  double pt = 9.0;
+  Value size = g.get(h, "FontSize");
+  if (size.is_number() && size.num().size() > 0 && size.scalar() > 0) pt = size.scalar();
+  double px = pt * 96.0 / 72.0;
+  // Boxed widgets need room for their frame; plain texts may fill their height.
+  double room = kind == ControlKind::Text || kind == ControlKind::Check
+                    ? height - 2.0
+                    : std::max(height - 10.0, 0.6 * height);
+  f.setPixelSize(std::max(6, static_cast<int>(std::floor(std::min(px, room)))));
+  w->setFont(f);
+}
+
+void apply_colors(QWidget* w, ControlKind kind, const Graphics& g, Handle h) {
+  Value bgv = g.get(h, "BackgroundColor");
+  QPalette pal = w->parentWidget() ? w->parentWidget()->palette() : QPalette();
+  QColor bg = to_qcolor(bgv, pal.color(QPalette::Button));
+  QColor fg = to_qcolor(g.get(h, "ForegroundColor"), Qt::black);
+  switch (kind) {
+    case ControlKind::Button:
+    case ControlKind::Popup:
+      pal.setColor(QPalette::Button, bg);
+      pal.setColor(QPalette::ButtonText, fg);
+      pal.setColor(QPalette::Window, bg);
+      pal.setColor(QPalette::WindowText, fg);
+      break;
+    case ControlKind::Edit:
+      // Edit fields in the plain default colour read as white writing areas.
+      pal.setColor(QPalette::Base, is_factory_background(bgv) ? QColor(Qt::white) : bg);
+      pal.setColor(QPalette::Text, fg);
+      break;
+    case ControlKind::Check:
+    case ControlKind::Text:
+    case ControlKind::Frame:
+      pal.setColor(QPalette::Window, bg);
+      pal.setColor(QPalette::WindowText, fg);
+      pal.setColor(QPalette::Button, bg);
+      pal.setColor(QPalette::ButtonText, fg);
+      w->setAutoFillBackground(true);
+      break;
+  }
+  w->setPalette(pal);
+}
+
+void apply_enable(QWidget* w, ControlKind kind, const Graphics& g, Handle h) {
+  std::string enable = to_lower(g.get_text(h, "Enable"));
+  bool inactive = enable == "inactive";
+  w->setEnabled(enable != "off");
+  if (kind == ControlKind::Edit) {
+    static_cast<QLineEdit*>(w)->setReadOnly(inactive);
+  } else {
+    w->setAttribute(Qt::WA_TransparentForMouseEvents, inactive);
+  }
+}
+
+}  // namespace
+
+ControlKind control_kind(const std::string& style) {
+  std::string s = to_lower(style);
+  if (s == "checkbox" || s == "radiobutton" || s == "togglebutton") return ControlKind::Check;
+  if (s == "edit") return ControlKind::Edit;
+  if (s == "text") return ControlKind::Text;
+  if (s == "frame") return ControlKind::Frame;
+  if (s == "popupmenu") return ControlKind::Popup;
+  return ControlKind::Button;
+}
+
+QWidget* make_control_widget(ControlKind kind, const std::string& style, QWidget* parent) {
+  switch (kind) {
+    case ControlKind::Button:
+      return new QPushButton(parent);
+    case ControlKind::Check: {
+      std::string s = to_lower(style);
+      if (s == "radiobutton") {
+        auto* r = new QRadioButton(parent);
+        r->setAutoExclusive(false);
+        return r;
+      }
+      if (s == "togglebutton") {
+        auto* b = new QPushButton(parent);
+        b->setCheckable(true);
+        return b;
+      }
+      return new QCheckBox(parent);
+    }
+    case ControlKind::Edit:
+      return new QLineEdit(parent);
+    case ControlKind::Text: {
+      auto* l = new QLabel(parent);
+      l->setTextFormat(Qt::PlainText);
+      return l;
+    }
+    case ControlKind::Frame: {
+      auto* f = new QFrame(parent);
+      f->setFrameStyle(QFrame::Box | QFrame::Sunken);
+      f->setLineWidth(1);
+      return f;
+    }
+    case ControlKind::Popup:
+      return new QComboBox(parent);
+  }
+  return nullptr;
+}
+
+QString display_text(const Value& v) {
+  if (v.is_text()) return QString::fromStdString(v.text());
+  if (v.is_list()) {
+    QStringList rows;
+    for (const auto& r : v.rows()) rows << QString::fromStdString(trim_trailing_blanks(r));
+    return rows.join('\n');
+  }
+  if (v.is_number() && v.num().size() > 0) return QString::fromStdString(num2str(v.scalar()));
+  return {};
+}
+
+QStringList popup_items(const Value& v) {
+  QStringList out;
+  if (v.is_list()) {
+    for (const auto& r : v.rows()) out << QString::fromStdString(trim_trailing_blanks(r));
+  } else if (v.is_text()) {
+    for (const auto& part : QString::fromStdString(v.text()).split('|'))
+      out << QString(part).remove(QRegularExpression("\\s+$"));
+  } else if (v.is_cell()) {
+    for (const auto& c : v.cells()) out << display_text(c);
+  } else if (!v.empty()) {
+    out << display_text(v);
+  }
+  return out;
+}
+
+bool control_checked(const Graphics& g, Handle h) {
+  Value v = g.get(h, "Value");
+  if (!v.is_number() || v.num().size() == 0) return false;
+  return v.scalar() == g.get_scalar(h, "Max");
+}
+
+void show_control(QWidget* w, ControlKind kind, const Graphics& g, Handle h) {
+  QSignalBlocker block(w);
+  Value str = g.get(h, "String");
+  switch (kind) {
+    case ControlKind::Button:
+      static_cast<QPushButton*>(w)->setText(display_text(str));
+      break;
+    case ControlKind::Check: {
+      auto* b = static_cast<QAbstractButton*>(w);
+      b->setText(display_text(str));
+      b->setChecked(control_checked(g, h));
+      break;
+    }
+    case ControlKind::Edit: {
+      auto* e = static_cast<QLineEdit*>(w);
+      QString t = display_text(str);
+      if (e->text() != t) {
+        e->setText(t);
+        e->setCursorPosition(0);
+      }
+      e->setAlignment(horizontal(g, h) | Qt::AlignVCenter);
+      break;
+    }
+    case ControlKind::Text: {
+      auto* l = static_cast<QLabel*>(w);
+      l->setText(display_text(str));
+      l->setAlignment(horizontal(g, h) | Qt::AlignVCenter);
+      break;
+    }
+    case ControlKind::Frame:
+      break;
+    case ControlKind::Popup: {
+      auto* c = static_cast<QComboBox*>(w);
+      QStringList items = popup_items(str);
+      QStringList now;
+      for (int i = 0; i < c->count(); ++i) now << c->itemText(i);
+      if (now != items) {
+        c->clear();
+        c->addItems(items);
+      }
+      Value v = g.get(h, "Value");
+      int index = v.is_number() && v.num().size() > 0 ? static_cast<int>(v.scalar()) - 1 : -1;
+      c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
+      break;
+    }
+  }
+  apply_colors(w, kind, g, h);
+  apply_enable(w, kind, g, h);
+  apply_font(w, kind, g, h, w->height());
+  w->setToolTip(QString::fromStdString(g.get_text(h, "TooltipString")));
+  w->setVisible(g.is_on(h, "Visible"));
+}
+
+void place_control(QWidget* w, ControlKind kind, const Graphics& g, Handle h, const QRect& rect) {
+  w->setGeometry(rect);
+  apply_font(w, kind, g, h, rect.height());
+}
+
+}  // namespace ziva

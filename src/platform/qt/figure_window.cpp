@@ -1,0 +1,468 @@
+#include "platform/qt/figure_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRubberBand>
+#include <QScreen>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/core/text.h"
+#include "platform/qt/canvas.h"
+#include "platform/qt/desktop.h"
+#include "platform/qt/layout.h"
+#include "platform/render/renderer.h"
+
+namespace ziva {
+
+namespace {
+
+// Below this many pixels of drag a press and release count as a click.
+constexpr int kClickSlack = 5;
+
+Eigen::RowVectorXd row2(Range r) {
+  Eigen::RowVectorXd v(2);
+  v << r.lo, r.hi;
+  return v;
+}
+
+bool usable(Range r) {
+  return std::isfinite(r.lo) && std::isfinite(r.hi) && r.lo < r.hi;
+}
+
+// Runs a model change made by user input; a change the model refuses changes nothing.
+template <class F>
+void guarded(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+  }
+}
+
+}  // namespace
+
+FigureWindow::FigureWindow(Desktop& desktop, Handle fig)
+    : QWidget(nullptr, Qt::Window), desktop_(desktop), fig_(fig) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  band_ = new QRubberBand(QRubberBand::Rectangle, this);
+  band_->hide();
+  sync_figure();
+}
+
+FigureWindow::~FigureWindow() = default;
+
+const Graphics& FigureWindow::g() const {
+  return desktop_.graphics();
+}
+
+void FigureWindow::sync_figure() {
+  sync_title();
+  sync_color();
+  sync_geometry();
+  sync_visible();
+}
+
+void FigureWindow::sync_title() {
+  std::string name = g().get_text(fig_, "Name");
+  std::string title = name;
+  if (g().is_on(fig_, "NumberTitle")) {
+    double h = fig_;
+    title = h == std::floor(h) ? "Figure " + num2str(h) : "Figure";
+    if (!name.empty()) title += ": " + name;
+  }
+  setWindowTitle(QString::fromStdString(title));
+}
+
+void FigureWindow::sync_color() {
+  QPalette pal = palette();
+  Value c = g().get(fig_, "Color");
+  if (c.is_number() && c.num().size() == 3) {
+    const auto& m = c.num();
+    pal.setColor(QPalette::Window,
+                 QColor::fromRgbF(static_cast<float>(std::clamp(m(0), 0.0, 1.0)),
+                                  static_cast<float>(std::clamp(m(1), 0.0, 1.0)),
+                                  static_cast<float>(std::clamp(m(2), 0.0, 1.0))));
+    setPalette(pal);
+  }
+  invalidate();
+}
+
+void FigureWindow::sync_geometry() {
+  double scale = desktop_.scale();
+  QSize size = figure_window_size(g(), fig_, scale);
+  Eigen::RowVectorXd pos = g().get_row(fig_, "Position");
+  QScreen* screen = QGuiApplication::primaryScreen();
+  QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+  double left = 0, bottom = 0;
+  if (pos.size() >= 2) {
+    std::string units = g().get_text(fig_, "Units");
+    if (iequals(units, "normalized")) {
+      left = pos(0) * avail.width();
+      bottom = pos(1) * avail.height();
+    } else {
+      double k = points_per_unit(units) / 0.75 * scale;
+      left = pos(0) * k;
+      bottom = pos(1) * k;
+    }
+  }
+  int x = avail.left() + static_cast<int>(std::lround(left));
+  int y = avail.top() + avail.height() - static_cast<int>(std::lround(bottom)) - size.height();
+  x = std::clamp(x, avail.left(), std::max(avail.left(), avail.right() - size.width()));
+  y = std::clamp(y, avail.top(), std::max(avail.top(), avail.bottom() - size.height()));
+  syncing_ = true;
+  if (iequals(g().get_text(fig_, "Resize"), "off")) {
+    setFixedSize(size);
+  } else {
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(size);
+  }
+  move(x, y);
+  syncing_ = false;
+  layout_controls();
+}
+
+void FigureWindow::sync_visible() {
+  bool visible = g().is_on(fig_, "Visible");
+  if (visible && !isVisible()) {
+    show();
+    bring_to_front(this);
+  } else if (!visible && isVisible()) {
+    hide();
+  }
+}
+
+void FigureWindow::figure_changed(const std::string& property) {
+  if (detached_) return;
+  const std::string& p = property;
+  if (p == "name" || p == "numbertitle") {
+    sync_title();
+  } else if (p == "position" || p == "units" || p == "resize") {
+    sync_geometry();
+  } else if (p == "color") {
+    sync_color();
+  } else if (p == "visible") {
+    sync_visible();
+  } else {
+    invalidate();
+  }
+}
+
+void FigureWindow::add_control(Handle h) {
+  if (detached_ || controls_.count(h)) return;
+  ControlView view;
+  view.style = g().get_text(h, "Style");
+  view.kind = control_kind(view.style);
+  view.widget = make_control_widget(view.kind, view.style, this);
+  controls_[h] = view;
+  wire(h, view);
+  show_control(view.widget, view.kind, g(), h);
+  place_control(view.widget, view.kind, g(), h, control_rect(g(), h, size(), desktop_.scale()));
+  view.widget->raise();
+}
+
+void FigureWindow::control_changed(Handle h, const std::string& property) {
+  auto it = controls_.find(h);
+  if (detached_ || it == controls_.end()) return;
+  ControlView& view = it->second;
+  if (!view.widget) return;
+  if (property == "style") {
+    std::string style = g().get_text(h, "Style");
+    if (to_lower(style) != to_lower(view.style)) {
+      // A new kind of widget in the same place of the stacking order.
+      QWidget* old = view.widget;
+      view.style = style;
+      view.kind = control_kind(style);
+      view.widget = make_control_widget(view.kind, style, this);
+      view.widget->stackUnder(old);
+      old->hide();
+      old->deleteLater();
+      wire(h, view);
+      show_control(view.widget, view.kind, g(), h);
+      place_control(view.widget, view.kind, g(), h, control_rect(g(), h, size(), desktop_.scale()));
+    }
+    return;
+  }
+  if (property == "position" || property == "units") {
+    place_control(view.widget, view.kind, g(), h, control_rect(g(), h, size(), desktop_.scale()));
+    return;
+  }
+  show_control(view.widget, view.kind, g(), h);
+}
+
+bool FigureWindow::remove_control(Handle h) {
+  auto it = controls_.find(h);
+  if (it == controls_.end()) return false;
+  if (QWidget* w = it->second.widget) {
+    w->hide();
+    w->deleteLater();
+  }
+  controls_.erase(it);
+  return true;
+}
+
+QWidget* FigureWindow::control_widget(Handle h) const {
+  auto it = controls_.find(h);
+  return it == controls_.end() ? nullptr : it->second.widget.data();
+}
+
+void FigureWindow::wire(Handle h, const ControlView& view) {
+  QWidget* w = view.widget;
+  Graphics& model = desktop_.graphics();
+  switch (view.kind) {
+    case ControlKind::Button:
+      connect(static_cast<QPushButton*>(w), &QPushButton::clicked, this, [this, h] {
+        commit_edits();
+        operated(h);
+      });
+      break;
+    case ControlKind::Check:
+      connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this,
+              [this, h, &model](bool on) {
+                if (detached_ || !model.exists(h)) return;
+                guarded([&] { model.set(h, "Value", model.get(h, on ? "Max" : "Min")); });
+                commit_edits();
+                operated(h);
+              });
+      break;
+    case ControlKind::Popup:
+      connect(static_cast<QComboBox*>(w), &QComboBox::activated, this,
+              [this, h, &model](int index) {
+                if (detached_ || !model.exists(h)) return;
+                guarded([&] { model.set(h, "Value", static_cast<double>(index + 1)); });
+                commit_edits();
+                operated(h);
+              });
+      break;
+    case ControlKind::Edit: {
+      auto* e = static_cast<QLineEdit*>(w);
+      connect(e, &QLineEdit::editingFinished, this, [this, h, e, &model] {
+        if (detached_ || !model.exists(h)) return;
+        std::string text = e->text().toStdString();
+        e->setModified(false);
+        if (text == display_text(model.get(h, "String")).toStdString()) return;
+        guarded([&] { model.set(h, "String", text); });
+        operated(h);
+      });
+      break;
+    }
+    case ControlKind::Text:
+    case ControlKind::Frame:
+      break;
+  }
+}
+
+void FigureWindow::operated(Handle h) {
+  const Graphics& model = g();
+  if (detached_ || !model.exists(h)) return;
+  std::string callback = model.get_text(h, "Callback");
+  if (!trim_blanks(callback).empty()) desktop_.run(callback);
+}
+
+void FigureWindow::commit_edits() {
+  Graphics& model = desktop_.graphics();
+  for (FigureWindow* w : desktop_.windows()) {
+    if (w->detached_) continue;
+    std::vector<Handle> committed;
+    for (auto& [h, view] : w->controls_) {
+      if (view.kind != ControlKind::Edit || !view.widget || !model.exists(h)) continue;
+      auto* e = static_cast<QLineEdit*>(view.widget.data());
+      if (!e->isModified()) continue;
+      e->setModified(false);
+      std::string text = e->text().toStdString();
+      if (text == display_text(model.get(h, "String")).toStdString()) continue;
+      guarded([&] { model.set(h, "String", text); });
+      committed.push_back(h);
+    }
+    for (Handle h : committed) w->operated(h);
+  }
+}
+
+void FigureWindow::layout_controls() {
+  for (auto& [h, view] : controls_) {
+    if (!view.widget || !g().exists(h)) continue;
+    place_control(view.widget, view.kind, g(), h, control_rect(g(), h, size(), desktop_.scale()));
+  }
+}
+
+void FigureWindow::invalidate() {
+  dirty_ = true;
+  update();
+}
+
+void FigureWindow::detach() {
+  detached_ = true;
+  controls_.clear();
+  hide();
+  deleteLater();
+}
+
+void FigureWindow::paintEvent(QPaintEvent*) {
+  qreal dpr = devicePixelRatioF();
+  QSize pixels = size() * dpr;
+  if (dirty_ || canvas_.size() != pixels) {
+    canvas_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    canvas_.setDevicePixelRatio(dpr);
+    canvas_.fill(palette().color(QPalette::Window));
+    if (!detached_ && g().exists(fig_)) {
+      QPainter cp(&canvas_);
+      draw_canvas(g(), fig_, cp, size(), desktop_.scale());
+    }
+    dirty_ = false;
+  }
+  QPainter p(this);
+  p.drawImage(QPoint(0, 0), canvas_);
+}
+
+void FigureWindow::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  layout_controls();
+  invalidate();
+}
+
+void FigureWindow::closeEvent(QCloseEvent* e) {
+  if (detached_) {
+    e->accept();
+    return;
+  }
+  e->ignore();
+  desktop_.request_close(fig_);
+}
+
+// --- zoom ----------------------------------------------------------------------------------
+
+Handle FigureWindow::axes_at(QPoint p) const {
+  if (detached_ || !g().exists(fig_)) return 0;
+  for (Handle c : g().children(fig_)) {
+    if (g().type(c) != ObjType::Axes || !g().is_on(c, "Visible")) continue;
+    AxesView v = view(c);
+    if (v.valid() && v.box.contains(QPointF(p))) return c;
+  }
+  return 0;
+}
+
+AxesView FigureWindow::view(Handle ax) const {
+  return axes_view(g(), ax, size(), canvas_pixels_per_point(g(), fig_, desktop_.scale()));
+}
+
+void FigureWindow::set_zoom(bool on) {
+  zoom_ = on;
+  before_zoom_.clear();
+  drag_axes_ = 0;
+  band_->hide();
+  if (on) {
+    setCursor(Qt::CrossCursor);
+  } else {
+    unsetCursor();
+  }
+}
+
+void FigureWindow::zoom_to(Handle ax, Range x, Range y) {
+  Graphics& model = desktop_.graphics();
+  if (!model.exists(ax) || !usable(x) || !usable(y)) return;
+  if (!before_zoom_.count(ax)) {
+    before_zoom_[ax] = {model.get_row(ax, "XLim"), model.get_row(ax, "YLim"),
+                        iequals(model.get_text(ax, "XLimMode"), "auto"),
+                        iequals(model.get_text(ax, "YLimMode"), "auto")};
+  }
+  guarded([&] {
+    model.set(ax, "XLim", Value(row2(x)));
+    model.set(ax, "YLim", Value(row2(y)));
+  });
+}
+
+void FigureWindow::restore_zoom(Handle ax) {
+  Graphics& model = desktop_.graphics();
+  auto it = before_zoom_.find(ax);
+  if (it == before_zoom_.end() || !model.exists(ax)) return;
+  Limits l = it->second;
+  before_zoom_.erase(it);
+  guarded([&] {
+    model.set(ax, "XLim", Value(l.x));
+    model.set(ax, "YLim", Value(l.y));
+    if (l.x_auto) model.set(ax, "XLimMode", "auto");
+    if (l.y_auto) model.set(ax, "YLimMode", "auto");
+  });
+}
+
+void FigureWindow::mousePressEvent(QMouseEvent* e) {
+  QPoint p = e->position().toPoint();
+  Handle ax = zoom_ ? axes_at(p) : 0;
+  if (ax == 0) {
+    QWidget::mousePressEvent(e);
+    return;
+  }
+  bool out = e->button() == Qt::RightButton ||
+             (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ShiftModifier));
+  if (out) {
+    AxesView v = view(ax);
+    QPointF d = v.to_data(p);
+    zoom_to(ax, zoom_about({v.xlo, v.xhi}, d.x(), 0.5), zoom_about({v.ylo, v.yhi}, d.y(), 0.5));
+    skip_release_ = true;
+    return;
+  }
+  if (e->button() != Qt::LeftButton) return;
+  drag_axes_ = ax;
+  drag_start_ = p;
+  skip_release_ = false;
+  band_->setGeometry(QRect(p, QSize()));
+  band_->show();
+}
+
+void FigureWindow::mouseMoveEvent(QMouseEvent* e) {
+  if (drag_axes_ == 0) {
+    QWidget::mouseMoveEvent(e);
+    return;
+  }
+  QRect area = view(drag_axes_).box.toAlignedRect();
+  band_->setGeometry(QRect(drag_start_, e->position().toPoint()).normalized().intersected(area));
+}
+
+void FigureWindow::mouseReleaseEvent(QMouseEvent* e) {
+  band_->hide();
+  Handle ax = drag_axes_;
+  drag_axes_ = 0;
+  if (skip_release_ || ax == 0 || e->button() != Qt::LeftButton) {
+    skip_release_ = false;
+    return;
+  }
+  if (!g().exists(ax)) return;
+  AxesView v = view(ax);
+  if (!v.valid()) return;
+  Range xr{v.xlo, v.xhi}, yr{v.ylo, v.yhi};
+  QPoint end = e->position().toPoint();
+  int dx = std::abs(end.x() - drag_start_.x());
+  int dy = std::abs(end.y() - drag_start_.y());
+  if (dx < kClickSlack && dy < kClickSlack) {
+    QPointF d = v.to_data(drag_start_);
+    zoom_to(ax, zoom_about(xr, d.x(), 2.0), zoom_about(yr, d.y(), 2.0));
+    return;
+  }
+  QPointF a = v.to_data(drag_start_);
+  QPointF b = v.to_data(end);
+  // A flat drag zooms along one axis only.
+  Range x = dx >= kClickSlack ? span(a.x(), b.x()) : xr;
+  Range y = dy >= kClickSlack ? span(a.y(), b.y()) : yr;
+  zoom_to(ax, x, y);
+}
+
+void FigureWindow::mouseDoubleClickEvent(QMouseEvent* e) {
+  Handle ax = zoom_ ? axes_at(e->position().toPoint()) : 0;
+  if (ax == 0 || e->button() != Qt::LeftButton) {
+    QWidget::mouseDoubleClickEvent(e);
+    return;
+  }
+  drag_axes_ = 0;
+  band_->hide();
+  skip_release_ = true;
+  restore_zoom(ax);
+}
+
+}  // namespace ziva

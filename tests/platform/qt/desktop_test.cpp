@@ -1,0 +1,152 @@
+// Windows follow the figures of the model; closing windows, callbacks one at a time, pause,
+// drawing flush, printing and errors of callbacks.
+#include <QTimer>
+
+#include "desktop_fixture.h"
+
+namespace ziva::testing {
+namespace {
+
+using WindowsTest = DesktopTest;
+
+TEST_F(WindowsTest, AWindowLivesAsLongAsItsFigure) {
+  open();
+  Handle fig = g().figure({{"Name", "Versuch"}});
+  process_events();
+  QPointer<FigureWindow> w = window_of(fig);
+  ASSERT_FALSE(w.isNull());
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->windowTitle().toStdString(), "Figure 1: Versuch");
+  // The program's default figure of 560 by 420 pixels opens 1.5 times as large.
+  EXPECT_EQ(w->size(), QSize(840, 630));
+
+  g().set(fig, "NumberTitle", "off");
+  EXPECT_EQ(w->windowTitle().toStdString(), "Versuch");
+  g().set(fig, "Position", Value::row({100, 100, 400, 300}));
+  EXPECT_EQ(w->size(), QSize(600, 450));
+  g().set(fig, "Visible", "off");
+  EXPECT_FALSE(w->isVisible());
+  g().set(fig, "Visible", "on");
+  EXPECT_TRUE(w->isVisible());
+
+  g().close(fig);
+  process_events();
+  EXPECT_TRUE(w.isNull());
+  EXPECT_EQ(window_of(fig), nullptr);
+}
+
+TEST_F(WindowsTest, FiguresInCentimetresAndPointsGetTheirSize) {
+  start();
+  // After start-up figures are measured in centimetres: 560 x 420 pixels converted.
+  Handle fig = g().figure();
+  EXPECT_EQ(g().get_text(fig, "Units"), "centimeters");
+  EXPECT_EQ(window_of(fig)->size(), QSize(840, 630));
+  // A window that may not be resized keeps its size.
+  Handle fixed = g().figure(
+      {{"Units", "points"}, {"Position", Value::row({10, 10, 270, 56.25})}, {"Resize", "off"}});
+  EXPECT_EQ(window_of(fixed)->size(), QSize(540, 113));
+  EXPECT_EQ(window_of(fixed)->minimumSize(), window_of(fixed)->maximumSize());
+}
+
+TEST_F(WindowsTest, ClosingAWindowDeletesItsFigureAndTheLastOneEndsTheProgram) {
+  start();
+  int ended = 0;
+  QObject::connect(desktop_.get(), &Desktop::last_window_closed, [&] { ++ended; });
+  Handle extra = g().figure({{"Name", "Diagramme: Test"}});
+  process_events();
+  window_of(extra)->close();
+  process_events();
+  EXPECT_FALSE(g().exists(extra));
+  EXPECT_EQ(ended, 0);
+
+  window_of(main_figure())->close();
+  process_events();
+  EXPECT_TRUE(g().all_figures().empty());
+  EXPECT_EQ(ended, 1);
+}
+
+TEST_F(WindowsTest, AClickWhileACallbackRunsWaitsUntilItEnds) {
+  start();
+  Handle button = g().find_first("Callback", "get_wav_filename;");
+  script_.answer_file(path("run.wav"));
+  std::string during = "?";
+  desktop_->serve([&] {
+    // The click arrives while the windows are drawn in the middle of the work.
+    QTimer::singleShot(0, [&] { click(widget(button)); });
+    services_->drawnow();
+    during = g().get_text(ctl("wav_file"), "String");
+  });
+  EXPECT_EQ(during, "");
+  EXPECT_EQ(g().get_text(ctl("wav_file"), "String"), path("run.wav"));
+}
+
+TEST_F(WindowsTest, APauseLetsOtherCallbacksRun) {
+  start();
+  Handle button = g().find_first("Callback", "get_wav_filename;");
+  script_.answer_file(path("run.wav"));
+  std::string during;
+  desktop_->serve([&] {
+    QTimer::singleShot(10, [&] { click(widget(button)); });
+    services_->pause(0.2);
+    during = g().get_text(ctl("wav_file"), "String");
+  });
+  EXPECT_EQ(during, path("run.wav"));
+}
+
+TEST_F(WindowsTest, AWindowClosedDuringAPauseIsGoneWhenThePauseEnds) {
+  start();
+  Handle view = g().figure({{"Name", "Schnitt"}});
+  process_events();
+  bool gone = false;
+  desktop_->serve([&] {
+    QTimer::singleShot(10, [&] { window_of(view)->close(); });
+    for (int i = 0; i < 50 && g().exists(view); ++i) services_->pause(0.02);
+    gone = !g().exists(view);
+  });
+  EXPECT_TRUE(gone);
+}
+
+TEST_F(WindowsTest, DrawnowPaintsPendingChanges) {
+  open();
+  Handle fig = g().figure();
+  Handle ax = g().axes(fig);
+  process_events();
+  FigureWindow* w = window_of(fig);
+  g().line(ax, Eigen::RowVectorXd::LinSpaced(5, 0, 4), Eigen::RowVectorXd::LinSpaced(5, 0, 4),
+           {{"Color", "r"}});
+  EXPECT_TRUE(w->needs_repaint());
+  services_->drawnow();
+  EXPECT_FALSE(w->needs_repaint());
+}
+
+TEST_F(WindowsTest, AFailingCallbackShowsItsErrorInADialogTitledFehler) {
+  start();
+  desktop_->run("no_such_function;");
+  ASSERT_EQ(script_.errors.size(), 1u);
+  EXPECT_EQ(script_.errors[0].title, "Fehler");
+  EXPECT_NE(script_.errors[0].message.find("no_such_function"), std::string::npos);
+  // The windows are served on.
+  EXPECT_TRUE(window_of(main_figure())->isVisible());
+}
+
+TEST_F(WindowsTest, PrintingWritesTheFigureAsABitmap) {
+  open();
+  Handle fig = g().figure();
+  Handle ax = g().axes(fig);
+  g().line(ax, Eigen::RowVectorXd::LinSpaced(5, 0, 4), Eigen::RowVectorXd::LinSpaced(5, 0, 4),
+           {{"Color", "r"}, {"LineWidth", 3.0}});
+  services_->print(fig, "-dbmp", path("figure.bmp"));
+  QImage image(QString::fromStdString(path("figure.bmp")));
+  ASSERT_FALSE(image.isNull());
+  EXPECT_GT(colour_count(image), 5);
+  bool red = false;
+  for (int y = 0; y < image.height() && !red; ++y)
+    for (int x = 0; x < image.width() && !red; ++x) {
+      QColor c = image.pixelColor(x, y);
+      red = c.red() > 200 && c.green() < 60 && c.blue() < 60;
+    }
+  EXPECT_TRUE(red);
+}
+
+}  // namespace
+}  // namespace ziva::testing

@@ -1,0 +1,157 @@
+// Whole evaluations on the real windows: a simulated run chosen through the file button, typed
+// German decimal commas, the diagram window with its comment blocks, colours and check boxes.
+#include <QRegularExpression>
+
+#include "desktop_fixture.h"
+#include "eval/simulate.h"
+
+namespace ziva::testing {
+namespace {
+
+constexpr const char* kFigName = "Diagramme: RPM [1/min] - Leistung[PS]/Drehm[Nm] ";
+
+class EvaluationTest : public DesktopTest {
+ protected:
+  void SetUp() override {
+    DesktopTest::SetUp();
+    SynthOptions o;
+    o.rate = 22050;
+    run_ = synthesize(o);
+    write_run_wav(run_, 16, path("run.wav"));
+    start();
+    // The simulated run: alternator left, wheel sensor right; no hand cut.
+    choose_entry(as<QComboBox>("popup_sig_ch2"), 1);
+    tick(as<QCheckBox>("cut_File"));
+    ASSERT_EQ(g().get_scalar(ctl("cut_File"), "Value"), 0.0);
+  }
+  void evaluate() {
+    click(widget(g().find_first("Callback", "calc_diag")));
+    process_events();
+  }
+  Handle diagram() { return g().find_first("Name", kFigName); }
+  std::vector<Handle> blocks() {
+    return g().findobj({{"Tag", std::string(kFigName) + "CommentFrame"}});
+  }
+  // The nth control (creation order) of the diagram whose tag starts with `prefix` + window name.
+  Handle diagram_handle(const std::string& prefix, int nth = 0) {
+    std::vector<Handle> found;
+    for (Handle h : g().children(diagram()))
+      if (g().type(h) == ObjType::Uicontrol &&
+          g().get_text(h, "Tag").rfind(prefix + kFigName, 0) == 0)
+        found.insert(found.begin(), h);
+    return nth < static_cast<int>(found.size()) ? found[nth] : 0;
+  }
+  QWidget* diagram_control(const std::string& prefix, int nth = 0) {
+    Handle h = diagram_handle(prefix, nth);
+    return h != 0 ? widget(h) : nullptr;
+  }
+
+  SynthRun run_;
+};
+
+TEST_F(EvaluationTest, AGermanDecimalCommaAndASimulatedRunGiveADiagram) {
+  type_into(as<QLineEdit>("wheel_perim"), "1,325");
+  type_into(as<QLineEdit>("total_mass"), "200,0");
+  script_.answer_file(path("run.wav"));
+  click(widget(g().find_first("Callback", "get_wav_filename;")));
+  script_.answer_file(path("diagramm.bmp"));
+  click(widget(g().find_first("Callback", "get_print_filename;")));
+  evaluate();
+
+  ASSERT_TRUE(script_.errors.empty()) << script_.errors[0].message;
+  ASSERT_NE(diagram(), 0);
+  FigureWindow* w = window_of(diagram());
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_TRUE(w->zoom_on());
+  EXPECT_EQ(w->windowTitle().toStdString(), kFigName);
+  EXPECT_EQ(blocks().size(), 1u);
+
+  // The comment block's maximum: power in PS at its engine speed, against the simulator's truth.
+  QString best;
+  for (QLabel* l : w->findChildren<QLabel*>())
+    if (l->text().contains(" PS / ")) best = l->text();
+  QRegularExpressionMatch m = QRegularExpression("^([0-9.]+) PS / ([0-9.]+) ").match(best);
+  ASSERT_TRUE(m.hasMatch()) << best.toStdString();
+  double true_ps = run_.truth.power.maxCoeff() / 0.73549875;
+  EXPECT_NEAR(m.captured(1).toDouble(), true_ps, 0.1 * true_ps);
+
+  QImage printed(QString::fromStdString(path("diagramm.bmp")));
+  ASSERT_FALSE(printed.isNull());
+  EXPECT_GT(colour_count(printed), 10);
+}
+
+TEST_F(EvaluationTest, ASecondRunInAnotherColourAddsASecondCommentBlock) {
+  type_into(as<QLineEdit>("wav_file"), path("run.wav"));
+  evaluate();
+  ASSERT_EQ(blocks().size(), 1u);
+
+  script_.answer_color(Eigen::RowVector3d(1, 0, 0));
+  click(widget("set_sdiag_color"));
+  EXPECT_EQ(as<QPushButton>("set_sdiag_color")->palette().color(QPalette::Button), QColor(Qt::red));
+  type_into(as<QLineEdit>("comment_spect_diag"), "Lauf 2");
+  evaluate();
+  ASSERT_TRUE(script_.errors.empty()) << script_.errors[0].message;
+  ASSERT_EQ(blocks().size(), 2u);
+  auto* first = qobject_cast<QPushButton*>(diagram_control("PushColor", 0));
+  auto* second = qobject_cast<QPushButton*>(diagram_control("PushColor", 1));
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(first->palette().color(QPalette::Button), QColor(Qt::blue));
+  EXPECT_EQ(second->palette().color(QPalette::Button), QColor(Qt::red));
+  // The second block lies below the first.
+  EXPECT_GT(second->y(), first->y());
+  bool shows_comment = false;
+  for (QLineEdit* e : window_of(diagram())->findChildren<QLineEdit*>())
+    shows_comment |= e->text().contains("Lauf 2");
+  EXPECT_TRUE(shows_comment);
+}
+
+TEST_F(EvaluationTest, TheCommentBlockCheckBoxHidesAndShowsTheCurves) {
+  type_into(as<QLineEdit>("wav_file"), path("run.wav"));
+  evaluate();
+  ASSERT_NE(diagram(), 0);
+  Handle check = diagram_handle("Checkbox");
+  auto* box = qobject_cast<QCheckBox*>(widget(check));
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->isChecked());
+  // The check box's tag is "Checkbox" + window name + data tag; the group's curves carry "Diag"
+  // (and "2Diag" for the torque scale) in its place.
+  std::string group = g().get_text(check, "Tag").substr(std::string("Checkbox").size());
+  auto curves = [&] {
+    std::vector<Handle> all = g().findobj({{"Tag", "Diag" + group}});
+    for (Handle h : g().findobj({{"Tag", "2Diag" + group}})) all.push_back(h);
+    return all;
+  };
+  ASSERT_GE(curves().size(), 3u);
+
+  tick(box);
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(g().get_scalar(check, "Value"), 0.0);
+  for (Handle h : curves()) EXPECT_FALSE(g().is_on(h, "Visible"));
+  tick(box);
+  EXPECT_TRUE(box->isChecked());
+  for (Handle h : curves()) EXPECT_TRUE(g().is_on(h, "Visible"));
+}
+
+TEST_F(EvaluationTest, TheDiagramWindowImageIsNotBlank) {
+  type_into(as<QLineEdit>("wav_file"), path("run.wav"));
+  evaluate();
+  ASSERT_NE(diagram(), 0);
+  QImage image = window_of(diagram())->grab().toImage();
+  EXPECT_GT(colour_count(image), 30);
+  // The blue curve is drawn inside the axes.
+  QRect axes = window_of(diagram())
+                   ->view(g().find_first("Tag", std::string("DiagAxes") + kFigName))
+                   .box.toAlignedRect();
+  int blue = 0;
+  for (int y = axes.top(); y < axes.bottom(); ++y)
+    for (int x = axes.left(); x < axes.right(); ++x) {
+      QColor c = image.pixelColor(x, y);
+      blue += c.blue() > 180 && c.red() < 80 && c.green() < 80;
+    }
+  EXPECT_GT(blue, 100);
+}
+
+}  // namespace
+}  // namespace ziva::testing

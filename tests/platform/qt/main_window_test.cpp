@@ -1,0 +1,256 @@
+// The main window on real widgets: defaults, channel-dependent fields, file buttons, typed
+// fields and the German error dialog.
+#include <QFrame>
+#include <QPalette>
+#include <fstream>
+
+#include "desktop_fixture.h"
+#include "platform/core/text.h"
+
+namespace ziva::testing {
+namespace {
+
+using MainWindowTest = DesktopTest;
+
+Handle by_callback(Graphics& g, const std::string& callback) {
+  return g.find_first("Callback", callback);
+}
+
+TEST_F(MainWindowTest, StartUpDefaultsAreVisibleInTheWidgets) {
+  start();
+  FigureWindow* main = window_of(main_figure());
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(main->isVisible());
+  EXPECT_EQ(main->windowTitle().toStdString(), "Rizid Ziva V0.1.9");
+  EXPECT_EQ(main->size(), QSize(840, 630));
+  // Every one of the 61 controls is a widget of the main window.
+  EXPECT_EQ(main->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).size() - 1, 61);
+
+  const std::pair<const char*, const char*> fields[] = {{"total_mass", "200.0"},
+                                                        {"cw_value", "0.5"},
+                                                        {"frontal_area", "0.75"},
+                                                        {"gear_ratio", "6.32"},
+                                                        {"wheel_perim", "1.325"},
+                                                        {"filt_length", "1"},
+                                                        {"lima", "3"},
+                                                        {"wheel_sens", "1"},
+                                                        {"air_temp", "20"},
+                                                        {"air_pres", "1013"},
+                                                        {"total_tork", "1.08"},
+                                                        {"cylin_perim", "0.9321"},
+                                                        {"wav_file", ""},
+                                                        {"out_file", ""},
+                                                        {"print_file", ""},
+                                                        {"comment_spect_diag", "Kommentar"},
+                                                        {"title_txt", "Rizid Ziva"}};
+  for (const auto& [tag, text] : fields) EXPECT_EQ(as<QLineEdit>(tag)->text().toStdString(), text);
+  EXPECT_EQ(as<QLineEdit>("total_mass")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+  EXPECT_EQ(as<QLineEdit>("wav_file")->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+
+  auto* ch1 = as<QComboBox>("popup_sig_ch1");
+  auto* ch2 = as<QComboBox>("popup_sig_ch2");
+  EXPECT_EQ(ch1->count(), 4);
+  EXPECT_EQ(ch1->currentText().toStdString(), "Lichtmaschine");
+  EXPECT_EQ(ch2->currentText().toStdString(), "Lichtmaschine");
+  EXPECT_EQ(ch1->itemText(2).toStdString(), "Trägheitsrolle");
+  EXPECT_EQ(as<QComboBox>("popup_xaxis")->currentText().toStdString(), "RPM [1/min]");
+  EXPECT_EQ(as<QComboBox>("popup_yaxis")->count(), 11);
+  EXPECT_EQ(as<QComboBox>("popup_yaxis")->currentText().toStdString(), "Leistung[PS]/Drehm[Nm]");
+
+  EXPECT_TRUE(as<QCheckBox>("cut_Vmax")->isChecked());
+  EXPECT_TRUE(as<QCheckBox>("cut_File")->isChecked());
+  EXPECT_FALSE(as<QCheckBox>("add_par_to_comment")->isChecked());
+  EXPECT_FALSE(as<QCheckBox>("add_wav_to_comment")->isChecked());
+  EXPECT_EQ(as<QCheckBox>("cut_Vmax")->text().toStdString(), "Diagramme nur bis Vmax zeigen");
+
+  for (const char* tag : {"total_tork_txt", "total_tork", "cylin_perim_txt", "cylin_perim"})
+    EXPECT_FALSE(widget(tag)->isVisibleTo(main)) << tag;
+  EXPECT_TRUE(widget("total_mass")->isVisibleTo(main));
+  EXPECT_EQ(as<QLabel>("wheel_sens_txt")->text().toStdString(), "Rad Sensoren:");
+  EXPECT_EQ(as<QLabel>("total_mass_txt")->text().toStdString(), "Gesamt Gewicht [kg]:");
+  EXPECT_TRUE(as<QLabel>("total_mass_txt")->alignment() & Qt::AlignRight);
+
+  auto* colour = as<QPushButton>("set_sdiag_color");
+  EXPECT_EQ(colour->text().toStdString(), "Farbe");
+  EXPECT_EQ(colour->palette().color(QPalette::Button), QColor(0, 0, 255));
+  EXPECT_EQ(colour->palette().color(QPalette::ButtonText), QColor(255, 255, 255));
+  auto* go = qobject_cast<QPushButton*>(widget(by_callback(g(), "calc_diag")));
+  ASSERT_NE(go, nullptr);
+  EXPECT_EQ(go->text().toStdString(), "Berechne Diagramm >>");
+}
+
+TEST_F(MainWindowTest, ControlsSitAtTheirNormalisedPlacesAndFollowTheWindowSize) {
+  start();
+  FigureWindow* main = window_of(main_figure());
+  auto expect_place = [&](const char* tag, double l, double b, double w, double h) {
+    QSize s = main->size();
+    QRect r = widget(tag)->geometry();
+    EXPECT_NEAR(r.left(), l * s.width(), 1.0) << tag;
+    EXPECT_NEAR(r.top(), (1 - b - h) * s.height(), 1.0) << tag;
+    EXPECT_NEAR(r.width(), w * s.width(), 1.0) << tag;
+    EXPECT_NEAR(r.height(), h * s.height(), 1.0) << tag;
+  };
+  expect_place("total_mass", 0.35, 0.4, 0.105, 0.05);
+  expect_place("popup_yaxis", 0.705, 0.65, 0.2565, 0.05);
+  main->resize(1000, 700);
+  process_events();
+  EXPECT_EQ(main->size(), QSize(1000, 700));
+  expect_place("total_mass", 0.35, 0.4, 0.105, 0.05);
+  expect_place("popup_yaxis", 0.705, 0.65, 0.2565, 0.05);
+  // The model moves a control: the widget follows.
+  g().set(ctl("total_mass"), "Position", Value::row({0.1, 0.1, 0.2, 0.1}));
+  expect_place("total_mass", 0.1, 0.1, 0.2, 0.1);
+}
+
+TEST_F(MainWindowTest, ChoosingTheInertiaRollerShowsTheRollerFields) {
+  start();
+  FigureWindow* main = window_of(main_figure());
+  choose_entry(as<QComboBox>("popup_sig_ch1"), 2);
+  process_events();
+  EXPECT_EQ(g().get_scalar(ctl("popup_sig_ch1"), "Value"), 3.0);
+  for (const char* tag : {"total_tork_txt", "total_tork", "cylin_perim_txt", "cylin_perim"})
+    EXPECT_TRUE(widget(tag)->isVisibleTo(main)) << tag;
+  EXPECT_EQ(as<QLabel>("wheel_sens_txt")->text().toStdString(), "Rollen Sensoren:");
+  EXPECT_EQ(as<QLabel>("total_tork_txt")->text().toStdString(), "Trägheitsmoment Rolle [kgm²]:");
+  // Channel 2 now offers alternator, inertia roller and off.
+  auto* ch2 = as<QComboBox>("popup_sig_ch2");
+  ASSERT_EQ(ch2->count(), 3);
+  EXPECT_EQ(ch2->itemText(1).toStdString(), "Trägheitsrolle");
+  EXPECT_EQ(ch2->itemText(2).toStdString(), "Aus");
+
+  // Back to the alternator: the roller fields hide again.
+  choose_entry(as<QComboBox>("popup_sig_ch1"), 0);
+  EXPECT_FALSE(widget("total_tork")->isVisibleTo(main));
+  EXPECT_EQ(as<QLabel>("wheel_sens_txt")->text().toStdString(), "Rad Sensoren:");
+  EXPECT_EQ(as<QComboBox>("popup_sig_ch2")->count(), 4);
+}
+
+TEST_F(MainWindowTest, FileButtonsWriteTheChosenNamesIntoTheirFields) {
+  start();
+  std::filesystem::create_directories(path("runs"));
+  std::ofstream(path("runs/run1.wav")) << "x";
+  script_.answer_file(path("runs/run1.wav"));
+  click(widget(by_callback(g(), "get_wav_filename;")));
+  EXPECT_EQ(as<QLineEdit>("wav_file")->text().toStdString(), path("runs/run1.wav"));
+
+  script_.answer_file(path("result.asc"));
+  click(widget(by_callback(g(), "get_out_filename;")));
+  EXPECT_EQ(as<QLineEdit>("out_file")->text().toStdString(), path("result.asc"));
+
+  script_.answer_file(path("diagram.bmp"));
+  click(widget(by_callback(g(), "get_print_filename;")));
+  EXPECT_EQ(as<QLineEdit>("print_file")->text().toStdString(), path("diagram.bmp"));
+
+  ASSERT_EQ(script_.dialogs.size(), 3u);
+  EXPECT_EQ(script_.dialogs[0].kind, "get_file");
+  EXPECT_EQ(script_.dialogs[0].title, "WAV Datei:");
+  EXPECT_EQ(script_.dialogs[0].filters[0].pattern, "*.wav");
+  EXPECT_EQ(script_.dialogs[1].kind, "put_file");
+  EXPECT_EQ(script_.dialogs[1].filters[0].description, "ASCII Dateien (*.asc)");
+  EXPECT_EQ(script_.dialogs[2].kind, "put_file");
+  EXPECT_EQ(script_.dialogs[2].title, "Ausgabe Datei [BMP]:");
+
+  // The next WAV dialog opens in the folder of the chosen file; the working directory stays.
+  click(widget(by_callback(g(), "get_wav_filename;")));
+  EXPECT_EQ(std::filesystem::path(script_.dialogs.back().cwd), std::filesystem::path(path("runs")));
+  EXPECT_EQ(std::filesystem::current_path(), dir_);
+  // Cancelled: the field keeps its name.
+  EXPECT_EQ(as<QLineEdit>("wav_file")->text().toStdString(), path("runs/run1.wav"));
+}
+
+TEST_F(MainWindowTest, TypedTextReachesTheModelWhenConfirmedOrWhenAButtonIsPressed) {
+  start();
+  type_into(as<QLineEdit>("wheel_perim"), "1,325");
+  EXPECT_EQ(g().get_text(ctl("wheel_perim"), "String"), "1,325");
+
+  // Typed but not confirmed with Return: pressing a button takes the text first.
+  auto* mass = as<QLineEdit>("total_mass");
+  mass->setFocus();
+  mass->selectAll();
+  mass->insert("185,5");
+  EXPECT_EQ(g().get_text(ctl("total_mass"), "String"), "200.0");
+  script_.answer_file(path("set.cfg"));
+  click(widget(by_callback(g(), "save_par")));
+  EXPECT_EQ(g().get_text(ctl("total_mass"), "String"), "185,5");
+  EXPECT_TRUE(script_.errors.empty());
+  EXPECT_TRUE(std::filesystem::exists(path("set.cfg")));
+}
+
+TEST_F(MainWindowTest, ABadFieldShowsItsGermanErrorDialog) {
+  start();
+  type_into(as<QLineEdit>("total_mass"), "abc");
+  script_.answer_file(path("never.cfg"));
+  click(widget(by_callback(g(), "save_par")));
+  ASSERT_EQ(script_.errors.size(), 1u);
+  EXPECT_EQ(script_.errors[0].message, "Fehlerhaftes Zahlenformat von Gesamt Gewicht [kg]:abc");
+  EXPECT_EQ(script_.errors[0].title, "Fehler");
+  EXPECT_FALSE(std::filesystem::exists(path("never.cfg")));
+  // The window is still served: the next action works.
+  type_into(as<QLineEdit>("total_mass"), "210");
+  script_.answer_file(path("good.cfg"));
+  click(widget(by_callback(g(), "save_par")));
+  EXPECT_EQ(script_.errors.size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(path("good.cfg")));
+}
+
+TEST_F(MainWindowTest, TheStartUpParameterFileFillsTheWidgets) {
+  start();
+  type_into(as<QLineEdit>("total_mass"), "321");
+  choose_entry(as<QComboBox>("popup_sig_ch1"), 2);
+  tick(as<QCheckBox>("add_par_to_comment"));
+  EXPECT_EQ(g().get_scalar(ctl("add_par_to_comment"), "Value"), 1.0);
+  script_.answer_file(path("zaror_arad_start.cfg"));
+  click(widget(by_callback(g(), "save_par")));
+  ASSERT_TRUE(std::filesystem::exists(path("zaror_arad_start.cfg")));
+
+  desktop_.reset();
+  program_.reset();
+  process_events();
+  start();
+  EXPECT_EQ(as<QLineEdit>("total_mass")->text().toStdString(), "321");
+  EXPECT_EQ(as<QComboBox>("popup_sig_ch1")->currentIndex(), 2);
+  EXPECT_TRUE(as<QCheckBox>("add_par_to_comment")->isChecked());
+  EXPECT_TRUE(widget("cylin_perim")->isVisibleTo(window_of(main_figure())));
+  EXPECT_EQ(as<QLabel>("wheel_sens_txt")->text().toStdString(), "Rollen Sensoren:");
+}
+
+TEST_F(MainWindowTest, ModelChangesShowOnTheWidgets) {
+  start();
+  FigureWindow* main = window_of(main_figure());
+  Handle mass = ctl("total_mass");
+  g().set(mass, "String", "150");
+  EXPECT_EQ(as<QLineEdit>("total_mass")->text().toStdString(), "150");
+  g().set(mass, "Enable", "off");
+  EXPECT_FALSE(widget(mass)->isEnabled());
+  g().set(mass, "Visible", "off");
+  EXPECT_FALSE(widget(mass)->isVisibleTo(main));
+  g().set(ctl("set_sdiag_color"), "BackgroundColor", "r");
+  EXPECT_EQ(as<QPushButton>("set_sdiag_color")->palette().color(QPalette::Button),
+            QColor(255, 0, 0));
+  g().set(ctl("cut_Vmax"), "Value", 0.0);
+  EXPECT_FALSE(as<QCheckBox>("cut_Vmax")->isChecked());
+  g().set(ctl("popup_yaxis"), "Value", 5.0);
+  EXPECT_EQ(as<QComboBox>("popup_yaxis")->currentText().toStdString(), "Drehmoment [Nm]");
+  // A control that goes away takes its widget with it.
+  QPointer<QWidget> gone = widget(mass);
+  g().remove(mass);
+  process_events();
+  EXPECT_TRUE(gone.isNull());
+}
+
+TEST_F(MainWindowTest, TheMainWindowImageIsNotBlank) {
+  start();
+  QImage image = window_of(main_figure())->grab().toImage();
+  EXPECT_EQ(image.size(), QSize(840, 630));
+  EXPECT_GT(colour_count(image), 30);
+  // The blue colour button is in the picture.
+  QWidget* colour = widget("set_sdiag_color");
+  QPoint inside = colour->geometry().center() + QPoint(0, colour->height() / 3);
+  QColor c = image.pixelColor(inside);
+  EXPECT_GT(c.blue(), 150);
+  EXPECT_GT(c.blue() - c.red(), 80);
+  EXPECT_GT(c.blue() - c.green(), 80);
+}
+
+}  // namespace
+}  // namespace ziva::testing

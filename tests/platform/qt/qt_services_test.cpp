@@ -1,0 +1,268 @@
+// The real Qt dialogs, answered by timers as a user would: file dialogs with their filters and
+// the save dialog's rules, the question, the error dialog that does not wait, the colour chooser.
+#include <QColorDialog>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QTimer>
+#include <fstream>
+#include <functional>
+
+#include "desktop_fixture.h"
+
+namespace ziva::testing {
+namespace {
+
+// Acts on the modal dialogs as they come up: each step waits for a modal widget it accepts
+// (returns true for), then the next step waits for the next one. A dialog is served only once it
+// has been up for two polls, so that it waits in its own event loop.
+class ModalScript {
+ public:
+  using Step = std::function<bool(QWidget*)>;
+  explicit ModalScript(std::vector<Step> steps) : steps_(std::move(steps)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+    timer_.start(20);
+    clock_.start();
+  }
+  bool done() const { return next_ == steps_.size(); }
+
+ private:
+  void poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && clock_.elapsed() > 10000) {
+      // A script that went wrong must not leave the test waiting for ever.
+      ADD_FAILURE() << "a dialog was left open: " << modal->metaObject()->className();
+      if (auto* d = qobject_cast<QDialog*>(modal)) d->reject();
+      return;
+    }
+    if (done()) return;
+    if (!modal || modal == served_ || !modal->isVisible()) {
+      seen_ = nullptr;
+      return;
+    }
+    if (modal != seen_) {
+      seen_ = modal;
+      return;
+    }
+    served_ = modal;
+    seen_ = nullptr;
+    Step step = steps_[next_++];
+    if (!step(modal)) next_ = steps_.size() + 1;  // a step that fails stops the script
+  }
+
+  std::vector<Step> steps_;
+  std::size_t next_ = 0;
+  QWidget* seen_ = nullptr;
+  QWidget* served_ = nullptr;
+  QTimer timer_;
+  QElapsedTimer clock_;
+};
+
+// Types a file name into a file dialog's name field, as the user does.
+void enter_name(QFileDialog* d, const QString& name) {
+  auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(edit, nullptr);
+  edit->setText(name);
+}
+
+const std::vector<FileFilter> kAscRows = {{"*.asc", "ASCII Dateien (*.asc)"},
+                                          {"*.*", "Alle Dateien (*.*)"}};
+
+using DialogsTest = DesktopTest;
+
+TEST_F(DialogsTest, FiltersBecomeQtNameFilters) {
+  EXPECT_EQ(name_filters(kAscRows), QStringList({"ASCII Dateien (*.asc)", "Alle Dateien (*.*)"}));
+  EXPECT_EQ(name_filters({{"*.wav;*.WAV", "Aufnahmen"}}), QStringList({"Aufnahmen (*.wav *.WAV)"}));
+  auto open_dialog = make_file_dialog(nullptr, kAscRows, "Ausgabe Datei [ASCII]:", false);
+  EXPECT_EQ(open_dialog->acceptMode(), QFileDialog::AcceptOpen);
+  EXPECT_EQ(open_dialog->fileMode(), QFileDialog::ExistingFile);
+  EXPECT_EQ(open_dialog->windowTitle().toStdString(), "Ausgabe Datei [ASCII]:");
+  EXPECT_EQ(std::filesystem::path(open_dialog->directory().absolutePath().toStdString()), dir_);
+  auto save_dialog = make_file_dialog(nullptr, kAscRows, "Ausgabe Datei [ASCII]:", true);
+  EXPECT_EQ(save_dialog->acceptMode(), QFileDialog::AcceptSave);
+  EXPECT_FALSE(save_dialog->testOption(QFileDialog::DontConfirmOverwrite));
+  EXPECT_EQ(save_dialog->defaultSuffix().toStdString(), "asc");
+  save_dialog->selectNameFilter("Alle Dateien (*.*)");
+  emit save_dialog->filterSelected("Alle Dateien (*.*)");
+  EXPECT_TRUE(save_dialog->defaultSuffix().isEmpty());
+}
+
+TEST_F(DialogsTest, TheOpenDialogReturnsNameAndFolder) {
+  std::ofstream(path("run.wav")) << "x";
+  QtDialogs dialogs;
+  std::string title;
+  ModalScript script({[&](QWidget* w) {
+    auto* d = qobject_cast<QFileDialog*>(w);
+    if (!d) return false;
+    title = d->windowTitle().toStdString();
+    enter_name(d, "run.wav");
+    static_cast<QDialog*>(d)->accept();
+    return true;
+  }});
+  FileChoice c = dialogs.open_file(nullptr, {{"*.wav", "WAV Dateien (*.wav)"}}, "WAV Datei:");
+  EXPECT_EQ(title, "WAV Datei:");
+  ASSERT_FALSE(c.cancelled);
+  EXPECT_EQ(c.name, "run.wav");
+  EXPECT_EQ(std::filesystem::path(c.dir), std::filesystem::path(dir_.string() + "/"));
+  EXPECT_EQ(c.dir.back(), '/');
+
+  ModalScript cancel({[](QWidget* w) {
+    auto* d = qobject_cast<QFileDialog*>(w);
+    if (d) d->reject();
+    return d != nullptr;
+  }});
+  EXPECT_TRUE(
+      dialogs.open_file(nullptr, {{"*.wav", "WAV Dateien (*.wav)"}}, "WAV Datei:").cancelled);
+}
+
+TEST_F(DialogsTest, TheSaveDialogTakesNewNamesAndAddsTheExtension) {
+  QtDialogs dialogs;
+  ModalScript script({[](QWidget* w) {
+    auto* d = qobject_cast<QFileDialog*>(w);
+    if (!d) return false;
+    enter_name(d, "neu");
+    static_cast<QDialog*>(d)->accept();
+    return true;
+  }});
+  FileChoice c = dialogs.save_file(nullptr, kAscRows, "Ausgabe Datei [ASCII]:");
+  ASSERT_FALSE(c.cancelled);
+  EXPECT_EQ(c.name, "neu.asc");
+  EXPECT_FALSE(std::filesystem::exists(path("neu.asc")));
+}
+
+TEST_F(DialogsTest, ReplacingAnExistingFileIsConfirmed) {
+  std::ofstream(path("alt.asc")) << "x";
+  QtDialogs dialogs;
+  std::string question;
+  ModalScript yes({[](QWidget* w) {
+                     auto* d = qobject_cast<QFileDialog*>(w);
+                     if (!d) return false;
+                     enter_name(d, "alt.asc");
+                     QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
+                     return true;
+                   },
+                   [&](QWidget* w) {
+                     auto* box = qobject_cast<QMessageBox*>(w);
+                     if (!box) return false;
+                     question = box->text().toStdString();
+                     box->button(QMessageBox::Yes)->click();
+                     return true;
+                   }});
+  FileChoice c = dialogs.save_file(nullptr, kAscRows, "Ausgabe Datei [ASCII]:");
+  EXPECT_TRUE(yes.done());
+  EXPECT_NE(question.find("alt.asc"), std::string::npos);
+  ASSERT_FALSE(c.cancelled);
+  EXPECT_EQ(c.name, "alt.asc");
+
+  // Declining the replacement keeps the dialog open; cancelling it then changes nothing.
+  QFileDialog* seen = nullptr;
+  ModalScript no({[&](QWidget* w) {
+                    auto* d = qobject_cast<QFileDialog*>(w);
+                    if (!d) return false;
+                    seen = d;
+                    enter_name(d, "alt.asc");
+                    QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
+                    return true;
+                  },
+                  [](QWidget* w) {
+                    auto* box = qobject_cast<QMessageBox*>(w);
+                    if (!box) return false;
+                    box->button(QMessageBox::No)->click();
+                    return true;
+                  },
+                  [&](QWidget* w) {
+                    if (w != seen) return false;
+                    seen->reject();
+                    return true;
+                  }});
+  EXPECT_TRUE(dialogs.save_file(nullptr, kAscRows, "Ausgabe Datei [ASCII]:").cancelled);
+  EXPECT_TRUE(no.done());
+}
+
+TEST_F(DialogsTest, TheQuestionReturnsThePressedButtonOrNothing) {
+  QtDialogs dialogs;
+  std::string default_text;
+  ModalScript ja({[&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (!box) return false;
+    default_text = box->defaultButton() ? box->defaultButton()->text().toStdString() : "";
+    for (QAbstractButton* b : box->buttons())
+      if (b->text() == "ja") b->click();
+    return true;
+  }});
+  auto answer = dialogs.question(nullptr, "Soll die Datei wirklich überschrieben werden?",
+                                 "Datei Fehler", "ja", "nein", "nein");
+  EXPECT_EQ(default_text, "nein");
+  EXPECT_EQ(answer, std::optional<std::string>("ja"));
+
+  ModalScript closed({[](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (box) box->close();
+    return box != nullptr;
+  }});
+  EXPECT_EQ(dialogs.question(nullptr, "?", "", "ja", "nein", "ja"), std::nullopt);
+
+  ModalScript escaped({[](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (!box) return false;
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(box, &esc);
+    return true;
+  }});
+  EXPECT_EQ(dialogs.question(nullptr, "?", "", "ja", "nein", "ja"), std::nullopt);
+}
+
+TEST_F(DialogsTest, TheErrorDialogDoesNotWaitAndIsTitledFehler) {
+  QtServices services;
+  services.error_dialog("Datei nicht gefunden: x.wav", "");
+  QMessageBox* shown = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (box && box->isVisible() && box->text() == "Datei nicht gefunden: x.wav") shown = box;
+  }
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->windowTitle().toStdString(), "Fehler");
+  EXPECT_FALSE(shown->isModal());
+  shown->close();
+  services.error_dialog("Anders", "Eigener Titel");
+  bool titled = false;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (box && box->isVisible() && box->windowTitle() == "Eigener Titel") {
+      titled = true;
+      box->close();
+    }
+  }
+  EXPECT_TRUE(titled);
+  process_events();
+}
+
+TEST_F(DialogsTest, TheColourChooserReturnsTheColourOrNothing) {
+  QtDialogs dialogs;
+  ModalScript pick({[](QWidget* w) {
+    auto* d = qobject_cast<QColorDialog*>(w);
+    if (!d) return false;
+    d->setCurrentColor(QColor(255, 0, 0));
+    static_cast<QDialog*>(d)->accept();
+    return true;
+  }});
+  auto red = dialogs.color(nullptr, Eigen::RowVector3d(0, 0, 1));
+  ASSERT_TRUE(red.has_value());
+  EXPECT_DOUBLE_EQ((*red)(0), 1.0);
+  EXPECT_DOUBLE_EQ((*red)(2), 0.0);
+
+  QColor preset;
+  ModalScript cancel({[&](QWidget* w) {
+    auto* d = qobject_cast<QColorDialog*>(w);
+    if (!d) return false;
+    preset = d->currentColor();
+    d->reject();
+    return true;
+  }});
+  EXPECT_EQ(dialogs.color(nullptr, Eigen::RowVector3d(0, 0, 1)), std::nullopt);
+  EXPECT_EQ(preset, QColor(0, 0, 255));
+}
+
+}  // namespace
+}  // namespace ziva::testing

@@ -1,0 +1,130 @@
+// Zoom mode on a window's axes: dragging, clicking, zooming out and restoring set the axes'
+// limits in the model.
+#include "platform/qt/zoom.h"
+
+#include <QMouseEvent>
+
+#include "desktop_fixture.h"
+
+namespace ziva::testing {
+namespace {
+
+TEST(ZoomMath, ScalingAboutAPointKeepsThePointInPlace) {
+  Range in = zoom_about({0, 10}, 2, 2.0);
+  EXPECT_DOUBLE_EQ(in.lo, 1);  // 2 - 2/2
+  EXPECT_DOUBLE_EQ(in.hi, 6);  // 2 + 8/2
+  Range out = zoom_about({0, 10}, 5, 0.5);
+  EXPECT_DOUBLE_EQ(out.lo, -5);
+  EXPECT_DOUBLE_EQ(out.hi, 15);
+  Range s = span(7, 3);
+  EXPECT_DOUBLE_EQ(s.lo, 3);
+  EXPECT_DOUBLE_EQ(s.hi, 7);
+}
+
+class ZoomTest : public DesktopTest {
+ protected:
+  void SetUp() override {
+    DesktopTest::SetUp();
+    open();
+    fig_ = g().figure({{"Name", "Zoom"}});
+    ax_ = g().axes(fig_, {{"Position", Value::row({0.1, 0.1, 0.8, 0.8})}});
+    Eigen::RowVectorXd x = Eigen::RowVectorXd::LinSpaced(11, 0, 10);
+    g().line(ax_, x, x);
+    g().set(ax_, "XLim", Value::row({0, 10}));
+    g().set(ax_, "YLim", Value::row({0, 10}));
+    services_->zoom(fig_, true);
+    process_events();
+    win_ = window_of(fig_);
+    ASSERT_NE(win_, nullptr);
+  }
+  QPoint at(double x, double y) { return win_->view(ax_).to_pixel(x, y).toPoint(); }
+  void drag(QPoint from, QPoint to) {
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(from), win_->mapToGlobal(QPointF(from)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(win_, &press);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), win_->mapToGlobal(QPointF(to)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(win_, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(to), win_->mapToGlobal(QPointF(to)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(win_, &release);
+  }
+  void double_click(QPoint p) {
+    click(win_, Qt::LeftButton, p);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(p), win_->mapToGlobal(QPointF(p)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(win_, &dbl);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(p), win_->mapToGlobal(QPointF(p)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(win_, &release);
+  }
+  void expect_limits(double x0, double x1, double y0, double y1) {
+    // One window pixel is about 0.02 data units here.
+    constexpr double tol = 0.05;
+    Eigen::RowVectorXd x = g().get_row(ax_, "XLim");
+    Eigen::RowVectorXd y = g().get_row(ax_, "YLim");
+    EXPECT_NEAR(x(0), x0, tol);
+    EXPECT_NEAR(x(1), x1, tol);
+    EXPECT_NEAR(y(0), y0, tol);
+    EXPECT_NEAR(y(1), y1, tol);
+  }
+
+  Handle fig_ = 0, ax_ = 0;
+  FigureWindow* win_ = nullptr;
+};
+
+TEST_F(ZoomTest, DraggingARectangleZoomsToIt) {
+  drag(at(2, 8), at(6, 4));
+  expect_limits(2, 6, 4, 8);
+  EXPECT_EQ(g().get_text(ax_, "XLimMode"), "manual");
+}
+
+TEST_F(ZoomTest, AFlatDragZoomsOneAxisOnly) {
+  drag(at(2, 5), at(6, 5));
+  expect_limits(2, 6, 0, 10);
+  drag(at(4, 2), at(4, 8));
+  expect_limits(2, 6, 2, 8);
+}
+
+TEST_F(ZoomTest, AClickZoomsInByTwoAboutThePoint) {
+  click(win_, Qt::LeftButton, at(2, 3));
+  // x: 2 + (0 - 2)/2 = 1 and 2 + (10 - 2)/2 = 6; y: 3 - 3/2 = 1.5 and 3 + 7/2 = 6.5.
+  expect_limits(1, 6, 1.5, 6.5);
+}
+
+TEST_F(ZoomTest, ShiftClickAndRightClickZoomOut) {
+  click(win_, Qt::LeftButton, at(5, 5), Qt::ShiftModifier);
+  expect_limits(-5, 15, -5, 15);
+  click(win_, Qt::RightButton, at(5, 5));
+  expect_limits(-15, 25, -15, 25);
+}
+
+TEST_F(ZoomTest, DoubleClickRestoresTheLimitsBeforeZooming) {
+  drag(at(2, 8), at(6, 4));
+  click(win_, Qt::LeftButton, at(3, 5));
+  double_click(at(4, 6));
+  expect_limits(0, 10, 0, 10);
+  // Automatic limits come back as automatic.
+  g().set(ax_, "XLimMode", "auto");
+  g().set(ax_, "YLimMode", "auto");
+  services_->zoom(fig_, true);
+  click(win_, Qt::LeftButton, at(5, 5));
+  EXPECT_EQ(g().get_text(ax_, "XLimMode"), "manual");
+  double_click(at(5, 5));
+  EXPECT_EQ(g().get_text(ax_, "XLimMode"), "auto");
+  expect_limits(0, 10, 0, 10);
+}
+
+TEST_F(ZoomTest, WithoutZoomModeClicksChangeNothing) {
+  services_->zoom(fig_, false);
+  click(win_, Qt::LeftButton, at(2, 3));
+  drag(at(2, 8), at(6, 4));
+  expect_limits(0, 10, 0, 10);
+  // Outside the axes zoom does nothing either.
+  services_->zoom(fig_, true);
+  click(win_, Qt::LeftButton, QPoint(3, 3));
+  expect_limits(0, 10, 0, 10);
+}
+
+}  // namespace
+}  // namespace ziva::testing
