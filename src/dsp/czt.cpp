@@ -122,8 +122,8 @@ void ChirpZ::init(const Eigen::VectorXd* weights, Complex w, Complex a) {
   l_ = next_power_of_two(m_ + k_ - 1);
   split_ = l_ >= 2 && 2 * m_ <= l_;
   const Eigen::Index n = split_ ? l_ / 2 : l_;
-  forward_ = &fft::Plan::get(n, fft::Direction::forward);
-  backward_ = &fft::Plan::get(n, fft::Direction::backward);
+  forward_ = &fft::Plan::get(n, fft::Direction::forward, fft::Placement::out_of_place);
+  backward_ = &fft::Plan::get(n, fft::Direction::backward, fft::Placement::out_of_place);
 
   // w^(t²/2) = exp(t²/2 · log w); t²/2 is exact in doubles for every length that fits in memory.
   // Powers of the L-th root of unity W = e^(−2πi/L) are reduced modulo L before scaling.
@@ -155,9 +155,10 @@ void ChirpZ::init(const Eigen::VectorXd* weights, Complex w, Complex a) {
   }
 
   kernel_ = fft::Buffer(l_);
+  fft::Buffer sequence(l_);
   if (!split_) {
-    std::copy(v.data(), v.data() + l_, kernel_.data());
-    forward_->execute(kernel_.data());
+    std::copy(v.data(), v.data() + l_, sequence.data());
+    forward_->execute(sequence.data(), kernel_.data());
     return;
   }
 
@@ -177,29 +178,33 @@ void ChirpZ::init(const Eigen::VectorXd* weights, Complex w, Complex a) {
     post_odd_(j) = std::exp(half_square(j) * log_w - Complex(0.0, root_angle(m_ - 1 + j)));
   }
   for (Eigen::Index t = 0; t < h; ++t) {
-    kernel_[t] = v(t) + v(t + h);
-    kernel_[h + t] = (v(t) - v(t + h)) * std::polar(1.0, root_angle(t));
+    sequence[t] = v(t) + v(t + h);
+    sequence[h + t] = (v(t) - v(t + h)) * std::polar(1.0, root_angle(t));
   }
-  forward_->execute(kernel_.data());
-  forward_->execute(kernel_.data() + h);
+  forward_->execute(sequence.data(), kernel_.data());
+  forward_->execute(sequence.data() + h, kernel_.data() + h);
 }
 
+// The workspace holds the premultiplied sequence (first L values), which also receives the
+// result of the inverse transform, and its transform (next L values).
 void ChirpZ::convolve(Complex* out, fft::Buffer& work) const {
+  Complex* sequence = work.data();
+  Complex* spectrum = work.data() + l_;
   if (!split_) {
-    forward_->execute(work.data());
-    multiply(work.data(), kernel_.data(), work.data(), l_);
-    backward_->execute(work.data());
-    multiply(work.data() + (m_ - 1), post_.data(), out, k_);
+    forward_->execute(sequence, spectrum);
+    multiply(spectrum, kernel_.data(), spectrum, l_);
+    backward_->execute(spectrum, sequence);
+    multiply(sequence + (m_ - 1), post_.data(), out, k_);
     return;
   }
   const Eigen::Index h = l_ / 2;
-  Complex* even = work.data();
-  Complex* odd = work.data() + h;
-  forward_->execute(even);
-  forward_->execute(odd);
-  multiply(work.data(), kernel_.data(), work.data(), l_);
-  backward_->execute(even);
-  backward_->execute(odd);
+  Complex* even = sequence;
+  Complex* odd = sequence + h;
+  forward_->execute(even, spectrum);
+  forward_->execute(odd, spectrum + h);
+  multiply(spectrum, kernel_.data(), spectrum, l_);
+  backward_->execute(spectrum, even);
+  backward_->execute(spectrum + h, odd);
   // Output j takes G(m − 1 + j); the index into the halves wraps once at h.
   const Eigen::Index before_wrap = std::min(k_, h - (m_ - 1));
   multiply_add(even + (m_ - 1), post_.data(), odd + (m_ - 1), post_odd_.data(), out, before_wrap);

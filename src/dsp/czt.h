@@ -28,8 +28,8 @@ class ChirpZ {
   // The FFT length: the smallest power of two not below m + k − 1.
   Eigen::Index fft_length() const { return l_; }
 
-  // Scratch storage for apply(), fft_length() values; one per thread.
-  fft::Buffer workspace() const { return fft::Buffer(l_); }
+  // Scratch storage for apply(), 2·fft_length() values; one per thread.
+  fft::Buffer workspace() const { return fft::Buffer(2 * l_); }
 
   // Transforms the m consecutive samples at `x` into the k consecutive values at `out`.
   void apply(const double* x, std::complex<double>* out, fft::Buffer& work) const;

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <new>
 #include <stdexcept>
-#include <utility>
+#include <tuple>
 
 namespace ziva::fft {
 
@@ -39,29 +39,37 @@ class PlanCache {
     }
   }
 
-  const Plan& get(std::ptrdiff_t n, Direction direction) {
+  const Plan& get(std::ptrdiff_t n, Direction direction, Placement placement) {
     std::lock_guard lock(mutex_);
-    const auto key = std::make_pair(n, direction);
+    const auto key = std::make_tuple(n, direction, placement);
     if (auto it = plans_.find(key); it != plans_.end()) return it->second;
-    if (n < 1 || n > std::numeric_limits<int>::max())
+    if (n < 1 || n > std::numeric_limits<int>::max()) {
       throw std::length_error("FFT length out of range");
+    }
     const int sign = direction == Direction::forward ? FFTW_FORWARD : FFTW_BACKWARD;
     // Planning with FFTW_MEASURE overwrites the arrays, so it runs on scratch storage; the
     // unaligned variant starts one double into an aligned block.
-    Buffer scratch(n + 1);
-    auto* aligned = reinterpret_cast<fftw_complex*>(scratch.data());
-    auto* unaligned =
-        reinterpret_cast<fftw_complex*>(reinterpret_cast<double*>(scratch.data()) + 1);
-    fftw_plan a = fftw_plan_dft_1d(static_cast<int>(n), aligned, aligned, sign, planner_flags(n));
-    fftw_plan u = fftw_plan_dft_1d(static_cast<int>(n), unaligned, unaligned, sign,
-                                   FFTW_ESTIMATE | FFTW_UNALIGNED);
+    const bool in_place = placement == Placement::in_place;
+    Buffer in(n + 1);
+    Buffer out(in_place ? 0 : n + 1);
+    auto shift = [](Buffer& b) {
+      return reinterpret_cast<fftw_complex*>(reinterpret_cast<double*>(b.data()) + 1);
+    };
+    auto* in_aligned = reinterpret_cast<fftw_complex*>(in.data());
+    auto* out_aligned = in_place ? in_aligned : reinterpret_cast<fftw_complex*>(out.data());
+    auto* in_unaligned = shift(in);
+    auto* out_unaligned = in_place ? in_unaligned : shift(out);
+    const int length = static_cast<int>(n);
+    fftw_plan a = fftw_plan_dft_1d(length, in_aligned, out_aligned, sign, planner_flags(n));
+    fftw_plan u =
+        fftw_plan_dft_1d(length, in_unaligned, out_unaligned, sign, FFTW_ESTIMATE | FFTW_UNALIGNED);
     if (a == nullptr || u == nullptr) throw std::bad_alloc();
     return plans_.emplace(key, Plan(n, a, u)).first->second;
   }
 
  private:
   std::mutex mutex_;
-  std::map<std::pair<std::ptrdiff_t, Direction>, Plan> plans_;
+  std::map<std::tuple<std::ptrdiff_t, Direction, Placement>, Plan> plans_;
 };
 
 namespace {
@@ -85,14 +93,29 @@ Buffer::Buffer(std::ptrdiff_t size)
   for (std::ptrdiff_t i = 0; i < size_; ++i) new (data_.get() + i) Complex(0.0, 0.0);
 }
 
-const Plan& Plan::get(std::ptrdiff_t n, Direction direction) {
-  return cache().get(n, direction);
+const Plan& Plan::get(std::ptrdiff_t n, Direction direction, Placement placement) {
+  return cache().get(n, direction, placement);
 }
+
+namespace {
+
+bool aligned(const Complex* p) {
+  return fftw_alignment_of(const_cast<double*>(reinterpret_cast<const double*>(p))) == 0;
+}
+
+}  // namespace
 
 void Plan::execute(Complex* data) const {
   auto* d = reinterpret_cast<fftw_complex*>(data);
-  const bool aligned = fftw_alignment_of(reinterpret_cast<double*>(data)) == 0;
-  fftw_execute_dft(static_cast<fftw_plan>(aligned ? aligned_ : unaligned_), d, d);
+  fftw_execute_dft(static_cast<fftw_plan>(aligned(data) ? aligned_ : unaligned_), d, d);
+}
+
+void Plan::execute(const Complex* in, Complex* out) const {
+  // Out-of-place complex plans leave their input unchanged, so the cast is safe.
+  auto* i = reinterpret_cast<fftw_complex*>(const_cast<Complex*>(in));
+  auto* o = reinterpret_cast<fftw_complex*>(out);
+  const bool both = aligned(in) && aligned(out);
+  fftw_execute_dft(static_cast<fftw_plan>(both ? aligned_ : unaligned_), i, o);
 }
 
 }  // namespace ziva::fft

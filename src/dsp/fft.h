@@ -32,18 +32,24 @@ class Buffer {
   std::ptrdiff_t size_ = 0;
 };
 
-// An in-place transform of one fixed length. Getting a plan is thread-safe (planning is
-// serialised); executing it is thread-safe and runs without locks. Plans live until the
-// process ends.
+enum class Placement { in_place, out_of_place };
+
+// A transform of one fixed length, in place or from one array into another. Getting a plan is
+// thread-safe (planning is serialised); executing it is thread-safe and runs without locks.
+// Plans live until the process ends.
 class Plan {
  public:
   // The shared plan for length n (n >= 1); its first use for a length may take a while.
-  static const Plan& get(std::ptrdiff_t n, Direction direction);
+  static const Plan& get(std::ptrdiff_t n, Direction direction,
+                         Placement placement = Placement::in_place);
 
-  // Unnormalised DFT of the n values at `data`, in place: forward uses e^(-2πi·jk/n), backward
-  // e^(+2πi·jk/n). Any address works; 16-byte aligned storage (a Buffer, an Eigen matrix) takes
-  // the planned code, and equal inputs on such storage give bit-identical outputs.
+  // Unnormalised DFT of n values: forward uses e^(-2πi·jk/n), backward e^(+2πi·jk/n). Any
+  // address works; 16-byte aligned storage (a Buffer, an Eigen matrix) takes the planned code,
+  // and equal inputs on such storage give bit-identical outputs.
+  // In place, for a plan got with Placement::in_place:
   void execute(Complex* data) const;
+  // From `in` (left unchanged) into `out`, which must not overlap it, for Placement::out_of_place:
+  void execute(const Complex* in, Complex* out) const;
 
   std::ptrdiff_t size() const { return n_; }
 
@@ -54,7 +60,7 @@ class Plan {
 
   std::ptrdiff_t n_;
   void* aligned_;    // FFTW plan for 16-byte aligned data
-  void* unaligned_;  // FFTW plan for any other address
+  void* unaligned_;  // FFTW plan for any other addresses
 };
 
 }  // namespace ziva::fft
