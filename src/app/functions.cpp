@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/fft_wisdom.h"
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/signal_functions.h"
@@ -27,21 +28,17 @@ namespace ziva {
 
 namespace {
 
-Values get_par_entry(Env& env, int nargout, const Values&) {
+Values get_par_entry(Env &env, int nargout, const Values &) {
   Values all = par_values(get_par(env));
   all.resize(static_cast<std::size_t>(std::max(nargout, 1)));
   return all;
 }
 
-void uicontrols_main_v(Env& env, double fig) {
-  uicontrols_main(env, fig);
-}
-Record strings_v() {
-  return strings();
-}
+void uicontrols_main_v(Env &env, double fig) { uicontrols_main(env, fig); }
+Record strings_v() { return strings(); }
 
 // The rows in their fixed order; a name without a function is left out.
-const char* const kOrder[] = {"zaror_arad",
+const char *const kOrder[] = {"zaror_arad",
                               "get_wav_filename",
                               "get_out_filename",
                               "get_print_filename",
@@ -93,10 +90,11 @@ const char* const kOrder[] = {"zaror_arad",
                               "sinc",
                               "signal/private/check_order"};
 
-FunctionTable ordered(const FunctionTable& all) {
+FunctionTable ordered(const FunctionTable &all) {
   FunctionTable t;
-  for (const char* name : kOrder)
-    if (const FunctionRow* r = all.find(name)) t.add(*r);
+  for (const char *name : kOrder)
+    if (const FunctionRow *r = all.find(name))
+      t.add(*r);
   return t;
 }
 
@@ -133,37 +131,44 @@ FunctionTable build_table() {
   return ordered(t);
 }
 
-}  // namespace
+} // namespace
 
 bool isodd(double x) {
   return std::fmod(x, 2.0) == 1.0 || std::fmod(x, 2.0) == -1.0;
 }
 
-const FunctionTable& function_table() {
+const FunctionTable &function_table() {
   static const FunctionTable table = build_table();
   return table;
 }
 
-Program::Program(Services& services) : env_{graphics_, services, function_table()} {}
-Program::~Program() = default;
+Program::Program(Services &services)
+    : env_{graphics_, services, function_table()} {
+  static const bool loaded = (load_fft_wisdom(), true);
+  (void)loaded;
+}
 
-bool Program::run(const std::string& callback) {
-  ScopedWarningSink sink([this](const std::string& text) { env_.s.show_warning(text); });
+Program::~Program() { save_fft_wisdom(); }
+
+bool Program::run(const std::string &callback) {
+  ScopedWarningSink sink(
+      [this](const std::string &text) { env_.s.show_warning(text); });
   try {
     run_callback(env_, callback);
     return true;
-  } catch (const ReportedError& e) {
+  } catch (const ReportedError &e) {
     std::fprintf(stderr, "%s\n", e.what());
-  } catch (const std::exception& e) {
+  } catch (const std::exception &e) {
     std::fprintf(stderr, "%s\n", e.what());
     env_.s.error_dialog(e.what(), "");
   }
   return false;
 }
 
-Values Program::call(const std::string& name, int nargout, Values args) {
-  ScopedWarningSink sink([this](const std::string& text) { env_.s.show_warning(text); });
+Values Program::call(const std::string &name, int nargout, Values args) {
+  ScopedWarningSink sink(
+      [this](const std::string &text) { env_.s.show_warning(text); });
   return env_.f.call(env_, name, nargout, std::move(args));
 }
 
-}  // namespace ziva
+} // namespace ziva

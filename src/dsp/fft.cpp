@@ -2,11 +2,13 @@
 
 #include <fftw3.h>
 
+#include <cstdlib>
 #include <limits>
 #include <map>
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <tuple>
 
 namespace ziva::fft {
@@ -64,12 +66,32 @@ class PlanCache {
     fftw_plan u =
         fftw_plan_dft_1d(length, in_unaligned, out_unaligned, sign, FFTW_ESTIMATE | FFTW_UNALIGNED);
     if (a == nullptr || u == nullptr) throw std::bad_alloc();
+    if (planner_flags(n) == FFTW_MEASURE) measured_ = true;
     return plans_.emplace(key, Plan(n, a, u)).first->second;
+  }
+
+  bool import_wisdom(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    return fftw_import_wisdom_from_string(text.c_str()) != 0;
+  }
+
+  std::string export_wisdom() {
+    std::lock_guard lock(mutex_);
+    char* text = fftw_export_wisdom_to_string();
+    std::string out = text != nullptr ? text : "";
+    std::free(text);
+    return out;
+  }
+
+  bool measured() {
+    std::lock_guard lock(mutex_);
+    return measured_;
   }
 
  private:
   std::mutex mutex_;
   std::map<std::tuple<std::ptrdiff_t, Direction, Placement>, Plan> plans_;
+  bool measured_ = false;
 };
 
 namespace {
@@ -116,6 +138,16 @@ void Plan::execute(const Complex* in, Complex* out) const {
   auto* o = reinterpret_cast<fftw_complex*>(out);
   const bool both = aligned(in) && aligned(out);
   fftw_execute_dft(static_cast<fftw_plan>(both ? aligned_ : unaligned_), i, o);
+}
+
+bool import_wisdom(const std::string& text) {
+  return cache().import_wisdom(text);
+}
+std::string export_wisdom() {
+  return cache().export_wisdom();
+}
+bool measured_plans() {
+  return cache().measured();
 }
 
 }  // namespace ziva::fft

@@ -5,6 +5,7 @@
 #include <complex>
 #include <cstddef>
 #include <memory>
+#include <string>
 
 namespace ziva::fft {
 
@@ -62,5 +63,11 @@ class Plan {
   void* aligned_;    // FFTW plan for 16-byte aligned data
   void* unaligned_;  // FFTW plan for any other addresses
 };
+
+// Planner knowledge kept between runs, so that a process does not measure its plans again:
+// the program imports it at start and exports it when measured_plans() says new plans were made.
+bool import_wisdom(const std::string& text);
+std::string export_wisdom();
+bool measured_plans();
 
 }  // namespace ziva::fft
