@@ -20,6 +20,7 @@ namespace ziva {
 namespace {
 
 constexpr const char* kSavedData = "Saved Data";
+constexpr const char* kNoSamples = "The recording yields no speed samples.";
 
 Eigen::RowVectorXd as_row(const Eigen::VectorXd& c) {
   return c.transpose();
@@ -63,7 +64,7 @@ Eigen::RowVectorXd rpm_held_to_end(const SpeedTrace& tone, const Eigen::RowVecto
 
 // A pulse-channel run: speed from dig2v, time from 0, engine speed through the ratio.
 RawTraces pulse_only(const SpeedTrace& s, const ParSet& par) {
-  if (s.t.size() == 0) throw Error("Index exceeds matrix dimensions.");
+  if (s.t.size() == 0) throw Error(kNoSamples);
   RawTraces r;
   r.t = as_row(s.t).array() - s.t(0);
   r.v = as_row(s.v);
@@ -246,7 +247,7 @@ std::optional<RawTraces> channel_traces(Env& env, Eigen::MatrixXd Y, double FS, 
       throw Error("No conversion for the channel choices " + num2str(par.sig_ch1) + " and " +
                   num2str(par.sig_ch2) + ".");
   }
-  if (r.t.size() == 0) throw Error("The recording yields no speed samples.");
+  if (r.t.size() == 0) throw Error(kNoSamples);
   return r;
 }
 

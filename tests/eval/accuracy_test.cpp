@@ -1,5 +1,8 @@
 // End-to-end accuracy: simulated runs (44.1 kHz, 16-bit, SNR 20 dB) evaluated with the filter
-// length 1 s and compared with the simulated engine's true torque and power.
+// length 1 s and compared with the simulated engine's true torque and power. The margins are those
+// the method reaches on these runs, with room for other noise: road runs 1 % (torque), 1.5 %
+// (power) and 1 % RMS; the roller run, whose 23 s recording is analysed with the wider window
+// hop of recordings over 20 s and whose power is not smoothed again, 2.5 %, 4 % and 2.5 %.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -85,26 +88,26 @@ SynthOptions clean_run() {
 // alternator tone averaged with the wheel pulses).
 TEST_F(Accuracy, SimulatorDefaultsWithProgramDefaults) {
   const Errors e = evaluate("defaults (channels 1, 1)", SynthOptions{}, 1, 1);
-  EXPECT_LT(std::abs(e.peak_torque), 0.03);
-  EXPECT_LT(std::abs(e.peak_power), 0.06);
-  EXPECT_LT(e.rms_power, 0.05);
+  EXPECT_LT(std::abs(e.peak_torque), 0.01);
+  EXPECT_LT(std::abs(e.peak_power), 0.015);
+  EXPECT_LT(e.rms_power, 0.01);
 }
 
 TEST_F(Accuracy, RoadAlternatorAndWheelSensors) {
   SynthOptions o = clean_run();
   const Errors e = evaluate("road, alternator + wheel sensors (W = 1)", o, 1, 2);
-  EXPECT_LT(std::abs(e.peak_torque), 0.03);
-  EXPECT_LT(std::abs(e.peak_power), 0.06);
-  EXPECT_LT(e.rms_power, 0.05);
+  EXPECT_LT(std::abs(e.peak_torque), 0.01);
+  EXPECT_LT(std::abs(e.peak_power), 0.015);
+  EXPECT_LT(e.rms_power, 0.01);
 }
 
 TEST_F(Accuracy, RoadAlternatorOnly) {
   SynthOptions o = clean_run();
   o.right = SynthSignal::off;
   const Errors e = evaluate("road, alternator only", o, 1, 4);
-  EXPECT_LT(std::abs(e.peak_torque), 0.03);
-  EXPECT_LT(std::abs(e.peak_power), 0.06);
-  EXPECT_LT(e.rms_power, 0.05);
+  EXPECT_LT(std::abs(e.peak_torque), 0.01);
+  EXPECT_LT(std::abs(e.peak_power), 0.015);
+  EXPECT_LT(e.rms_power, 0.01);
 }
 
 TEST_F(Accuracy, RoadWheelSensorsOnly) {
@@ -112,9 +115,9 @@ TEST_F(Accuracy, RoadWheelSensorsOnly) {
   o.left = SynthSignal::wheel;
   o.right = SynthSignal::off;
   const Errors e = evaluate("road, wheel sensors only (W = 1)", o, 2, 3);
-  EXPECT_LT(std::abs(e.peak_torque), 0.03);
-  EXPECT_LT(std::abs(e.peak_power), 0.06);
-  EXPECT_LT(e.rms_power, 0.05);
+  EXPECT_LT(std::abs(e.peak_torque), 0.01);
+  EXPECT_LT(std::abs(e.peak_power), 0.015);
+  EXPECT_LT(e.rms_power, 0.01);
 }
 
 TEST_F(Accuracy, RollerAlternatorAndRollerTone) {
@@ -122,7 +125,7 @@ TEST_F(Accuracy, RollerAlternatorAndRollerTone) {
   o.roller_run = true;
   o.right = SynthSignal::roller;
   const Errors e = evaluate("roller, alternator + roller tone", o, 1, 3);
-  EXPECT_LT(std::abs(e.peak_torque), 0.03);
-  EXPECT_LT(std::abs(e.peak_power), 0.06);
-  EXPECT_LT(e.rms_power, 0.05);
+  EXPECT_LT(std::abs(e.peak_torque), 0.025);
+  EXPECT_LT(std::abs(e.peak_power), 0.04);
+  EXPECT_LT(e.rms_power, 0.025);
 }

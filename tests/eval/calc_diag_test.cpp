@@ -295,6 +295,18 @@ TEST_F(Driver, FailedConversionCachesNothingAndClosesItsWindow) {
   EXPECT_TRUE(g().exists(main));
 }
 
+TEST_F(Driver, ChannelWithoutPulsesIsReported) {
+  type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off)));
+  channels(4, 2);
+  try {
+    calc_diag_inputs(env());
+    FAIL() << "no pulses on channel 2";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "The recording yields no speed samples.");
+  }
+  EXPECT_TRUE(cache_lines().empty());
+}
+
 TEST_F(Driver, FailedResultComputationLeavesTheCacheAsItWas) {
   type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off)));
   channels(1, 4);
