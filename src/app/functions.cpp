@@ -10,6 +10,9 @@
 #include "app/strings.h"
 #include "base/error.h"
 #include "base/warning.h"
+#include "cut/cut_file_digi.h"
+#include "cut/cut_file_spect.h"
+#include "cut/save_wav_cut.h"
 #include "diagram/ax_lims.h"
 #include "diagram/curve_callbacks.h"
 #include "diagram/plot_diag.h"
@@ -28,17 +31,21 @@ namespace ziva {
 
 namespace {
 
-Values get_par_entry(Env &env, int nargout, const Values &) {
+Values get_par_entry(Env& env, int nargout, const Values&) {
   Values all = par_values(get_par(env));
   all.resize(static_cast<std::size_t>(std::max(nargout, 1)));
   return all;
 }
 
-void uicontrols_main_v(Env &env, double fig) { uicontrols_main(env, fig); }
-Record strings_v() { return strings(); }
+void uicontrols_main_v(Env& env, double fig) {
+  uicontrols_main(env, fig);
+}
+Record strings_v() {
+  return strings();
+}
 
 // The rows in their fixed order; a name without a function is left out.
-const char *const kOrder[] = {"zaror_arad",
+const char* const kOrder[] = {"zaror_arad",
                               "get_wav_filename",
                               "get_out_filename",
                               "get_print_filename",
@@ -90,11 +97,10 @@ const char *const kOrder[] = {"zaror_arad",
                               "sinc",
                               "signal/private/check_order"};
 
-FunctionTable ordered(const FunctionTable &all) {
+FunctionTable ordered(const FunctionTable& all) {
   FunctionTable t;
-  for (const char *name : kOrder)
-    if (const FunctionRow *r = all.find(name))
-      t.add(*r);
+  for (const char* name : kOrder)
+    if (const FunctionRow* r = all.find(name)) t.add(*r);
   return t;
 }
 
@@ -114,6 +120,10 @@ FunctionTable build_table() {
   t.add(row<&uicontrols_main_v>("uicontrols_main", 1, 0));
   t.add(row<&strings_v>("strings", 0, 1));
   t.add(FunctionRow{"get_par", 0, 20, &get_par_entry});
+  t.add(row<&cut_file_spect>("cut_file_spect", 5, 1));
+  t.add(row<&cut_file_digi>("cut_file_digi", 6, 1));
+  t.add(row<&save_wav_cut>("save_wav_cut", 1, 0));
+  t.add(row<&put_wav_filename>("put_wav_filename", 0, 0));
   t.add(row<&calc_diag>("calc_diag", 0, 0));
   t.add(row<&wav2v_call>("wav2v", 5, 3));
   t.add(row<&dig2v_call>("dig2v", 5, 2));
@@ -131,44 +141,43 @@ FunctionTable build_table() {
   return ordered(t);
 }
 
-} // namespace
+}  // namespace
 
 bool isodd(double x) {
   return std::fmod(x, 2.0) == 1.0 || std::fmod(x, 2.0) == -1.0;
 }
 
-const FunctionTable &function_table() {
+const FunctionTable& function_table() {
   static const FunctionTable table = build_table();
   return table;
 }
 
-Program::Program(Services &services)
-    : env_{graphics_, services, function_table()} {
+Program::Program(Services& services) : env_{graphics_, services, function_table()} {
   static const bool loaded = (load_fft_wisdom(), true);
   (void)loaded;
 }
 
-Program::~Program() { save_fft_wisdom(); }
+Program::~Program() {
+  save_fft_wisdom();
+}
 
-bool Program::run(const std::string &callback) {
-  ScopedWarningSink sink(
-      [this](const std::string &text) { env_.s.show_warning(text); });
+bool Program::run(const std::string& callback) {
+  ScopedWarningSink sink([this](const std::string& text) { env_.s.show_warning(text); });
   try {
     run_callback(env_, callback);
     return true;
-  } catch (const ReportedError &e) {
+  } catch (const ReportedError& e) {
     std::fprintf(stderr, "%s\n", e.what());
-  } catch (const std::exception &e) {
+  } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     env_.s.error_dialog(e.what(), "");
   }
   return false;
 }
 
-Values Program::call(const std::string &name, int nargout, Values args) {
-  ScopedWarningSink sink(
-      [this](const std::string &text) { env_.s.show_warning(text); });
+Values Program::call(const std::string& name, int nargout, Values args) {
+  ScopedWarningSink sink([this](const std::string& text) { env_.s.show_warning(text); });
   return env_.f.call(env_, name, nargout, std::move(args));
 }
 
-} // namespace ziva
+}  // namespace ziva

@@ -1,0 +1,59 @@
+// The cut window shared by the spectrogram and the pulse-speed view: its axes and controls, the
+// wait for the user's choice of a time range, and the rows of a recording inside that range.
+#pragma once
+
+#include <Eigen/Dense>
+#include <string>
+
+#include "platform/core/function_table.h"
+#include "platform/core/graphics.h"
+
+namespace ziva {
+
+// The objects of an open cut window.
+struct CutWindow {
+  Handle fig = 0;
+  Handle ax = 0;
+};
+
+// The Tag of the cut axes: the record's `cut_File` text followed by "Axes".
+std::string cut_axes_tag(const Record& st);
+
+// The axes position the views set after drawing.
+Value cut_axes_position();
+
+// Opens a new, cleared cut window named by the record's `cut_File` text with the cut axes (hold
+// on, current) and the controls: the cut file name field (tag "wav_cut_file") holding the main
+// window's WAV file name, the browse, save and done buttons. The save button runs
+// save_wav_cut with that name; the browse button runs put_wav_filename and, when `browse_saves`,
+// the save command after it; the done button closes the window.
+CutWindow open_cut_window(Env& env, const Record& st, bool browse_saves);
+
+// Sets the x limits of the cut axes to [t(1), t(end)]. Throws ziva::Error when t holds fewer than
+// two increasing times, as no range could be shown.
+void set_time_limits(Graphics& g, Handle ax, const Eigen::VectorXd& t);
+
+// Waits until the cut axes are gone (the window closed by its done button or its frame), pausing
+// 0.1 s between looks so that the window's callbacks run meanwhile. Returns the axes' last "XLim":
+// the range shown when the window was closed.
+Eigen::RowVector2d wait_for_range(Env& env, Handle ax);
+
+// The rows of Y (samples × channels at rate FS, row i at time i/FS counting from 0) whose time
+// lies strictly inside (tt(0), tt(1)), all channels, in order.
+Eigen::MatrixXd rows_inside(const Eigen::MatrixXd& Y, double FS, const Eigen::RowVectorXd& tt);
+
+// Closes the cut window, when its axes still exist, on the way out of a scope: a view that fails
+// leaves no window behind.
+class CutWindowGuard {
+ public:
+  CutWindowGuard(Graphics& g, Handle ax) : g_(g), ax_(ax) {}
+  ~CutWindowGuard();
+  CutWindowGuard(const CutWindowGuard&) = delete;
+  CutWindowGuard& operator=(const CutWindowGuard&) = delete;
+
+ private:
+  Graphics& g_;
+  Handle ax_;
+};
+
+}  // namespace ziva

@@ -1,0 +1,119 @@
+#include "cut/cut_file_digi.h"
+
+#include <gtest/gtest.h>
+
+#include "base/error.h"
+#include "cut_fixture.h"
+#include "platform/core/text.h"
+
+using namespace ziva;
+using ziva::testing::CutTest;
+using ziva::testing::kCutName;
+using ziva::testing::pulse_train;
+using ziva::testing::same;
+
+namespace {
+
+constexpr double kFs = 4410;
+constexpr double kU = 1.325;  // m per revolution
+
+class CutDigi : public CutTest {
+ protected:
+  // 4 s: the left channel pulses every 882 samples (5 per second), the right every 441 (10).
+  static Eigen::MatrixXd two_trains() {
+    Eigen::MatrixXd Y(17640, 2);
+    Y.col(0) = pulse_train(882, 17640);
+    Y.col(1) = pulse_train(441, 17640);
+    return Y;
+  }
+  Handle speed_line() {
+    for (Handle h : g().children(cut_axes()))
+      if (g().type(h) == ObjType::Line) return h;
+    ADD_FAILURE() << "no speed line";
+    return 0;
+  }
+};
+
+}  // namespace
+
+// Only the chosen channel is converted and shown (10 pulses per second at 1.325 m per pulse are
+// 13.25 m/s, 47.7 km/h), the whole recording comes back; without zoom the rows lie strictly
+// between the first and the last time of the speed trace.
+TEST_F(CutDigi, SecondChannelShownInKmhBothReturned) {
+  type("wav_file", "a'b.wav");
+  const Eigen::MatrixXd Y = two_trains();
+  Eigen::RowVectorXd t, kmh, ylim;
+  script({[&] {
+    const Handle fig = cut_figure();
+    EXPECT_EQ(g().get_text(fig, "Name"), kCutName);
+    EXPECT_EQ(callback("..."), "put_wav_filename;");
+    EXPECT_EQ(callback("Speichern"), "save_wav_cut('a''b.wav');");
+    EXPECT_EQ(callback("Fertig"), "close(" + num2str(fig) + ");");
+    const Handle ax = cut_axes();
+    t = g().get_row(speed_line(), "XData");
+    kmh = g().get_row(speed_line(), "YData");
+    ylim = g().get_row(ax, "YLim");
+    EXPECT_EQ(g().get(speed_line(), "Color"), Value::row({0, 0, 0}));
+    EXPECT_EQ(g().get_text(ax, "Box"), "on");
+    EXPECT_EQ(g().get_text(ax, "XGrid"), "on");
+    EXPECT_EQ(g().get_text(ax, "YGrid"), "on");
+    EXPECT_EQ(g().get_text(ax, "YDir"), "normal");
+    EXPECT_EQ(g().get(ax, "Position"), Value::row({0.13, 0.22, 0.775, 0.705}));
+    EXPECT_EQ(g().get_text(g().label_of(ax, "XLabel"), "String"), "[s]");
+    EXPECT_EQ(g().get_text(g().label_of(ax, "YLabel"), "String"), "[km/h]");
+    const Eigen::RowVectorXd xlim = g().get_row(ax, "XLim");
+    EXPECT_EQ(xlim(0), t(0));
+    EXPECT_EQ(xlim(1), t(t.size() - 1));
+  }});
+  Eigen::MatrixXd ch(1, 1);
+  ch << 2;
+  const Eigen::MatrixXd out = cut_file_digi(env(), Y, kFs, kU, 1, strings(), ch);
+  ASSERT_GT(t.size(), 30);
+  const double expected = 3.6 * kU * kFs / 441;
+  EXPECT_LE((kmh.array() - expected).abs().maxCoeff(), 1e-9 * expected);
+  EXPECT_NEAR(ylim(0), -5, 0);
+  EXPECT_NEAR(ylim(1), 1.3 * expected, 1e-9 * expected);
+  EXPECT_TRUE(same(out, rows_between(Y, kFs, t(0), t(t.size() - 1))));
+  EXPECT_EQ(out.cols(), 2);
+  EXPECT_EQ(cut_axes(), 0);
+}
+
+// Without a channel both are converted together (their mean shows the edges of both trains);
+// zooming cuts strictly inside the range shown last.
+TEST_F(CutDigi, BothChannelsByDefaultAndZoom) {
+  Eigen::MatrixXd Y = two_trains();
+  Y.col(0) = Y.col(1);
+  Eigen::RowVectorXd kmh;
+  script({[&] { kmh = g().get_row(speed_line(), "YData"); }, [&] { zoom(1, 2.5); }});
+  const Eigen::MatrixXd out = cut_file_digi(env(), Y, kFs, kU, 1, strings(), std::nullopt);
+  const double expected = 3.6 * kU * kFs / 441;
+  EXPECT_LE((kmh.array() - expected).abs().maxCoeff(), 1e-9 * expected);
+  // 1 s and 2.5 s are the samples 4410 and 11025: rows 4411 … 11024.
+  ASSERT_EQ(out.rows(), 6614);
+  EXPECT_EQ(out.row(0), Y.row(4411));
+  EXPECT_EQ(out.bottomRows(1), Y.row(11024));
+}
+
+// Through the function table with and without the channel; a channel the recording lacks and a
+// recording without pulses fail without leaving a window.
+TEST_F(CutDigi, ByNameAndFailures) {
+  const Eigen::MatrixXd Y = two_trains();
+  script({[&] { zoom(0.5, 1); }});
+  Values r =
+      program_->call("cut_file_digi", 1, {Value(Y), kFs, kU, 1.0, Value(strings()), Value(1.0)});
+  EXPECT_TRUE(same(r.at(0).num(), rows_between(Y, kFs, 0.5, 1)));
+  script({[&] { zoom(0.5, 1); }});
+  r = program_->call("cut_file_digi", 1, {Value(Y), kFs, kU, 1.0, Value(strings())});
+  EXPECT_TRUE(same(r.at(0).num(), rows_between(Y, kFs, 0.5, 1)));
+
+  const int pauses = services_.pause_count;
+  Eigen::MatrixXd three(1, 1);
+  three << 3;
+  EXPECT_THROW(cut_file_digi(env(), Y, kFs, kU, 1, strings(), three), Error);
+  EXPECT_EQ(g().findobj({{"Name", kCutName}}).size(), 0u);
+  EXPECT_THROW(
+      cut_file_digi(env(), Eigen::MatrixXd::Zero(8000, 2), kFs, kU, 1, strings(), std::nullopt),
+      Error);
+  EXPECT_EQ(cut_axes(), 0);
+  EXPECT_EQ(services_.pause_count, pauses);
+}
