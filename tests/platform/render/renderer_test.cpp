@@ -305,6 +305,37 @@ TEST_F(RendererTest, DenseTickLabelsAreThinnedNotOverlapped) {
   (void)ax;
 }
 
+TEST_F(RendererTest, YLabelGoesAboveTheAxisWhenControlsLeaveNoRoomBeside) {
+  // Where the red y label ends up: rotated left of the axes, or upright above them.
+  auto red_ink = [&](double control_width) {
+    Graphics g;
+    Handle fig = g.figure({{"Units", "pixels"}, {"Position", row_of({0, 0, 400, 300})}});
+    Handle ax = g.axes(fig, {{"Position", row_of({0.3, 0.1, 0.65, 0.75})},
+                             {"YLim", row_of({0, 1000})},
+                             {"YTick", row_of({0, 500, 1000})}});
+    g.set(g.label_of(ax, "YLabel"), {{"String", "Leistung [kW]"}, {"Color", "r"}});
+    g.uicontrol(fig, {{"Style", "frame"},
+                      {"Units", "normalized"},
+                      {"Position", row_of({0, 0, control_width, 1})}});
+    QImage img = draw(g, fig, {400, 300});
+    QRect red;
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x)
+        if (near(rgb_at(img, x, y), {255, 0, 0}, 80)) red |= QRect(x, y, 1, 1);
+    return std::make_pair(red, axes_view(g, ax, {400, 300}).box);
+  };
+  auto [beside, box] = red_ink(0.05);
+  ASSERT_FALSE(beside.isNull());
+  EXPECT_LT(beside.right(), box.left());
+  EXPECT_GT(beside.height(), 3 * beside.width());  // rotated
+  EXPECT_GT(beside.top(), box.top());
+  auto [above, box2] = red_ink(0.25);
+  ASSERT_FALSE(above.isNull());
+  EXPECT_LT(above.bottom(), box2.top());  // upright above the axes
+  EXPECT_GT(above.width(), 3 * above.height());
+  EXPECT_GE(above.left(), 0);
+}
+
 TEST_F(RendererTest, AxesViewMapsBothWays) {
   Graphics g;
   Handle fig = g.figure({{"Units", "pixels"}, {"Position", row_of({0, 0, 400, 300})}});
