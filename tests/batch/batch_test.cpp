@@ -1,0 +1,254 @@
+// ziva-batch driven as a user drives it: the built executable with command-line arguments in a
+// working folder of simulated recordings; its exit status, messages and the files it writes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/strings.h"
+#include "eval/simulate.h"
+#include "params/par_file.h"
+#include "params/parameters.h"
+#include "platform/core/text.h"
+#include "platform/render/image_check.h"
+#include "support/program_fixture.h"
+
+namespace ziva::testing {
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string slurp(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string shell_quote(const std::string& s) {
+  return "'" + replace_all(s, "'", "'\\''") + "'";
+}
+
+// Lines of an ASCII result file: x, y and whether the line is a block start (0, 0).
+struct AscFile {
+  std::vector<double> x, y;
+  int blocks = 0;
+  bool crlf = true;
+};
+
+AscFile read_asc(const std::string& file) {
+  AscFile a;
+  std::string text = slurp(file);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (line.empty() || line.back() != '\r') a.crlf = false;
+    if (line == "    0 0.00000\r") a.blocks += 1;
+    std::istringstream in(line);
+    double x = 0, y = 0;
+    in >> x >> y;
+    a.x.push_back(x);
+    a.y.push_back(y);
+    start = end + 1;
+  }
+  return a;
+}
+
+class BatchTool : public ProgramTest {
+ protected:
+  // Runs ziva-batch in the test's folder, with `env` (NAME=value ...) before the command.
+  Outcome batch(const std::vector<std::string>& args, const std::string& env = "") {
+    std::string cmd = env + " " + shell_quote(std::string(ZIVA_BIN_DIR) + "/ziva-batch");
+    for (const auto& a : args) cmd += " " + shell_quote(a);
+    cmd += " >batch.out 2>batch.err";
+    int raw = std::system(cmd.c_str());
+    Outcome o;
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.out = slurp("batch.out");
+    o.err = slurp("batch.err");
+    return o;
+  }
+  // A short simulated road run written as `name`.
+  void make_wav(const std::string& name, SynthSignal left = SynthSignal::alternator,
+                SynthSignal right = SynthSignal::wheel, double torque = 30) {
+    SynthOptions o;
+    o.left = left;
+    o.right = right;
+    o.rate = 11025;
+    o.lead_in = 0.5;
+    o.roll_off = 0.5;
+    o.rpm_end = 9000;
+    o.torque_peak = torque;
+    write_run_wav(synthesize(o), o.bits, path(name));
+  }
+  // A parameter file with the default settings of the main window and the given axis choices.
+  void make_cfg(const std::string& name, double xaxis, double yaxis) {
+    start();
+    ParSet p = get_par(env());
+    p.xaxis = xaxis;
+    p.yaxis = yaxis;
+    write_par_file(path(name), p);
+    program_.reset();
+  }
+};
+
+TEST_F(BatchTool, HelpListsOptionsAndTheControlTagsWithTheirCaptions) {
+  Outcome o = batch({"--help"});
+  EXPECT_EQ(o.status, 0);
+  for (const char* option : {"--cfg FILE", "--set TAG=VALUE", "--asc FILE", "--bmp FILE"})
+    EXPECT_NE(o.out.find(option), std::string::npos) << option;
+  Record st = strings();
+  const std::pair<const char*, const char*> pairs[] = {
+      {"wav_file", "wav_files"},         {"out_file", "out_files"},
+      {"print_file", "print_files"},     {"popup_sig_ch1", "frame_ch1"},
+      {"popup_sig_ch2", "frame_ch2"},    {"total_mass", "total_mass"},
+      {"cw_value", "cw_value"},          {"frontal_area", "frontalA"},
+      {"gear_ratio", "gear_ratio"},      {"wheel_perim", "wheel_perim"},
+      {"filt_length", "filt_length"},    {"lima", "lima"},
+      {"air_temp", "air_temp"},          {"air_pres", "air_pres"},
+      {"total_tork", "total_tork"},      {"cylin_perim", "cylin_perim"},
+      {"add_wav_to_comment", "add_wav"}, {"add_par_to_comment", "add_par"},
+      {"popup_xaxis", "frame_xaxis"},    {"popup_yaxis", "frame_yaxis"},
+      {"cut_Vmax", "cut_Vmax"},          {"cut_File", "cut_File"}};
+  for (const auto& [tag, field] : pairs) {
+    std::regex line(
+        "\\n  " + std::string(tag) + " +" +
+        std::regex_replace(st_text(st, field), std::regex(R"([\[\]\(\)\.\*\+])"), R"(\$&)"));
+    EXPECT_TRUE(std::regex_search(o.out, line)) << tag;
+  }
+  for (const char* tag : {"comment_spect_diag", "title_txt", "set_sdiag_color"})
+    EXPECT_NE(o.out.find(std::string("\n  ") + tag), std::string::npos) << tag;
+  EXPECT_NE(o.out.find("Trägheitsrolle"), std::string::npos);  // a pop-up's entries
+}
+
+TEST_F(BatchTool, UsageErrorsAndUnknownTagsExitWithTwo) {
+  make_wav("run.wav");
+  EXPECT_EQ(batch({}).status, 2);
+  EXPECT_EQ(batch({"--frobnicate", "run.wav"}).status, 2);
+  EXPECT_EQ(batch({"run.wav", "--asc"}).status, 2);
+  EXPECT_EQ(batch({"--set", "total_mass", "run.wav"}).status, 2);
+  Outcome unknown = batch({"--asc", "a.asc", "--set", "no_such_tag=1", "run.wav"});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("no_such_tag"), std::string::npos);
+  EXPECT_EQ(batch({"--asc", "a.asc", "--set", "popup_xaxis=5", "run.wav"}).status, 2);
+  EXPECT_EQ(batch({"--asc", "a.asc", "--set", "cut_Vmax=yes", "run.wav"}).status, 2);
+  EXPECT_EQ(batch({"--asc", "a.asc", "--set", "total_mass_txt=3", "run.wav"}).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(path("a.asc")));  // nothing was evaluated
+}
+
+TEST_F(BatchTool, OneRunWritesTheAsciiFileAndTheBitmap) {
+  make_wav("run.wav");
+  // The start-up default ticks "cut by hand"; the tool must not wait for a cut.
+  Outcome o = batch({"--asc", "run.asc", "--bmp", "run.bmp", "run.wav"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  AscFile a = read_asc("run.asc");
+  EXPECT_TRUE(a.crlf);
+  EXPECT_EQ(a.blocks, 3);  // power, half torque, torque markers
+  Bitmap bmp = read_bmp24("run.bmp");
+  ASSERT_TRUE(bmp.ok) << bmp.error;
+  int blue = 0;
+  for (const Rgb& p : bmp.pixels) blue += near(p, {0, 0, 255}, 50);
+  EXPECT_GT(blue, 1000);  // the default curve colour
+
+  Outcome png = batch({"--bmp", "run.png", "--set", "set_sdiag_color=r", "run.wav"});
+  ASSERT_EQ(png.status, 0) << png.err;
+  QImage img(QString::fromStdString(path("run.png")));
+  ASSERT_FALSE(img.isNull());
+  EXPECT_EQ(slurp("run.png").substr(1, 3), "PNG");
+  int red = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) red += near(rgb_at(img, x, y), {255, 0, 0}, 50);
+  EXPECT_GT(red, 1000);
+}
+
+TEST_F(BatchTool, QtIsLoadedOnlyWhenABitmapIsPrinted) {
+  make_wav("run.wav");
+  // The dynamic loader reports every library it loads.
+  Outcome plain = batch({"--asc", "run.asc", "run.wav"}, "LD_DEBUG=files");
+  ASSERT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.err.find("libQt6Gui"), std::string::npos);
+  Outcome drawn = batch({"--bmp", "run.bmp", "run.wav"}, "LD_DEBUG=files");
+  ASSERT_EQ(drawn.status, 0);
+  EXPECT_NE(drawn.err.find("libQt6Gui"), std::string::npos);
+  EXPECT_TRUE(read_bmp24("run.bmp").ok);
+}
+
+TEST_F(BatchTool, SeveralRecordingsOverlayInOneDiagram) {
+  make_wav("a.wav", SynthSignal::alternator, SynthSignal::wheel, 30);
+  make_wav("b.wav", SynthSignal::alternator, SynthSignal::wheel, 36);
+  ASSERT_EQ(batch({"--asc", "one.asc", "a.wav"}).status, 0);
+  Outcome o = batch({"--asc", "two.asc", "a.wav", "b.wav"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  AscFile one = read_asc("one.asc"), two = read_asc("two.asc");
+  EXPECT_EQ(two.blocks, 2 * one.blocks);
+  // Newest curve first: the stronger run's power comes before the first run's.
+  double first_block_max = 0;
+  for (std::size_t i = 1; i < two.y.size() && !(two.x[i] == 0 && two.y[i] == 0); ++i)
+    first_block_max = std::max(first_block_max, two.y[i]);
+  double one_max = 0;
+  for (std::size_t i = 1; i < one.y.size() && !(one.x[i] == 0 && one.y[i] == 0); ++i)
+    one_max = std::max(one_max, one.y[i]);
+  EXPECT_GT(first_block_max, 1.1 * one_max);
+}
+
+TEST_F(BatchTool, AFailedEvaluationStopsTheRestAndExitsWithOne) {
+  make_wav("a.wav");
+  make_wav("b.wav", SynthSignal::alternator, SynthSignal::wheel, 36);
+  ASSERT_EQ(batch({"--asc", "one.asc", "a.wav"}).status, 0);
+  Outcome o = batch({"--asc", "out.asc", "a.wav", "missing.wav", "b.wav"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find(st_text(strings(), "file_not_f")), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("missing.wav"), std::string::npos);
+  // Only the first run reached the diagram: b.wav was not evaluated.
+  EXPECT_EQ(read_asc("out.asc").blocks, read_asc("one.asc").blocks);
+}
+
+TEST_F(BatchTool, ParameterFilesThenSetsInOrder) {
+  make_wav("run.wav");
+  make_cfg("zeit.cfg", 2, 6);  // time against speed: one curve, x in seconds
+  ASSERT_EQ(batch({"--cfg", "zeit.cfg", "--asc", "cfg.asc", "run.wav"}).status, 0);
+  AscFile a = read_asc("cfg.asc");
+  EXPECT_EQ(a.blocks, 1);
+  EXPECT_LT(*std::max_element(a.x.begin(), a.x.end()), 60);
+  // A --set after the file wins: power/torque over time.
+  ASSERT_EQ(batch({"--set", "popup_yaxis=Leistung[PS]/Drehm[Nm]", "--cfg", "zeit.cfg", "--asc",
+                   "set.asc", "run.wav"})
+                .status,
+            0);
+  AscFile b = read_asc("set.asc");
+  EXPECT_EQ(b.blocks, 3);
+  EXPECT_LT(*std::max_element(b.x.begin(), b.x.end()), 60);
+  // The start-up file of the working folder is honoured.
+  std::filesystem::copy_file(path("zeit.cfg"), path("zaror_arad_start.cfg"));
+  ASSERT_EQ(batch({"--asc", "start.asc", "run.wav"}).status, 0);
+  EXPECT_EQ(read_asc("start.asc").blocks, 1);
+  // A parameter file that cannot be read fails the run.
+  Outcome bad = batch({"--cfg", "nothing.cfg", "--asc", "bad.asc", "run.wav"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_FALSE(bad.err.empty());
+  EXPECT_FALSE(std::filesystem::exists(path("bad.asc")));
+}
+
+TEST_F(BatchTool, ChannelChoicesFollowTheFirstChannelAsAClickWould) {
+  make_wav("wheel.wav", SynthSignal::wheel, SynthSignal::off);
+  // After wheel sensors on the left, the right list is Lichtmaschine, Radsensoren, Aus: "Aus" is
+  // its third entry, and there is no fourth.
+  Outcome o = batch(
+      {"--set", "popup_sig_ch1=2", "--set", "popup_sig_ch2=Aus", "--asc", "w.asc", "wheel.wav"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(read_asc("w.asc").blocks, 3);
+  EXPECT_EQ(batch({"--set", "popup_sig_ch1=2", "--set", "popup_sig_ch2=4", "wheel.wav"}).status, 2);
+}
+
+}  // namespace
+}  // namespace ziva::testing
