@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,7 +40,10 @@ Qt::Alignment horizontal(const Graphics& g, Handle h) {
   return Qt::AlignHCenter;
 }
 
-void apply_font(QWidget* w, ControlKind kind, const Graphics& g, Handle h, int height) {
+// The font of the control, its size fitted into the control's box: boxed widgets keep room for
+// their frame, and a static text shrinks (down to a small but legible size) until it fits.
+void apply_font(QWidget* w, ControlKind kind, const Graphics& g, Handle h, QSize box) {
+  int height = box.height();
   QFont f = w->font();
   std::string name = g.get_text(h, "FontName");
   if (!name.empty()) f.setFamily(QString::fromStdString(name));
@@ -56,6 +60,16 @@ void apply_font(QWidget* w, ControlKind kind, const Graphics& g, Handle h, int h
                     ? height - 2.0
                     : std::max(height - 10.0, 0.6 * height);
   f.setPixelSize(std::max(6, static_cast<int>(std::floor(std::min(px, room)))));
+  if (kind == ControlKind::Text) {
+    const QStringList lines = static_cast<QLabel*>(w)->text().split('\n');
+    auto widest = [&lines](const QFont& font) {
+      QFontMetrics fm(font);
+      int most = 0;
+      for (const QString& l : lines) most = std::max(most, fm.horizontalAdvance(l));
+      return most;
+    };
+    while (f.pixelSize() > 8 && widest(f) > box.width() - 2) f.setPixelSize(f.pixelSize() - 1);
+  }
   w->setFont(f);
 }
 
@@ -66,6 +80,14 @@ void apply_colors(QWidget* w, ControlKind kind, const Graphics& g, Handle h) {
   QColor fg = to_qcolor(g.get(h, "ForegroundColor"), Qt::black);
   switch (kind) {
     case ControlKind::Button:
+      // A coloured button shows its colour exactly (it stands for a curve's colour).
+      w->setStyleSheet(
+          is_factory_background(bgv)
+              ? QString()
+              : QString("QPushButton { background-color: %1; color: %2; border: 1px solid %3;"
+                        " border-radius: 3px; } QPushButton:pressed { background-color: %4; }")
+                    .arg(bg.name(), fg.name(), bg.darker(170).name(), bg.darker(125).name()));
+      [[fallthrough]];
     case ControlKind::Popup:
       pal.setColor(QPalette::Button, bg);
       pal.setColor(QPalette::ButtonText, fg);
@@ -230,14 +252,14 @@ void show_control(QWidget* w, ControlKind kind, const Graphics& g, Handle h) {
   }
   apply_colors(w, kind, g, h);
   apply_enable(w, kind, g, h);
-  apply_font(w, kind, g, h, w->height());
+  apply_font(w, kind, g, h, w->size());
   w->setToolTip(QString::fromStdString(g.get_text(h, "TooltipString")));
   w->setVisible(g.is_on(h, "Visible"));
 }
 
 void place_control(QWidget* w, ControlKind kind, const Graphics& g, Handle h, const QRect& rect) {
   w->setGeometry(rect);
-  apply_font(w, kind, g, h, rect.height());
+  apply_font(w, kind, g, h, rect.size());
 }
 
 }  // namespace ziva

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRubberBand>
 #include <QScreen>
+#include <QTimer>
 #include <cmath>
 #include <cstdio>
 
@@ -53,20 +54,20 @@ FigureWindow::FigureWindow(Desktop& desktop, Handle fig)
   setAttribute(Qt::WA_OpaquePaintEvent);
   band_ = new QRubberBand(QRubberBand::Rectangle, this);
   band_->hide();
-  sync_figure();
+  sync_title();
+  sync_color();
+  sync_geometry();
+  // Shown once the program has filled it (at the next turn of the event loop, a drawing flush
+  // or a pause), in the size it ends up with.
+  QTimer::singleShot(0, this, [this] {
+    if (!detached_) sync_visible();
+  });
 }
 
 FigureWindow::~FigureWindow() = default;
 
 const Graphics& FigureWindow::g() const {
   return desktop_.graphics();
-}
-
-void FigureWindow::sync_figure() {
-  sync_title();
-  sync_color();
-  sync_geometry();
-  sync_visible();
 }
 
 void FigureWindow::sync_title() {
@@ -116,7 +117,6 @@ void FigureWindow::sync_geometry() {
   int y = avail.top() + avail.height() - static_cast<int>(std::lround(bottom)) - size.height();
   x = std::clamp(x, avail.left(), std::max(avail.left(), avail.right() - size.width()));
   y = std::clamp(y, avail.top(), std::max(avail.top(), avail.bottom() - size.height()));
-  syncing_ = true;
   if (iequals(g().get_text(fig_, "Resize"), "off")) {
     setFixedSize(size);
   } else {
@@ -125,18 +125,37 @@ void FigureWindow::sync_geometry() {
     resize(size);
   }
   move(x, y);
-  syncing_ = false;
   layout_controls();
 }
 
 void FigureWindow::sync_visible() {
   bool visible = g().is_on(fig_, "Visible");
   if (visible && !isVisible()) {
+    if (!shown_) cascade();
+    shown_ = true;
     show();
     bring_to_front(this);
   } else if (!visible && isVisible()) {
     hide();
   }
+}
+
+void FigureWindow::cascade() {
+  // A new window does not hide another one exactly: it moves down and right until its place
+  // is free.
+  QPoint at = pos();
+  QScreen* screen = QGuiApplication::primaryScreen();
+  QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+  for (int step = 0; step < 20; ++step) {
+    bool taken = false;
+    for (FigureWindow* other : desktop_.windows())
+      taken |= other != this && other->isVisible() && other->pos() == at;
+    if (!taken) break;
+    QPoint next = at + QPoint(32, 32);
+    if (next.x() + width() > avail.right() || next.y() + height() > avail.bottom()) break;
+    at = next;
+  }
+  if (at != pos()) move(at);
 }
 
 void FigureWindow::figure_changed(const std::string& property) {

@@ -27,8 +27,6 @@ class FigureWindow : public QWidget {
   ~FigureWindow() override;
 
   Handle figure() const { return fig_; }
-  // Brings title, size, colour and visibility in line with the model.
-  void sync_figure();
   void figure_changed(const std::string& property);
 
   void add_control(Handle h);
@@ -84,6 +82,7 @@ class FigureWindow : public QWidget {
   void sync_geometry();
   void sync_color();
   void sync_visible();
+  void cascade();
   void zoom_to(Handle ax, Range x, Range y);
   void restore_zoom(Handle ax);
 
@@ -93,7 +92,7 @@ class FigureWindow : public QWidget {
   QImage canvas_;
   bool dirty_ = true;
   bool detached_ = false;
-  bool syncing_ = false;
+  bool shown_ = false;
 
   bool zoom_ = false;
   std::map<Handle, Limits> before_zoom_;

@@ -35,6 +35,16 @@ TEST_F(WindowsTest, AWindowLivesAsLongAsItsFigure) {
   EXPECT_EQ(window_of(fig), nullptr);
 }
 
+TEST_F(WindowsTest, ANewWindowDoesNotHideAnotherExactly) {
+  open();
+  Props small = {{"Position", Value::row({20, 200, 200, 150})}};
+  Handle first = g().figure(small);
+  process_events();
+  Handle second = g().figure(small);
+  process_events();
+  EXPECT_EQ(window_of(second)->pos() - window_of(first)->pos(), QPoint(32, 32));
+}
+
 TEST_F(WindowsTest, FiguresInCentimetresAndPointsGetTheirSize) {
   start();
   // After start-up figures are measured in centimetres: 560 x 420 pixels converted.
@@ -104,6 +114,42 @@ TEST_F(WindowsTest, AWindowClosedDuringAPauseIsGoneWhenThePauseEnds) {
     gone = !g().exists(view);
   });
   EXPECT_TRUE(gone);
+}
+
+TEST_F(WindowsTest, TheProgressWindowShowsItsBar) {
+  start();
+  Values made = program_->call("waitbar", 1,
+                               {Value(0.5), Value("Bitte warten"), Value("NumberTitle"),
+                                Value("off"), Value("Name"), Value("Berechne Diagramm")});
+  Handle bar = made.at(0).scalar();
+  FigureWindow* w = window_of(bar);
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->windowTitle().toStdString(), "Berechne Diagramm");
+  // 360 by 75 pixels in the model, shown 1.5 times as large.
+  EXPECT_NEAR(w->width(), 540, 2);
+  EXPECT_NEAR(w->height(), 113, 2);
+  auto red_columns = [&] {
+    QImage image = w->grab().toImage();
+    int first = -1, last = -1;
+    for (int x = 0; x < image.width(); ++x)
+      for (int y = 0; y < image.height(); ++y) {
+        QColor c = image.pixelColor(x, y);
+        if (c.red() > 200 && c.green() < 60 && c.blue() < 60) {
+          if (first < 0) first = x;
+          last = x;
+          break;
+        }
+      }
+    return std::pair<int, int>(first, last);
+  };
+  // The bar fills the left half of the axes, which spans 0.05 to 0.95 of the window width.
+  auto [first, last] = red_columns();
+  EXPECT_NEAR(first, 0.05 * w->width(), 4);
+  EXPECT_NEAR(last, 0.5 * w->width(), 4);
+  program_->call("waitbar", 1, {Value(1.0), Value(bar)});
+  services_->drawnow();
+  EXPECT_NEAR(red_columns().second, 0.95 * w->width(), 4);
 }
 
 TEST_F(WindowsTest, DrawnowPaintsPendingChanges) {
