@@ -64,7 +64,11 @@ FigureWindow::FigureWindow(Desktop& desktop, Handle fig)
   });
 }
 
-FigureWindow::~FigureWindow() = default;
+FigureWindow::~FigureWindow() {
+  // Closing the window on its way out moves the focus; nothing may reach this object then.
+  detached_ = true;
+  for (QObject* child : children()) child->disconnect(this);
+}
 
 const Graphics& FigureWindow::g() const {
   return desktop_.graphics();
