@@ -7,9 +7,9 @@
 namespace ziva::testing {
 namespace {
 
-using WindowsTest = DesktopTest;
+using DesktopWindows = DesktopTest;
 
-TEST_F(WindowsTest, AWindowLivesAsLongAsItsFigure) {
+TEST_F(DesktopWindows, AWindowLivesAsLongAsItsFigure) {
   open();
   Handle fig = g().figure({{"Name", "Versuch"}});
   process_events();
@@ -35,7 +35,7 @@ TEST_F(WindowsTest, AWindowLivesAsLongAsItsFigure) {
   EXPECT_EQ(window_of(fig), nullptr);
 }
 
-TEST_F(WindowsTest, ANewWindowDoesNotHideAnotherExactly) {
+TEST_F(DesktopWindows, ANewWindowDoesNotHideAnotherExactly) {
   open();
   Props small = {{"Position", Value::row({20, 200, 200, 150})}};
   Handle first = g().figure(small);
@@ -45,7 +45,7 @@ TEST_F(WindowsTest, ANewWindowDoesNotHideAnotherExactly) {
   EXPECT_EQ(window_of(second)->pos() - window_of(first)->pos(), QPoint(32, 32));
 }
 
-TEST_F(WindowsTest, FiguresInCentimetresAndPointsGetTheirSize) {
+TEST_F(DesktopWindows, FiguresInCentimetresAndPointsGetTheirSize) {
   start();
   // After start-up figures are measured in centimetres: 560 x 420 pixels converted.
   Handle fig = g().figure();
@@ -58,7 +58,7 @@ TEST_F(WindowsTest, FiguresInCentimetresAndPointsGetTheirSize) {
   EXPECT_EQ(window_of(fixed)->minimumSize(), window_of(fixed)->maximumSize());
 }
 
-TEST_F(WindowsTest, ClosingAWindowDeletesItsFigureAndTheLastOneEndsTheProgram) {
+TEST_F(DesktopWindows, ClosingAWindowDeletesItsFigureAndTheLastOneEndsTheProgram) {
   start();
   int ended = 0;
   QObject::connect(desktop_.get(), &Desktop::last_window_closed, [&] { ++ended; });
@@ -75,7 +75,7 @@ TEST_F(WindowsTest, ClosingAWindowDeletesItsFigureAndTheLastOneEndsTheProgram) {
   EXPECT_EQ(ended, 1);
 }
 
-TEST_F(WindowsTest, AClickWhileACallbackRunsWaitsUntilItEnds) {
+TEST_F(DesktopWindows, AClickWhileACallbackRunsWaitsUntilItEnds) {
   start();
   Handle button = g().find_first("Callback", "get_wav_filename;");
   script_.answer_file(path("run.wav"));
@@ -90,7 +90,7 @@ TEST_F(WindowsTest, AClickWhileACallbackRunsWaitsUntilItEnds) {
   EXPECT_EQ(g().get_text(ctl("wav_file"), "String"), path("run.wav"));
 }
 
-TEST_F(WindowsTest, APauseLetsOtherCallbacksRun) {
+TEST_F(DesktopWindows, APauseLetsOtherCallbacksRun) {
   start();
   Handle button = g().find_first("Callback", "get_wav_filename;");
   script_.answer_file(path("run.wav"));
@@ -103,7 +103,7 @@ TEST_F(WindowsTest, APauseLetsOtherCallbacksRun) {
   EXPECT_EQ(during, path("run.wav"));
 }
 
-TEST_F(WindowsTest, AWindowClosedDuringAPauseIsGoneWhenThePauseEnds) {
+TEST_F(DesktopWindows, AWindowClosedDuringAPauseIsGoneWhenThePauseEnds) {
   start();
   Handle view = g().figure({{"Name", "Schnitt"}});
   process_events();
@@ -116,7 +116,7 @@ TEST_F(WindowsTest, AWindowClosedDuringAPauseIsGoneWhenThePauseEnds) {
   EXPECT_TRUE(gone);
 }
 
-TEST_F(WindowsTest, TheProgressWindowShowsItsBar) {
+TEST_F(DesktopWindows, TheProgressWindowShowsItsBar) {
   start();
   Values made = program_->call("waitbar", 1,
                                {Value(0.5), Value("Bitte warten"), Value("NumberTitle"),
@@ -152,7 +152,7 @@ TEST_F(WindowsTest, TheProgressWindowShowsItsBar) {
   EXPECT_NEAR(red_columns().second, 0.95 * w->width(), 4);
 }
 
-TEST_F(WindowsTest, DrawnowPaintsPendingChanges) {
+TEST_F(DesktopWindows, DrawnowPaintsPendingChanges) {
   open();
   Handle fig = g().figure();
   Handle ax = g().axes(fig);
@@ -165,7 +165,7 @@ TEST_F(WindowsTest, DrawnowPaintsPendingChanges) {
   EXPECT_FALSE(w->needs_repaint());
 }
 
-TEST_F(WindowsTest, AFailingCallbackShowsItsErrorInADialogTitledFehler) {
+TEST_F(DesktopWindows, AFailingCallbackShowsItsErrorInADialogTitledFehler) {
   start();
   desktop_->run("no_such_function;");
   ASSERT_EQ(script_.errors.size(), 1u);
@@ -175,7 +175,7 @@ TEST_F(WindowsTest, AFailingCallbackShowsItsErrorInADialogTitledFehler) {
   EXPECT_TRUE(window_of(main_figure())->isVisible());
 }
 
-TEST_F(WindowsTest, PrintingWritesTheFigureAsABitmap) {
+TEST_F(DesktopWindows, PrintingWritesTheFigureAsABitmap) {
   open();
   Handle fig = g().figure();
   Handle ax = g().axes(fig);

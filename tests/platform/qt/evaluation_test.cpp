@@ -1,6 +1,8 @@
 // Whole evaluations on the real windows: a simulated run chosen through the file button, typed
 // German decimal commas, the diagram window with its comment blocks, colours and check boxes.
+#include <QMouseEvent>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include "desktop_fixture.h"
 #include "eval/simulate.h"
@@ -10,7 +12,7 @@ namespace {
 
 constexpr const char* kFigName = "Diagramme: RPM [1/min] - Leistung[PS]/Drehm[Nm] ";
 
-class EvaluationTest : public DesktopTest {
+class DesktopEvaluation : public DesktopTest {
  protected:
   void SetUp() override {
     DesktopTest::SetUp();
@@ -49,7 +51,7 @@ class EvaluationTest : public DesktopTest {
   SynthRun run_;
 };
 
-TEST_F(EvaluationTest, AGermanDecimalCommaAndASimulatedRunGiveADiagram) {
+TEST_F(DesktopEvaluation, AGermanDecimalCommaAndASimulatedRunGiveADiagram) {
   type_into(as<QLineEdit>("wheel_perim"), "1,325");
   type_into(as<QLineEdit>("total_mass"), "200,0");
   script_.answer_file(path("run.wav"));
@@ -81,7 +83,7 @@ TEST_F(EvaluationTest, AGermanDecimalCommaAndASimulatedRunGiveADiagram) {
   EXPECT_GT(colour_count(printed), 10);
 }
 
-TEST_F(EvaluationTest, ASecondRunInAnotherColourAddsASecondCommentBlock) {
+TEST_F(DesktopEvaluation, ASecondRunInAnotherColourAddsASecondCommentBlock) {
   type_into(as<QLineEdit>("wav_file"), path("run.wav"));
   evaluate();
   ASSERT_EQ(blocks().size(), 1u);
@@ -107,7 +109,7 @@ TEST_F(EvaluationTest, ASecondRunInAnotherColourAddsASecondCommentBlock) {
   EXPECT_TRUE(shows_comment);
 }
 
-TEST_F(EvaluationTest, TheCommentBlockCheckBoxHidesAndShowsTheCurves) {
+TEST_F(DesktopEvaluation, TheCommentBlockCheckBoxHidesAndShowsTheCurves) {
   type_into(as<QLineEdit>("wav_file"), path("run.wav"));
   evaluate();
   ASSERT_NE(diagram(), 0);
@@ -134,7 +136,68 @@ TEST_F(EvaluationTest, TheCommentBlockCheckBoxHidesAndShowsTheCurves) {
   for (Handle h : curves()) EXPECT_TRUE(g().is_on(h, "Visible"));
 }
 
-TEST_F(EvaluationTest, TheDiagramWindowImageIsNotBlank) {
+TEST_F(DesktopEvaluation, TheCutViewWaitsWhileTheUserZoomsAndClosesIt) {
+  tick(as<QCheckBox>("cut_File"));
+  ASSERT_EQ(g().get_scalar(ctl("cut_File"), "Value"), 1.0);
+  type_into(as<QLineEdit>("wav_file"), path("run.wav"));
+  // The user, while the evaluation waits in the cut view: drags over 4 s to 10 s, then "Fertig".
+  Eigen::RowVectorXd shown;
+  bool closed_by_button = false;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    Handle ax = g().find_first("Tag", "WAV Datei von Hand beschneidenAxes");
+    if (ax == 0) return;
+    FigureWindow* w = window_of(g().parent(ax));
+    if (!w || !w->isVisible()) return;
+    if (shown.size() == 0) {
+      AxesView v = w->view(ax);
+      double y = (v.ylo + v.yhi) / 2;
+      for (auto [type, x, button] :
+           {std::tuple{QEvent::MouseButtonPress, 4.0, Qt::LeftButton},
+            std::tuple{QEvent::MouseMove, 7.0, Qt::NoButton},
+            std::tuple{QEvent::MouseButtonRelease, 10.0, Qt::LeftButton}}) {
+        QPointF at = v.to_pixel(x, y);
+        QMouseEvent e(type, at, w->mapToGlobal(at), button,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+      }
+      shown = g().get_row(ax, "XLim");
+      return;
+    }
+    Handle done = g().find_first("String", "Fertig");
+    user.stop();
+    closed_by_button = done != 0;
+    click(widget(done));
+  });
+  user.start(50);
+  evaluate();
+  user.stop();
+
+  ASSERT_TRUE(script_.errors.empty()) << script_.errors[0].message;
+  EXPECT_TRUE(closed_by_button);
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_NEAR(shown(0), 4.0, 0.05);
+  EXPECT_NEAR(shown(1), 10.0, 0.05);
+  EXPECT_EQ(g().find_first("Tag", "WAV Datei von Hand beschneidenAxes"), 0);
+  // The evaluation went on with the cut recording: its engine speeds lie within those the run
+  // had between 4 s and 10 s.
+  ASSERT_NE(diagram(), 0);
+  std::string group = g().get_text(diagram_handle("Checkbox"), "Tag").substr(8);
+  Handle curve = g().find_first("Tag", "Diag" + group);
+  ASSERT_NE(curve, 0);
+  auto true_rpm = [&](double t) {
+    Eigen::Index i = 0;
+    (run_.truth.t.array() - t).abs().minCoeff(&i);
+    return run_.truth.rpm(i);
+  };
+  Eigen::RowVectorXd rpm = g().get_row(curve, "XData");
+  EXPECT_GT(rpm.minCoeff(), true_rpm(4.0) - 300);
+  EXPECT_LT(rpm.maxCoeff(), true_rpm(10.0) + 300);
+  EXPECT_LT(rpm.maxCoeff(), run_.truth.rpm.maxCoeff() - 500);
+}
+
+TEST_F(DesktopEvaluation, TheDiagramWindowImageIsNotBlank) {
   type_into(as<QLineEdit>("wav_file"), path("run.wav"));
   evaluate();
   ASSERT_NE(diagram(), 0);

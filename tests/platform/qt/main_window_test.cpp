@@ -10,13 +10,13 @@
 namespace ziva::testing {
 namespace {
 
-using MainWindowTest = DesktopTest;
+using DesktopMainWindow = DesktopTest;
 
 Handle by_callback(Graphics& g, const std::string& callback) {
   return g.find_first("Callback", callback);
 }
 
-TEST_F(MainWindowTest, StartUpDefaultsAreVisibleInTheWidgets) {
+TEST_F(DesktopMainWindow, StartUpDefaultsAreVisibleInTheWidgets) {
   start();
   FigureWindow* main = window_of(main_figure());
   ASSERT_NE(main, nullptr);
@@ -79,7 +79,7 @@ TEST_F(MainWindowTest, StartUpDefaultsAreVisibleInTheWidgets) {
   EXPECT_EQ(go->text().toStdString(), "Berechne Diagramm >>");
 }
 
-TEST_F(MainWindowTest, ControlsSitAtTheirNormalisedPlacesAndFollowTheWindowSize) {
+TEST_F(DesktopMainWindow, ControlsSitAtTheirNormalisedPlacesAndFollowTheWindowSize) {
   start();
   FigureWindow* main = window_of(main_figure());
   auto expect_place = [&](const char* tag, double l, double b, double w, double h) {
@@ -102,7 +102,7 @@ TEST_F(MainWindowTest, ControlsSitAtTheirNormalisedPlacesAndFollowTheWindowSize)
   expect_place("total_mass", 0.1, 0.1, 0.2, 0.1);
 }
 
-TEST_F(MainWindowTest, ChoosingTheInertiaRollerShowsTheRollerFields) {
+TEST_F(DesktopMainWindow, ChoosingTheInertiaRollerShowsTheRollerFields) {
   start();
   FigureWindow* main = window_of(main_figure());
   choose_entry(as<QComboBox>("popup_sig_ch1"), 2);
@@ -125,7 +125,7 @@ TEST_F(MainWindowTest, ChoosingTheInertiaRollerShowsTheRollerFields) {
   EXPECT_EQ(as<QComboBox>("popup_sig_ch2")->count(), 4);
 }
 
-TEST_F(MainWindowTest, FileButtonsWriteTheChosenNamesIntoTheirFields) {
+TEST_F(DesktopMainWindow, FileButtonsWriteTheChosenNamesIntoTheirFields) {
   start();
   std::filesystem::create_directories(path("runs"));
   std::ofstream(path("runs/run1.wav")) << "x";
@@ -158,7 +158,7 @@ TEST_F(MainWindowTest, FileButtonsWriteTheChosenNamesIntoTheirFields) {
   EXPECT_EQ(as<QLineEdit>("wav_file")->text().toStdString(), path("runs/run1.wav"));
 }
 
-TEST_F(MainWindowTest, TypedTextReachesTheModelWhenConfirmedOrWhenAButtonIsPressed) {
+TEST_F(DesktopMainWindow, TypedTextReachesTheModelWhenConfirmedOrWhenAButtonIsPressed) {
   start();
   type_into(as<QLineEdit>("wheel_perim"), "1,325");
   EXPECT_EQ(g().get_text(ctl("wheel_perim"), "String"), "1,325");
@@ -176,7 +176,7 @@ TEST_F(MainWindowTest, TypedTextReachesTheModelWhenConfirmedOrWhenAButtonIsPress
   EXPECT_TRUE(std::filesystem::exists(path("set.cfg")));
 }
 
-TEST_F(MainWindowTest, ABadFieldShowsItsGermanErrorDialog) {
+TEST_F(DesktopMainWindow, ABadFieldShowsItsGermanErrorDialog) {
   start();
   type_into(as<QLineEdit>("total_mass"), "abc");
   script_.answer_file(path("never.cfg"));
@@ -193,7 +193,7 @@ TEST_F(MainWindowTest, ABadFieldShowsItsGermanErrorDialog) {
   EXPECT_TRUE(std::filesystem::exists(path("good.cfg")));
 }
 
-TEST_F(MainWindowTest, TheStartUpParameterFileFillsTheWidgets) {
+TEST_F(DesktopMainWindow, TheStartUpParameterFileFillsTheWidgets) {
   start();
   type_into(as<QLineEdit>("total_mass"), "321");
   choose_entry(as<QComboBox>("popup_sig_ch1"), 2);
@@ -214,7 +214,7 @@ TEST_F(MainWindowTest, TheStartUpParameterFileFillsTheWidgets) {
   EXPECT_EQ(as<QLabel>("wheel_sens_txt")->text().toStdString(), "Rollen Sensoren:");
 }
 
-TEST_F(MainWindowTest, ModelChangesShowOnTheWidgets) {
+TEST_F(DesktopMainWindow, ModelChangesShowOnTheWidgets) {
   start();
   FigureWindow* main = window_of(main_figure());
   Handle mass = ctl("total_mass");
@@ -238,7 +238,7 @@ TEST_F(MainWindowTest, ModelChangesShowOnTheWidgets) {
   EXPECT_TRUE(gone.isNull());
 }
 
-TEST_F(MainWindowTest, TheMainWindowImageIsNotBlank) {
+TEST_F(DesktopMainWindow, TheMainWindowImageIsNotBlank) {
   start();
   QImage image = window_of(main_figure())->grab().toImage();
   EXPECT_EQ(image.size(), QSize(840, 630));

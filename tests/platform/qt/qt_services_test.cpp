@@ -69,9 +69,9 @@ void enter_name(QFileDialog* d, const QString& name) {
 const std::vector<FileFilter> kAscRows = {{"*.asc", "ASCII Dateien (*.asc)"},
                                           {"*.*", "Alle Dateien (*.*)"}};
 
-using DialogsTest = DesktopTest;
+using DesktopDialogs = DesktopTest;
 
-TEST_F(DialogsTest, FiltersBecomeQtNameFilters) {
+TEST_F(DesktopDialogs, FiltersBecomeQtNameFilters) {
   EXPECT_EQ(name_filters(kAscRows), QStringList({"ASCII Dateien (*.asc)", "Alle Dateien (*.*)"}));
   EXPECT_EQ(name_filters({{"*.wav;*.WAV", "Aufnahmen"}}), QStringList({"Aufnahmen (*.wav *.WAV)"}));
   auto open_dialog = make_file_dialog(nullptr, kAscRows, "Ausgabe Datei [ASCII]:", false);
@@ -88,7 +88,7 @@ TEST_F(DialogsTest, FiltersBecomeQtNameFilters) {
   EXPECT_TRUE(save_dialog->defaultSuffix().isEmpty());
 }
 
-TEST_F(DialogsTest, TheOpenDialogReturnsNameAndFolder) {
+TEST_F(DesktopDialogs, TheOpenDialogReturnsNameAndFolder) {
   std::ofstream(path("run.wav")) << "x";
   QtDialogs dialogs;
   std::string title;
@@ -116,7 +116,7 @@ TEST_F(DialogsTest, TheOpenDialogReturnsNameAndFolder) {
       dialogs.open_file(nullptr, {{"*.wav", "WAV Dateien (*.wav)"}}, "WAV Datei:").cancelled);
 }
 
-TEST_F(DialogsTest, TheSaveDialogTakesNewNamesAndAddsTheExtension) {
+TEST_F(DesktopDialogs, TheSaveDialogTakesNewNamesAndAddsTheExtension) {
   QtDialogs dialogs;
   ModalScript script({[](QWidget* w) {
     auto* d = qobject_cast<QFileDialog*>(w);
@@ -131,7 +131,7 @@ TEST_F(DialogsTest, TheSaveDialogTakesNewNamesAndAddsTheExtension) {
   EXPECT_FALSE(std::filesystem::exists(path("neu.asc")));
 }
 
-TEST_F(DialogsTest, ReplacingAnExistingFileIsConfirmed) {
+TEST_F(DesktopDialogs, ReplacingAnExistingFileIsConfirmed) {
   std::ofstream(path("alt.asc")) << "x";
   QtDialogs dialogs;
   std::string question;
@@ -180,7 +180,7 @@ TEST_F(DialogsTest, ReplacingAnExistingFileIsConfirmed) {
   EXPECT_TRUE(no.done());
 }
 
-TEST_F(DialogsTest, TheQuestionReturnsThePressedButtonOrNothing) {
+TEST_F(DesktopDialogs, TheQuestionReturnsThePressedButtonOrNothing) {
   QtDialogs dialogs;
   std::string default_text;
   ModalScript ja({[&](QWidget* w) {
@@ -213,7 +213,7 @@ TEST_F(DialogsTest, TheQuestionReturnsThePressedButtonOrNothing) {
   EXPECT_EQ(dialogs.question(nullptr, "?", "", "ja", "nein", "ja"), std::nullopt);
 }
 
-TEST_F(DialogsTest, TheErrorDialogDoesNotWaitAndIsTitledFehler) {
+TEST_F(DesktopDialogs, TheErrorDialogDoesNotWaitAndIsTitledFehler) {
   QtServices services;
   services.error_dialog("Datei nicht gefunden: x.wav", "");
   QMessageBox* shown = nullptr;
@@ -238,7 +238,7 @@ TEST_F(DialogsTest, TheErrorDialogDoesNotWaitAndIsTitledFehler) {
   process_events();
 }
 
-TEST_F(DialogsTest, TheColourChooserReturnsTheColourOrNothing) {
+TEST_F(DesktopDialogs, TheColourChooserReturnsTheColourOrNothing) {
   QtDialogs dialogs;
   ModalScript pick({[](QWidget* w) {
     auto* d = qobject_cast<QColorDialog*>(w);

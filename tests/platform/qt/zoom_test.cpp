@@ -9,7 +9,7 @@
 namespace ziva::testing {
 namespace {
 
-TEST(ZoomMath, ScalingAboutAPointKeepsThePointInPlace) {
+TEST(DesktopZoomMath, ScalingAboutAPointKeepsThePointInPlace) {
   Range in = zoom_about({0, 10}, 2, 2.0);
   EXPECT_DOUBLE_EQ(in.lo, 1);  // 2 - 2/2
   EXPECT_DOUBLE_EQ(in.hi, 6);  // 2 + 8/2
@@ -21,7 +21,7 @@ TEST(ZoomMath, ScalingAboutAPointKeepsThePointInPlace) {
   EXPECT_DOUBLE_EQ(s.hi, 7);
 }
 
-class ZoomTest : public DesktopTest {
+class DesktopZoom : public DesktopTest {
  protected:
   void SetUp() override {
     DesktopTest::SetUp();
@@ -73,33 +73,33 @@ class ZoomTest : public DesktopTest {
   FigureWindow* win_ = nullptr;
 };
 
-TEST_F(ZoomTest, DraggingARectangleZoomsToIt) {
+TEST_F(DesktopZoom, DraggingARectangleZoomsToIt) {
   drag(at(2, 8), at(6, 4));
   expect_limits(2, 6, 4, 8);
   EXPECT_EQ(g().get_text(ax_, "XLimMode"), "manual");
 }
 
-TEST_F(ZoomTest, AFlatDragZoomsOneAxisOnly) {
+TEST_F(DesktopZoom, AFlatDragZoomsOneAxisOnly) {
   drag(at(2, 5), at(6, 5));
   expect_limits(2, 6, 0, 10);
   drag(at(4, 2), at(4, 8));
   expect_limits(2, 6, 2, 8);
 }
 
-TEST_F(ZoomTest, AClickZoomsInByTwoAboutThePoint) {
+TEST_F(DesktopZoom, AClickZoomsInByTwoAboutThePoint) {
   click(win_, Qt::LeftButton, at(2, 3));
   // x: 2 + (0 - 2)/2 = 1 and 2 + (10 - 2)/2 = 6; y: 3 - 3/2 = 1.5 and 3 + 7/2 = 6.5.
   expect_limits(1, 6, 1.5, 6.5);
 }
 
-TEST_F(ZoomTest, ShiftClickAndRightClickZoomOut) {
+TEST_F(DesktopZoom, ShiftClickAndRightClickZoomOut) {
   click(win_, Qt::LeftButton, at(5, 5), Qt::ShiftModifier);
   expect_limits(-5, 15, -5, 15);
   click(win_, Qt::RightButton, at(5, 5));
   expect_limits(-15, 25, -15, 25);
 }
 
-TEST_F(ZoomTest, DoubleClickRestoresTheLimitsBeforeZooming) {
+TEST_F(DesktopZoom, DoubleClickRestoresTheLimitsBeforeZooming) {
   drag(at(2, 8), at(6, 4));
   click(win_, Qt::LeftButton, at(3, 5));
   double_click(at(4, 6));
@@ -115,7 +115,7 @@ TEST_F(ZoomTest, DoubleClickRestoresTheLimitsBeforeZooming) {
   expect_limits(0, 10, 0, 10);
 }
 
-TEST_F(ZoomTest, WithoutZoomModeClicksChangeNothing) {
+TEST_F(DesktopZoom, WithoutZoomModeClicksChangeNothing) {
   services_->zoom(fig_, false);
   click(win_, Qt::LeftButton, at(2, 3));
   drag(at(2, 8), at(6, 4));
