@@ -7,24 +7,15 @@
 #include "eval/calc_diag.h"
 #include "eval/simulate.h"
 #include "params/parameters.h"
+#include "support/short_run.h"
 #include "wav/wav_read.h"
 
 using namespace ziva;
 using ziva::testing::CutTest;
 using ziva::testing::same;
+using ziva::testing::short_run;
 
 namespace {
-
-SynthOptions short_run(SynthSignal left, SynthSignal right) {
-  SynthOptions o;
-  o.left = left;
-  o.right = right;
-  o.rate = 11025;
-  o.lead_in = 0.5;
-  o.roll_off = 0.5;
-  o.rpm_end = 9000;
-  return o;
-}
 
 class CutEvaluation : public CutTest {
  protected:

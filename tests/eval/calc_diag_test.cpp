@@ -10,27 +10,17 @@
 #include "eval/wav2v.h"
 #include "progress_log.h"
 #include "support/program_fixture.h"
+#include "support/short_run.h"
 #include "wav/wav_read.h"
 #include "wav/wav_write.h"
 
 using namespace ziva;
 using ziva::testing::ProgramTest;
+using ziva::testing::short_run;
 
 namespace {
 
 // A short simulated run at a low rate, quick to convert.
-SynthOptions short_run(SynthSignal left, SynthSignal right, bool roller = false) {
-  SynthOptions o;
-  o.roller_run = roller;
-  o.left = left;
-  o.right = right;
-  o.rate = 11025;
-  o.lead_in = 0.5;
-  o.roll_off = 0.5;
-  o.rpm_end = 9000;
-  return o;
-}
-
 class Driver : public ProgramTest {
  protected:
   void SetUp() override {
