@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "eval/simulate.h"
+#include "sim/simulate.h"
 
 extern char** environ;
 

@@ -9,11 +9,11 @@
 #include <cstdint>
 
 #include "app/functions.h"
-#include "app/strings.h"
 #include "cut/cut_file_spect.h"
 #include "platform/core/scripted_services.h"
 #include "platform/render/print.h"
 #include "platform/render/renderer.h"
+#include "ui/strings.h"
 
 using namespace ziva;
 

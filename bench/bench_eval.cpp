@@ -10,19 +10,19 @@
 #include <memory>
 #include <string>
 
+#include "app/calc_diag.h"
 #include "app/functions.h"
 #include "app/main_window.h"
-#include "app/strings.h"
 #include "dsp/resample.h"
 #include "dsp/specgram.h"
-#include "eval/calc_diag.h"
 #include "eval/dig2v.h"
 #include "eval/results.h"
-#include "eval/simulate.h"
 #include "eval/wav2v.h"
 #include "params/parameters.h"
 #include "platform/core/graphics.h"
 #include "platform/core/scripted_services.h"
+#include "sim/simulate.h"
+#include "ui/strings.h"
 #include "wav/wav_read.h"
 
 namespace {

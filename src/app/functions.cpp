@@ -3,11 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/calc_diag.h"
 #include "app/fft_wisdom.h"
-#include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/signal_functions.h"
-#include "app/strings.h"
 #include "base/error.h"
 #include "base/warning.h"
 #include "cut/cut_file_digi.h"
@@ -16,9 +15,9 @@
 #include "diagram/ax_lims.h"
 #include "diagram/curve_callbacks.h"
 #include "diagram/plot_diag.h"
-#include "eval/calc_diag.h"
 #include "eval/dig2v.h"
 #include "eval/wav2v.h"
+#include "params/channels.h"
 #include "params/par_file.h"
 #include "params/parameters.h"
 #include "platform/core/adapter.h"
@@ -26,6 +25,8 @@
 #include "plot/figure_helpers.h"
 #include "plot/labels.h"
 #include "plot/waitbar.h"
+#include "ui/file_dialogs.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
@@ -35,6 +36,23 @@ Values get_par_entry(Env& env, int nargout, const Values&) {
   Values all = par_values(get_par(env));
   all.resize(static_cast<std::size_t>(std::max(nargout, 1)));
   return all;
+}
+
+// wav2v and dig2v by name: (Y, FS, l or u, L or W, st) → t, v as columns, with the progress
+// window shown while they run. wav2v declares a third output that is never set.
+std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> wav2v_call(Env& env, Eigen::MatrixXd Y, double FS,
+                                                        double l, double L, Record st) {
+  ProgressWindow progress(env, st);
+  SpeedTrace s = wav2v(progress, std::move(Y), FS, l, L);
+  return {Eigen::MatrixXd(s.t), Eigen::MatrixXd(s.v)};
+}
+
+std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> dig2v_call(Env& env, Eigen::MatrixXd Y, double FS,
+                                                        double u, double W, Record st) {
+  if (Y.rows() == 1 && Y.cols() > 2) Y.transposeInPlace();
+  ProgressWindow progress(env, st);
+  SpeedTrace s = dig2v(progress, Y, FS, u, W);
+  return {Eigen::MatrixXd(s.t), Eigen::MatrixXd(s.v)};
 }
 
 void uicontrols_main_v(Env& env, double fig) {

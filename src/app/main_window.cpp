@@ -2,10 +2,11 @@
 
 #include <filesystem>
 
-#include "app/strings.h"
 #include "base/error.h"
 #include "params/par_file.h"
+#include "params/parameters.h"
 #include "platform/core/text.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
@@ -41,29 +42,29 @@ const ControlSpec kControls[] = {
     {"text", "", "frame_ch2", {0.5, 0.48, 0.15, 0.03}, "right", ""},
     {"popupmenu", "popup_sig_ch2", "popup_sig", {0.66, 0.47, 0.3, 0.05}, "left", "adj_par"},
     {"text", "total_mass_txt", "total_mass", {0.04, 0.41, 0.29, 0.03}, "right", ""},
-    {"edit", "total_mass", "=200.0", {0.35, 0.4, 0.105, 0.05}, "center", ""},
+    {"edit", "total_mass", "=", {0.35, 0.4, 0.105, 0.05}, "center", ""},
     {"text", "cw_value_txt", "cw_value", {0.04, 0.36, 0.29, 0.03}, "right", ""},
-    {"edit", "cw_value", "=0.5", {0.35, 0.35, 0.105, 0.05}, "center", ""},
+    {"edit", "cw_value", "=", {0.35, 0.35, 0.105, 0.05}, "center", ""},
     {"text", "frontal_area_txt", "frontalA", {0.04, 0.31, 0.29, 0.03}, "right", ""},
-    {"edit", "frontal_area", "=0.75", {0.35, 0.3, 0.105, 0.05}, "center", ""},
+    {"edit", "frontal_area", "=", {0.35, 0.3, 0.105, 0.05}, "center", ""},
     {"text", "", "gear_ratio", {0.04, 0.26, 0.29, 0.03}, "right", ""},
-    {"edit", "gear_ratio", "=6.32", {0.35, 0.25, 0.105, 0.05}, "center", ""},
+    {"edit", "gear_ratio", "=", {0.35, 0.25, 0.105, 0.05}, "center", ""},
     {"text", "", "wheel_perim", {0.04, 0.21, 0.29, 0.03}, "right", ""},
-    {"edit", "wheel_perim", "=1.325", {0.35, 0.2, 0.105, 0.05}, "center", ""},
+    {"edit", "wheel_perim", "=", {0.35, 0.2, 0.105, 0.05}, "center", ""},
     {"text", "", "filt_length", {0.04, 0.16, 0.29, 0.03}, "right", ""},
-    {"edit", "filt_length", "=1", {0.35, 0.15, 0.105, 0.05}, "center", ""},
+    {"edit", "filt_length", "=", {0.35, 0.15, 0.105, 0.05}, "center", ""},
     {"text", "lima_txt", "lima", {0.04, 0.11, 0.29, 0.03}, "right", ""},
-    {"edit", "lima", "=3", {0.35, 0.1, 0.105, 0.05}, "center", ""},
+    {"edit", "lima", "=", {0.35, 0.1, 0.105, 0.05}, "center", ""},
     {"text", "wheel_sens_txt", "wheel_sens", {0.04, 0.06, 0.29, 0.03}, "right", ""},
-    {"edit", "wheel_sens", "=1", {0.35, 0.05, 0.105, 0.05}, "center", ""},
+    {"edit", "wheel_sens", "=", {0.35, 0.05, 0.105, 0.05}, "center", ""},
     {"text", "air_temp_txt", "air_temp", {0.54, 0.41, 0.29, 0.03}, "right", ""},
-    {"edit", "air_temp", "=20", {0.85, 0.4, 0.105, 0.05}, "center", ""},
+    {"edit", "air_temp", "=", {0.85, 0.4, 0.105, 0.05}, "center", ""},
     {"text", "air_pres_txt", "air_pres", {0.54, 0.36, 0.29, 0.03}, "right", ""},
-    {"edit", "air_pres", "=1013", {0.85, 0.35, 0.105, 0.05}, "center", ""},
+    {"edit", "air_pres", "=", {0.85, 0.35, 0.105, 0.05}, "center", ""},
     {"text", "total_tork_txt", "total_tork", {0.54, 0.31, 0.29, 0.03}, "right", ""},
-    {"edit", "total_tork", "=1.08", {0.85, 0.3, 0.105, 0.05}, "center", ""},
+    {"edit", "total_tork", "=", {0.85, 0.3, 0.105, 0.05}, "center", ""},
     {"text", "cylin_perim_txt", "cylin_perim", {0.54, 0.26, 0.29, 0.03}, "right", ""},
-    {"edit", "cylin_perim", "=0.9321", {0.85, 0.25, 0.105, 0.05}, "center", ""},
+    {"edit", "cylin_perim", "=", {0.85, 0.25, 0.105, 0.05}, "center", ""},
     {"checkbox", "add_wav_to_comment", "add_wav", {0.54, 0.15, 0.415, 0.05}, "", ""},
     {"checkbox", "add_par_to_comment", "add_par", {0.54, 0.1, 0.415, 0.05}, "", ""},
     {"pushbutton", "", "load", {0.54, 0.05, 0.2025, 0.05}, "", "load_par"},
@@ -85,21 +86,7 @@ const ControlSpec kControls[] = {
     {"checkbox", "cut_File", "cut_File", {0.51, 0.54, 0.45, 0.05}, "", ""},
 };
 
-// First character (a whole UTF-8 sequence) of a text.
-std::string first_letter(const std::string& s) {
-  if (s.empty()) return {};
-  std::size_t n = 1;
-  while (n < s.size() && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) ++n;
-  return s.substr(0, n);
-}
-
 }  // namespace
-
-double control(const Env& env, const std::string& tag) {
-  Handle h = env.g.find_first("Tag", tag);
-  if (h == 0) throw Error("No control tagged '" + tag + "'.");
-  return h;
-}
 
 void uicontrols_main(Env& env, double fig) {
   Record st = strings();
@@ -108,68 +95,61 @@ void uicontrols_main(Env& env, double fig) {
                {"Position", Value::row({c.pos[0], c.pos[1], c.pos[2], c.pos[3]})}};
     std::string caption = c.caption;
     std::string tag = c.tag;
+    const ParamSpec* par = find_param(tag);
     if (*c.align) p.emplace_back("HorizontalAlignment", c.align);
     if (!tag.empty()) p.emplace_back("Tag", tag);
-    if (!caption.empty()) {
+    if (par != nullptr && par->kind == ParamKind::Number) {
+      p.emplace_back("String", par->default_text);
+    } else if (!caption.empty()) {
       p.emplace_back("String", caption[0] == '=' ? Value(caption.substr(1)) : st.at(caption));
     }
     if (std::string(c.style) == "checkbox") {
-      p.emplace_back("Value", tag == "cut_Vmax" || tag == "cut_File" ? 1.0 : 0.0);
+      p.emplace_back("Value", par != nullptr ? par->default_value : 1.0);
     }
     if (std::string(c.style) == "popupmenu") p.emplace_back("Value", 1.0);
     if (*c.callback) p.emplace_back("Callback", c.callback);
-    if (tag == "set_sdiag_color") {
+    if (tag == tag::curve_colour) {
       p.emplace_back("BackgroundColor", Value::row({0, 0, 1}));
       p.emplace_back("ForegroundColor", Value::row({1, 1, 1}));
     }
     env.g.uicontrol(fig, p);
   }
-}
-
-void adj_par(Env& env) {
-  Record st = strings();
-  Handle ch1 = control(env, "popup_sig_ch1");
-  Handle ch2 = control(env, "popup_sig_ch2");
-  int v = static_cast<int>(env.g.get_scalar(ch1, "Value"));
-  int w = static_cast<int>(env.g.get_scalar(ch2, "Value"));
-  std::vector<Handle> roller;
-  for (const char* tag : {"total_tork_txt", "total_tork", "cylin_perim_txt", "cylin_perim"})
-    roller.push_back(control(env, tag));
-
-  if (v == 1 || v == 4) {
-    std::string entry = env.g.get(ch2, "String").row_text(static_cast<std::size_t>(w - 1));
-    auto full = st.at("popup_sig").rows();
-    int found = w;
-    for (std::size_t i = 0; i < full.size(); ++i) {
-      if (first_letter(full[i]) == first_letter(entry)) {
-        found = static_cast<int>(i) + 1;
-        break;
-      }
+  // Parameters added since the first version: a caption and the control, where the table puts
+  // them.
+  for (const ParamSpec& par : param_table()) {
+    if (!par.placement) continue;
+    const auto& cp = par.placement->caption;
+    const auto& pp = par.placement->control;
+    const bool check = par.kind == ParamKind::CheckBox;
+    if (!check) {
+      env.g.uicontrol(fig, {{"Style", "text"},
+                            {"Position", Value::row({cp[0], cp[1], cp[2], cp[3]})},
+                            {"HorizontalAlignment", "right"},
+                            {"Tag", std::string(par.tag) + "_txt"},
+                            {"String", st.at(par.caption)}});
     }
-    env.g.set(ch2, "String", st.at("popup_sig"));
-    env.g.set(ch2, "Value", static_cast<double>(found));
-  } else if (v == 2) {
-    if (w == 4) env.g.set(ch2, "Value", 3.0);
-    env.g.set(ch2, "String", st.at("popup_sig2"));
-  } else if (v == 3) {
-    if (w == 4) env.g.set(ch2, "Value", 3.0);
-    env.g.set(ch2, "String", st.at("popup_sig3"));
+    Props p = {{"Position", Value::row({pp[0], pp[1], pp[2], pp[3]})}, {"Tag", par.tag}};
+    switch (par.kind) {
+      case ParamKind::Number:
+      case ParamKind::Text:
+        p.insert(
+            p.end(),
+            {{"Style", "edit"}, {"HorizontalAlignment", "center"}, {"String", par.default_text}});
+        break;
+      case ParamKind::PopUp:
+        p.insert(p.end(), {{"Style", "popupmenu"},
+                           {"HorizontalAlignment", "left"},
+                           {"String", st.at(par.choices)},
+                           {"Value", par.default_value}});
+        break;
+      case ParamKind::CheckBox:
+        p.insert(
+            p.end(),
+            {{"Style", "checkbox"}, {"String", st.at(par.caption)}, {"Value", par.default_value}});
+        break;
+    }
+    env.g.uicontrol(fig, p);
   }
-
-  Value list1 = env.g.get(ch1, "String");
-  Value list2 = env.g.get(ch2, "String");
-  auto entry_of = [](const Value& list, double value) {
-    auto rows = list.rows();
-    auto i = static_cast<std::size_t>(value) - 1;
-    return i < rows.size() ? rows[i] : std::string();
-  };
-  std::string roller_letter = first_letter(list1.row_text(2));
-  bool roller_used =
-      first_letter(entry_of(list1, env.g.get_scalar(ch1, "Value"))) == roller_letter ||
-      first_letter(entry_of(list2, env.g.get_scalar(ch2, "Value"))) == roller_letter;
-  for (Handle h : roller) env.g.set(h, "Visible", roller_used ? "on" : "off");
-  env.g.set(control(env, "wheel_sens_txt"), "String",
-            st.at(roller_used ? "roll_sens" : "wheel_sens"));
 }
 
 void zaror_arad(Env& env) {

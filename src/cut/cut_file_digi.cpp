@@ -6,6 +6,7 @@
 #include "cut/cut_window.h"
 #include "eval/dig2v.h"
 #include "plot/labels.h"
+#include "plot/waitbar.h"
 
 namespace ziva {
 
@@ -33,7 +34,8 @@ Eigen::MatrixXd cut_file_digi(Env& env, const Eigen::MatrixXd& Y, double FS, dou
   const CutWindow w = open_cut_window(env, st, false);
   CutWindowGuard guard(env.g, w.ax);
 
-  const SpeedTrace s = dig2v(env, signal, FS, u, W, st);
+  ProgressWindow progress(env, st);
+  const SpeedTrace s = dig2v(progress, signal, FS, u, W);
   const Eigen::RowVectorXd kmh = 3.6 * s.v.transpose();
   env.g.line(w.ax, s.t.transpose(), kmh, {{"Color", "k"}});
   env.g.set(w.ax, "YDir", "normal");

@@ -1,10 +1,10 @@
 #include "cut/cut_window.h"
 
-#include "app/main_window.h"
-#include "app/strings.h"
 #include "base/error.h"
 #include "platform/core/text.h"
 #include "plot/figure_helpers.h"
+#include "ui/main_window_view.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
@@ -68,7 +68,7 @@ Value cut_axes_position() {
 }
 
 CutWindow open_cut_window(Env& env, const Record& st, bool browse_saves) {
-  const std::string wavfile = env.g.get_text(control(env, "wav_file"), "String");
+  const std::string wavfile = env.g.get_text(control(env, tag::wav_file), "String");
   CutWindow w;
   w.fig = env.g.figure({{"NumberTitle", "off"}, {"Name", st_text(st, "cut_File")}});
   clf(env, w.fig);

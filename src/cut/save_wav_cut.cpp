@@ -2,11 +2,11 @@
 
 #include <filesystem>
 
-#include "app/file_dialogs.h"
-#include "app/main_window.h"
-#include "app/strings.h"
 #include "base/error.h"
 #include "cut/cut_window.h"
+#include "ui/file_dialogs.h"
+#include "ui/main_window_view.h"
+#include "ui/strings.h"
 #include "wav/wav_read.h"
 #include "wav/wav_write.h"
 
@@ -53,7 +53,7 @@ void keep_recording(Graphics& g, Handle ax, const std::string& wavfile1, const K
 
 void put_wav_filename(Env& env) {
   const Record st = strings();
-  const Handle wav_field = control(env, "wav_file");
+  const Handle wav_field = control(env, tag::wav_file);
   const FileChoice c =
       file_dialog_near(env, env.g.get_text(wav_field, "String"), true,
                        {{"*.wav", st_text(st, "wav_file")}, {"*.*", st_text(st, "all_file")}},
@@ -67,7 +67,7 @@ void put_wav_filename(Env& env) {
 
 void save_wav_cut(Env& env, const std::string& wavfile1) {
   const Record st = strings();
-  const std::string wavfile2 = env.g.get_text(control(env, "wav_cut_file"), "String");
+  const std::string wavfile2 = env.g.get_text(control(env, tag::wav_cut_file), "String");
   const std::string target = written_name(wavfile2);
   const bool over_input = replaces_input(wavfile2, target, wavfile1);
   if (over_input) {
@@ -91,7 +91,7 @@ void save_wav_cut(Env& env, const std::string& wavfile1) {
   const Eigen::MatrixXd cut = rows_inside(rec.y, rec.Fs, env.g.get_row(ax, "XLim"));
   if (over_input && !kept) keep_recording(env.g, ax, wavfile1, rec);
   wavwrite(cut, rec.Fs, 32, wavfile2);
-  env.g.set(control(env, "wav_file"), "String", target);
+  env.g.set(control(env, tag::wav_file), "String", target);
 }
 
 }  // namespace ziva

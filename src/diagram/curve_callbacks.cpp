@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/main_window.h"
+#include "ui/main_window_view.h"
 
 namespace ziva {
 
@@ -41,7 +41,7 @@ void ch_color(Env& env, const std::string& group) {
 }
 
 void set_sdiag_color(Env& env) {
-  Handle button = control(env, "set_sdiag_color");
+  Handle button = control(env, tag::curve_colour);
   std::optional<Eigen::RowVector3d> chosen =
       env.s.choose_color(to_rgb(env.g.get(button, "BackgroundColor")));
   if (chosen) env.g.set(button, "BackgroundColor", Value{Eigen::RowVectorXd(*chosen)});

@@ -2,18 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
+#include <optional>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/strings.h"
-#include "base/atomic_file.h"
 #include "base/error.h"
 #include "diagram/ax_lims.h"
+#include "diagram/export.h"
+#include "params/channels.h"
 #include "params/parameters.h"
 #include "platform/core/text.h"
 #include "plot/labels.h"
+#include "ui/main_window_view.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
@@ -49,24 +50,33 @@ Eigen::RowVectorXd as_row(const Eigen::MatrixXd& m) {
   return Eigen::Map<const Eigen::RowVectorXd>(m.data(), m.size());
 }
 
-// The parameter summary appended to the comment, by the channel choices.
+// The parameter summary appended to the comment, laid out as the channel table says.
 std::string summary(const ParSet& p, double k) {
   auto n = [](double x) { return num2str(x); };
-  int c1 = static_cast<int>(p.sig_ch1);
-  int c2 = static_cast<int>(p.sig_ch2);
-  std::string mass = " [ M: " + n(p.m) + "kg " + " FA: " + n(p.A) + "m² " + " Cw: " + n(p.cw) +
-                     "  R: " + n(p.r) + "  U: " + n(p.u) + "m ";
-  std::string roller = " [ J: " + n(p.J) + "kg " + " UR: " + n(p.ur) + " Cw: " + n(p.cw);
-  std::string coils = " L#: " + n(p.l);
-  std::string sensors = " S#: " + n(p.W);
-  std::string tail = " FL: " + n(p.fl) + "s " + "  k: " + n(k) + " ]";
-  if (c1 == 1 && c2 == 1) return mass + coils + tail;
-  if ((c1 == 1 && c2 == 2) || (c1 == 2 && c2 == 1)) return mass + coils + sensors + tail;
-  if ((c1 == 1 && c2 == 3) || (c1 == 3 && c2 == 1))
-    return roller + "  U: " + n(p.u) + "m " + coils + sensors + tail;
-  if (c1 == 2 && c2 == 2) return mass + sensors + tail;
-  if (c1 == 3 && c2 == 2)
-    return roller + "  R: " + n(p.r) + "  U: " + n(p.u) + "m " + coils + sensors + tail;
+  const std::string mass = " [ M: " + n(p.total_mass_kg) + "kg " + " FA: " + n(p.frontal_area_m2) +
+                           "m² " + " Cw: " + n(p.cw) + "  R: " + n(p.gear_ratio) +
+                           "  U: " + n(p.tyre_perimeter_m) + "m ";
+  const std::string roller = " [ J: " + n(p.roller_inertia_kgm2) + "kg " +
+                             " UR: " + n(p.roller_perimeter_m) + " Cw: " + n(p.cw);
+  const std::string coils = " L#: " + n(p.coils);
+  const std::string sensors = " S#: " + n(p.sensors);
+  const std::string tail = " FL: " + n(p.filter_length_s) + "s " + "  k: " + n(k) + " ]";
+  const std::optional<ChannelRow> row = channel_row(p.sig_ch1, p.sig_ch2);
+  switch (row ? row->summary : Summary::None) {
+    case Summary::Road:
+      return mass + coils + tail;
+    case Summary::RoadSensors:
+      return mass + coils + sensors + tail;
+    case Summary::RollerSensors:
+      return roller + "  U: " + n(p.tyre_perimeter_m) + "m " + coils + sensors + tail;
+    case Summary::RoadPulses:
+      return mass + sensors + tail;
+    case Summary::RollerRoller:
+      return roller + "  R: " + n(p.gear_ratio) + "  U: " + n(p.tyre_perimeter_m) + "m " + coils +
+             sensors + tail;
+    case Summary::None:
+      break;
+  }
   return {};
 }
 
@@ -85,29 +95,6 @@ Props control_props(const char* style, double left, double bottom, double width,
           {"Position", Value::row({left, bottom, width, height})}};
 }
 
-void write_ascii(const std::string& file, const VisibleCurves& curves) {
-  const std::string write_error = "Unable to write file '" + file + "'.";
-  AtomicFile out(file, "Invalid file identifier.");
-  char line[128];
-  auto put = [&](double x, double y) {
-    int len = std::snprintf(line, sizeof line, "%5.0f %5.5f\r\n", x, y);
-    if (len < 0 || static_cast<std::size_t>(len) >= sizeof line) {
-      std::string big(static_cast<std::size_t>(std::max(len, 0)) + 1, '\0');
-      std::snprintf(big.data(), big.size(), "%5.0f %5.5f\r\n", x, y);
-      big.pop_back();
-      if (!out.write(big.data(), big.size())) throw Error(write_error);
-      return;
-    }
-    if (!out.write(line, static_cast<std::size_t>(len))) throw Error(write_error);
-  };
-  for (std::size_t c = 0; c < curves.handles.size(); ++c) {
-    put(0, 0);
-    Eigen::Index n = std::min(curves.x[c].size(), curves.y[c].size());
-    for (Eigen::Index i = 0; i < n; ++i) put(curves.x[c](i), curves.y[c](i));
-  }
-  out.commit(write_error);
-}
-
 }  // namespace
 
 void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
@@ -115,10 +102,9 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
   Graphics& g = env.g;
   // 1. Labels and window name.
   const Record st = strings();
-  const std::string x_label =
-      g.get(control(env, "popup_xaxis"), "String").row_text(static_cast<std::size_t>(vx) - 1);
-  const std::string y_label =
-      g.get(control(env, "popup_yaxis"), "String").row_text(static_cast<std::size_t>(vy) - 1);
+  const MainWindowView w(env);
+  const std::string x_label = w.xaxis_label(static_cast<int>(vx));
+  const std::string y_label = w.yaxis_label(static_cast<int>(vy));
   const std::string figname =
       collapse_blanks(st_text(st, "fig_diag") + ": " + x_label + " - " + y_label);
 
@@ -145,9 +131,9 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
   const std::string default_comment = st_text(st, "comment");
   std::string shown = kkk == default_comment ? std::string() : kkk;
   const std::string comment = kkk + summary(par, k);
-  const std::string wav_file = g.get_text(control(env, "wav_file"), "String");
-  if (par.komment == 1) shown += "; " + comment;
-  if (par.wav_kom == 1) {
+  const std::string wav_file = w.wav_file();
+  if (par.add_par_to_comment == 1) shown += "; " + comment;
+  if (par.add_wav_to_comment == 1) {
     std::size_t sep = wav_file.rfind('/');
     shown += " " + (sep == std::string::npos ? wav_file : wav_file.substr(sep + 1));
   }
@@ -251,13 +237,10 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
   // 9.-10. Limits, second scale, labels and title.
   const VisibleCurves curves = ax_lims(env, ax, ly, figname, y_label);
   xlabel(env, ax, x_label);
-  title(env, ax, par.tit, {{"FontSize", 12.0}, {"FontWeight", "bold"}});
+  title(env, ax, par.title, {{"FontSize", 12.0}, {"FontWeight", "bold"}});
 
   // 11.-13. Bitmap, ASCII file, zoom.
-  const std::string print_file = g.get_text(control(env, "print_file"), "String");
-  if (!print_file.empty()) env.s.print(fig, "-dbmp", print_file);
-  const std::string out_file = g.get_text(control(env, "out_file"), "String");
-  if (!out_file.empty()) write_ascii(out_file, curves);
+  export_diagram(env, {fig, w.out_file(), w.print_file()}, curves);
   env.s.zoom(fig, true);
 }
 

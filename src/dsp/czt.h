@@ -23,7 +23,6 @@ class ChirpZ {
   ChirpZ(const Eigen::VectorXd& weights, Eigen::Index k, std::complex<double> w,
          std::complex<double> a);
 
-  Eigen::Index input_length() const { return m_; }
   Eigen::Index output_length() const { return k_; }
   // The FFT length: the smallest power of two not below m + k − 1.
   Eigen::Index fft_length() const { return l_; }

@@ -7,7 +7,6 @@
 #include "base/error.h"
 #include "dsp/butter.h"
 #include "dsp/filtfilt.h"
-#include "plot/waitbar.h"
 
 namespace ziva {
 
@@ -121,11 +120,13 @@ SpeedTrace remove_spikes(const SpeedTrace& s) {
 
 namespace {
 
-SpeedTrace convert(Env& env, const Record& st,
-                   const std::function<std::vector<Eigen::Index>()>& find_edges, double FS,
-                   double u, double W) {
-  ProgressWindow progress(env, st);
-  env.s.drawnow();
+SpeedTrace convert(Progress& progress, const std::function<std::vector<Eigen::Index>()>& find_edges,
+                   double FS, double u, double W) {
+  struct Closer {
+    Progress& p;
+    ~Closer() { p.close(); }
+  } closer{progress};
+  progress.show();
   progress.advance(0.45);
   const std::vector<Eigen::Index> edges = find_edges();
   progress.advance(0.48);
@@ -133,29 +134,21 @@ SpeedTrace convert(Env& env, const Record& st,
   progress.advance(0.73);
   SpeedTrace trace = remove_spikes(speeds);
   progress.advance(0.99);
-  progress.close();
   return trace;
 }
 
 }  // namespace
 
-SpeedTrace dig2v(Env& env, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS, double u,
-                 double W, const Record& st) {
+SpeedTrace dig2v(Progress& progress, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS,
+                 double u, double W) {
   return convert(
-      env, st, [&] { return pulse_edges(Y); }, FS, u, W);
+      progress, [&] { return pulse_edges(Y); }, FS, u, W);
 }
 
-SpeedTrace dig2v_from_edges(Env& env, const std::vector<Eigen::Index>& edges, double FS, double u,
-                            double W, const Record& st) {
+SpeedTrace dig2v_from_edges(Progress& progress, const std::vector<Eigen::Index>& edges, double FS,
+                            double u, double W) {
   return convert(
-      env, st, [&] { return edges; }, FS, u, W);
-}
-
-std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> dig2v_call(Env& env, Eigen::MatrixXd Y, double FS,
-                                                        double u, double W, Record st) {
-  if (Y.rows() == 1 && Y.cols() > 2) Y.transposeInPlace();
-  SpeedTrace s = dig2v(env, Y, FS, u, W, st);
-  return {Eigen::MatrixXd(s.t), Eigen::MatrixXd(s.v)};
+      progress, [&] { return edges; }, FS, u, W);
 }
 
 }  // namespace ziva

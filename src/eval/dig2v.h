@@ -6,8 +6,8 @@
 #include <tuple>
 #include <vector>
 
+#include "base/progress.h"
 #include "eval/speed_trace.h"
-#include "platform/core/function_table.h"
 
 namespace ziva {
 
@@ -26,18 +26,13 @@ SpeedTrace interval_speeds(const std::vector<Eigen::Index>& edges, double FS, do
 SpeedTrace remove_spikes(const SpeedTrace& s);
 
 // dig2v: the speed trace of the pulse channel `Y` (one column, or two that are averaged) at
-// circumference `u` with `W` pulses per revolution, showing the progress window while it runs
-// (closed again on every way out).
-SpeedTrace dig2v(Env& env, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS, double u,
-                 double W, const Record& st);
+// circumference `u` with `W` pulses per revolution, reporting to `progress` (closed again on every
+// way out).
+SpeedTrace dig2v(Progress& progress, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS,
+                 double u, double W);
 
-// dig2v on the edges pulse_edges found in the channel beforehand: the same progress window,
-// steps and result.
-SpeedTrace dig2v_from_edges(Env& env, const std::vector<Eigen::Index>& edges, double FS, double u,
-                            double W, const Record& st);
-
-// By-name form: (Y, FS, u, W, st) → t, v as columns.
-std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> dig2v_call(Env& env, Eigen::MatrixXd Y, double FS,
-                                                        double u, double W, Record st);
+// dig2v on the edges pulse_edges found in the channel beforehand: the same steps and result.
+SpeedTrace dig2v_from_edges(Progress& progress, const std::vector<Eigen::Index>& edges, double FS,
+                            double u, double W);
 
 }  // namespace ziva

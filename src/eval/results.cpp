@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "dsp/butter.h"
 #include "dsp/filtfilt.h"
+#include "params/channels.h"
 
 namespace ziva {
 
@@ -48,17 +49,13 @@ Eigen::RowVectorXd smooth(const ButterCoeffs& f, const Eigen::RowVectorXd& x) {
 
 }  // namespace
 
-bool is_roller_run(double sig_ch1, double sig_ch2) {
-  return sig_ch1 == 3 || (sig_ch2 == 3 && (sig_ch1 == 1 || sig_ch1 == 4));
-}
-
 RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::RowVectorXd& v_raw,
                                  const Eigen::RowVectorXd& rpm_raw, const ParSet& par) {
   if (t_raw.size() != v_raw.size() || t_raw.size() != rpm_raw.size())
     throw Error("Matrix dimensions must agree.");
   RunQuantities q;
   Eigen::Index n = t_raw.size();
-  if (par.cutvmax != 0 && n > 0) {
+  if (par.cut_vmax != 0 && n > 0) {
     const Eigen::Index i = first_max(v_raw);
     n = std::min(i + 1, n - 1);
   }
@@ -69,7 +66,7 @@ RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::R
   double sum = 0;
   for (Eigen::Index i = 1; i < n; ++i) sum += q.t(i) - q.t(i - 1);
   const double mean_step = n > 1 ? sum / static_cast<double>(n - 1) : std::nan("");
-  double Wn = (2 / par.fl) * mean_step;
+  double Wn = (2 / par.filter_length_s) * mean_step;
   if (Wn > 1) Wn = 0.999999;
   if (Wn < 0) Wn = 1e-06;
   q.Wn = Wn;
@@ -91,29 +88,29 @@ RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::R
 
   q.roller = is_roller_run(par.sig_ch1, par.sig_ch2);
   if (q.roller) {
-    const Eigen::RowVectorXd w = (v / par.ur * 2 * kPi);
+    const Eigen::RowVectorXd w = (v / par.roller_perimeter_m * 2 * kPi);
     const Eigen::RowVectorXd dw = step_extrapolation(w);
-    q.P = ((par.J * dw).array() / q.dt.array() * w.array() / 1000).matrix();
+    q.P = ((par.roller_inertia_kgm2 * dw).array() / q.dt.array() * w.array() / 1000).matrix();
     q.P.array() += kRollerLoss * par.cw * w.array().square();
   } else {
     const Eigen::ArrayXd va = v.transpose().array();
-    const Eigen::ArrayXd Fr = kDragFactor * par.cw * par.A * va.square();
+    const Eigen::ArrayXd Fr = kDragFactor * par.cw * par.frontal_area_m2 * va.square();
     const Eigen::ArrayXd Wr = Fr * va * q.dt.transpose().array();
     Eigen::ArrayXd Wv(n);
     double before = 2 * v(0) - v(1);
     double prev = before * before;
     for (Eigen::Index i = 0; i < n; ++i) {
       const double cur = v(i) * v(i);
-      Wv(i) = 0.5 * par.m * (cur - prev);
+      Wv(i) = 0.5 * par.total_mass_kg * (cur - prev);
       prev = cur;
     }
     const Eigen::ArrayXd E = Wv + Wr;
     const Eigen::RowVectorXd P = (E / q.dt.transpose().array()).matrix().transpose();
     q.P = smooth(filter, P) / 1000;
   }
-  q.ratio = ((q.rpm / 60).array() / v.array() * par.u).matrix();
+  q.ratio = ((q.rpm / 60).array() / v.array() * par.tyre_perimeter_m).matrix();
 
-  q.k = (1013 / par.P) * std::sqrt((273 + par.T) / 293);
+  q.k = (1013 / par.air_pressure_mbar) * std::sqrt((273 + par.air_temp_c) / 293);
   q.P *= q.k;
   q.Pps = q.P * kKwToPs;
   q.M = ((q.Pps.array() / q.rpm.array()) * kTorqueFactor).matrix();

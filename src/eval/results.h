@@ -33,9 +33,6 @@ struct DiagData {
   double k = 1;
 };
 
-// True for channel pairs that carry the inertia roller: (1,3), (3,·) and (4,3).
-bool is_roller_run(double sig_ch1, double sig_ch2);
-
 // Computes every quantity from the raw traces t (s), v (m/s) and rpm (1/min), rows of equal
 // length. Throws "Index exceeds matrix dimensions." with fewer than three samples after the
 // Vmax cut, and the errors of the filter design and the zero-phase filter (ten samples needed).

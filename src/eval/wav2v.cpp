@@ -8,7 +8,6 @@
 #include "base/error.h"
 #include "dsp/resample.h"
 #include "dsp/specgram.h"
-#include "plot/waitbar.h"
 
 namespace ziva {
 
@@ -147,17 +146,12 @@ SpeedTrace tone_trace(Eigen::MatrixXd Y, double FS, double l, double L,
   return out;
 }
 
-SpeedTrace wav2v(Env& env, Eigen::MatrixXd Y, double FS, double l, double L, const Record& st) {
-  ProgressWindow progress(env, st);
-  SpeedTrace out = tone_trace(std::move(Y), FS, l, L, [&](double x) { progress.advance(x); });
-  progress.close();
-  return out;
-}
-
-std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> wav2v_call(Env& env, Eigen::MatrixXd Y, double FS,
-                                                        double l, double L, Record st) {
-  SpeedTrace s = wav2v(env, std::move(Y), FS, l, L, st);
-  return {Eigen::MatrixXd(s.t), Eigen::MatrixXd(s.v)};
+SpeedTrace wav2v(Progress& progress, Eigen::MatrixXd Y, double FS, double l, double L) {
+  struct Closer {
+    Progress& p;
+    ~Closer() { p.close(); }
+  } closer{progress};
+  return tone_trace(std::move(Y), FS, l, L, [&](double x) { progress.advance(x); });
 }
 
 }  // namespace ziva

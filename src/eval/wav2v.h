@@ -7,8 +7,8 @@
 #include <tuple>
 #include <vector>
 
+#include "base/progress.h"
 #include "eval/speed_trace.h"
-#include "platform/core/function_table.h"
 
 namespace ziva {
 
@@ -43,11 +43,7 @@ std::vector<Eigen::Index> pick_peaks(const Eigen::MatrixXcd& yo);
 SpeedTrace tone_trace(Eigen::MatrixXd Y, double FS, double l, double L,
                       const std::function<void(double)>& progress = {}, int threads = 2);
 
-// wav2v: tone_trace with the progress window shown while it runs (closed on every way out).
-SpeedTrace wav2v(Env& env, Eigen::MatrixXd Y, double FS, double l, double L, const Record& st);
-
-// By-name form: (Y, FS, l, L, st) → t, v as columns; a third output is declared but never set.
-std::tuple<Eigen::MatrixXd, Eigen::MatrixXd> wav2v_call(Env& env, Eigen::MatrixXd Y, double FS,
-                                                        double l, double L, Record st);
+// wav2v: tone_trace reporting to `progress`, which is closed on every way out.
+SpeedTrace wav2v(Progress& progress, Eigen::MatrixXd Y, double FS, double l, double L);
 
 }  // namespace ziva

@@ -5,41 +5,16 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/main_window.h"
-#include "app/strings.h"
 #include "base/atomic_file.h"
 #include "base/error.h"
+#include "params/channels.h"
 #include "platform/core/text.h"
+#include "ui/main_window_view.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
 namespace {
-
-struct NamedNumber {
-  const char* name;
-  double ParSet::*field;
-};
-
-// Variables 1-19 in file order; the title is the twentieth.
-const NamedNumber kNumbers[] = {{"m", &ParSet::m},
-                                {"cw", &ParSet::cw},
-                                {"r", &ParSet::r},
-                                {"u", &ParSet::u},
-                                {"l", &ParSet::l},
-                                {"fl", &ParSet::fl},
-                                {"J", &ParSet::J},
-                                {"ur", &ParSet::ur},
-                                {"A", &ParSet::A},
-                                {"W", &ParSet::W},
-                                {"komment", &ParSet::komment},
-                                {"cutvmax", &ParSet::cutvmax},
-                                {"sig1", &ParSet::sig_ch1},
-                                {"sig2", &ParSet::sig_ch2},
-                                {"xaxis", &ParSet::xaxis},
-                                {"yaxis", &ParSet::yaxis},
-                                {"wav_kom", &ParSet::wav_kom},
-                                {"T", &ParSet::T},
-                                {"P", &ParSet::P}};
 
 std::u16string utf8_to_utf16(const std::string& s) {
   std::u16string out;
@@ -99,6 +74,12 @@ struct VarFreer {
 using MatFile = std::unique_ptr<mat_t, MatCloser>;
 using MatVar = std::unique_ptr<matvar_t, VarFreer>;
 
+// The start-up value of a number, pop-up or check box.
+double default_value(const ParamSpec& n) {
+  if (n.kind == ParamKind::Number) return str2num(n.default_text).value_or(0);
+  return n.default_value;
+}
+
 std::string load_error(const std::string& file, const std::string& why) {
   return "Unable to read file '" + file + "': " + why;
 }
@@ -142,12 +123,16 @@ void write_par_file(const std::string& file, const ParSet& p) {
     MatFile mat(Mat_CreateVer(out.temp_name().c_str(), nullptr, MAT_FT_MAT5));
     if (!mat) throw Error(error);
     size_t dims[2] = {1, 1};
-    for (const auto& n : kNumbers) {
+    for (const ParamSpec& n : param_table()) {
+      if (n.field == nullptr) continue;
       double x = p.*(n.field);
-      MatVar v(Mat_VarCreate(n.name, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, &x, 0));
+      // Parameters added later are written only when they differ from their default, so that a
+      // file of default settings stays what it always was.
+      if (!n.in_every_file && x == default_value(n)) continue;
+      MatVar v(Mat_VarCreate(n.file_var, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, &x, 0));
       if (!v || Mat_VarWrite(mat.get(), v.get(), MAT_COMPRESSION_NONE) != 0) throw Error(error);
     }
-    std::u16string title = utf8_to_utf16(p.tit);
+    std::u16string title = utf8_to_utf16(p.title);
     size_t tdims[2] = {1, title.size()};
     std::uint16_t dummy = 0;
     void* data = title.empty() ? static_cast<void*>(&dummy) : static_cast<void*>(title.data());
@@ -161,20 +146,25 @@ ParSet read_par_file(const std::string& file) {
   MatFile mat(Mat_Open(file.c_str(), MAT_ACC_RDONLY));
   if (!mat) throw Error(load_error(file, "not found or not a MAT-file."));
   ParSet p;
-  for (const auto& n : kNumbers) {
-    MatVar v(Mat_VarRead(mat.get(), n.name));
-    if (!v) throw Error(load_error(file, std::string("variable '") + n.name + "' is missing."));
+  for (const ParamSpec& n : param_table()) {
+    if (n.field == nullptr) continue;
+    MatVar v(Mat_VarRead(mat.get(), n.file_var));
+    if (!v && !n.in_every_file) {
+      p.*(n.field) = default_value(n);
+      continue;
+    }
+    if (!v) throw Error(load_error(file, std::string("variable '") + n.file_var + "' is missing."));
     bool ok = v->class_type == MAT_C_DOUBLE && v->data_type == MAT_T_DOUBLE && !v->isComplex &&
               v->rank == 2 && v->dims[0] == 1 && v->dims[1] == 1 && v->data != nullptr;
     if (!ok)
-      throw Error(load_error(file, std::string("variable '") + n.name + "' is not a number."));
+      throw Error(load_error(file, std::string("variable '") + n.file_var + "' is not a number."));
     p.*(n.field) = *static_cast<const double*>(v->data);
   }
   MatVar v(Mat_VarRead(mat.get(), "tit"));
   if (!v) throw Error(load_error(file, "variable 'tit' is missing."));
   auto title = char_text(v.get());
   if (!title) throw Error(load_error(file, "variable 'tit' is not a text."));
-  p.tit = *title;
+  p.title = *title;
   return p;
 }
 
@@ -199,40 +189,14 @@ void load_par(Env& env, std::optional<std::string> file) {
   }
   ParSet p = read_par_file(*file);
   // Choices outside their lists would leave pop-ups without an entry: refuse the file whole.
-  const std::pair<const char*, double> ranges[] = {
-      {"sig1", 4}, {"sig2", 4}, {"xaxis", 4}, {"yaxis", 11}};
-  const double choices[] = {p.sig_ch1, p.sig_ch2, p.xaxis, p.yaxis};
-  for (int i = 0; i < 4; ++i) {
-    double x = choices[i];
-    if (!(x >= 1 && x <= ranges[i].second && x == static_cast<int>(x)))
+  for (const ParamSpec& n : param_table()) {
+    if (n.kind != ParamKind::PopUp) continue;
+    const double x = p.*(n.field);
+    if (!(x >= 1 && x <= n.entries && x == static_cast<int>(x)))
       throw Error(load_error(
-          *file, std::string("variable '") + ranges[i].first + "' is not an entry of its list."));
+          *file, std::string("variable '") + n.file_var + "' is not an entry of its list."));
   }
-  auto set_number = [&](const char* tag, double x) {
-    env.g.set(control(env, tag), "String", shortest_text(x));
-  };
-  auto set_value = [&](const char* tag, double x) { env.g.set(control(env, tag), "Value", x); };
-  set_number("total_mass", p.m);
-  set_number("cw_value", p.cw);
-  set_number("gear_ratio", p.r);
-  set_number("wheel_perim", p.u);
-  set_number("lima", p.l);
-  set_number("filt_length", p.fl);
-  set_number("total_tork", p.J);
-  set_number("cylin_perim", p.ur);
-  set_value("add_par_to_comment", p.komment);
-  set_value("add_wav_to_comment", p.wav_kom);
-  set_value("cut_Vmax", p.cutvmax);
-  set_value("popup_xaxis", p.xaxis);
-  set_value("popup_yaxis", p.yaxis);
-  set_number("frontal_area", p.A);
-  set_number("wheel_sens", p.W);
-  set_value("popup_sig_ch1", p.sig_ch1);
-  adj_par(env);
-  set_value("popup_sig_ch2", p.sig_ch2);
-  set_number("air_temp", p.T);
-  set_number("air_pres", p.P);
-  env.g.set(control(env, "title_txt"), "String", p.tit);
+  set_par(env, p);
 }
 
 }  // namespace ziva

@@ -1,54 +1,241 @@
 #include "params/parameters.h"
 
-#include "app/main_window.h"
-#include "app/strings.h"
 #include "base/error.h"
+#include "params/channels.h"
 #include "platform/core/text.h"
+#include "ui/main_window_view.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
-ParSet get_par(Env& env) {
-  Record st = strings();
-  auto number = [&](const char* tag, const char* caption) {
-    std::string text = replace_all(env.g.get_text(control(env, tag), "String"), ",", ".");
-    auto x = str2num(text);
-    if (!x) {
-      std::string msg = st_text(st, "error_num2s") + st_text(st, caption) + text;
-      env.s.error_dialog(msg, "");
-      throw ReportedError(msg);
-    }
-    return *x;
-  };
-  auto choice = [&](const char* tag) { return env.g.get_scalar(control(env, tag), "Value"); };
+namespace {
 
+using K = ParamKind;
+
+const std::vector<ParamSpec> kParams = {
+    {"total_mass",
+     "total_mass",
+     "m",
+     &ParSet::total_mass_kg,
+     K::Number,
+     "",
+     0,
+     "200.0",
+     0,
+     true,
+     {}},
+    {"cw_value", "cw_value", "cw", &ParSet::cw, K::Number, "", 0, "0.5", 0, true, {}},
+    {"gear_ratio", "gear_ratio", "r", &ParSet::gear_ratio, K::Number, "", 0, "6.32", 0, true, {}},
+    {"wheel_perim",
+     "wheel_perim",
+     "u",
+     &ParSet::tyre_perimeter_m,
+     K::Number,
+     "",
+     0,
+     "1.325",
+     0,
+     true,
+     {}},
+    {"lima", "lima", "l", &ParSet::coils, K::Number, "", 0, "3", 0, true, {}},
+    {"filt_length",
+     "filt_length",
+     "fl",
+     &ParSet::filter_length_s,
+     K::Number,
+     "",
+     0,
+     "1",
+     0,
+     true,
+     {}},
+    {"total_tork",
+     "total_tork",
+     "J",
+     &ParSet::roller_inertia_kgm2,
+     K::Number,
+     "",
+     0,
+     "1.08",
+     0,
+     true,
+     {}},
+    {"cylin_perim",
+     "cylin_perim",
+     "ur",
+     &ParSet::roller_perimeter_m,
+     K::Number,
+     "",
+     0,
+     "0.9321",
+     0,
+     true,
+     {}},
+    {"frontal_area",
+     "frontalA",
+     "A",
+     &ParSet::frontal_area_m2,
+     K::Number,
+     "",
+     0,
+     "0.75",
+     0,
+     true,
+     {}},
+    {"wheel_sens", "wheel_sens", "W", &ParSet::sensors, K::Number, "", 0, "1", 0, true, {}},
+    {"add_par_to_comment",
+     "add_par",
+     "komment",
+     &ParSet::add_par_to_comment,
+     K::CheckBox,
+     "",
+     0,
+     "",
+     0,
+     true,
+     {}},
+    {"cut_Vmax", "cut_Vmax", "cutvmax", &ParSet::cut_vmax, K::CheckBox, "", 0, "", 1, true, {}},
+    {"popup_sig_ch1",
+     "frame_ch1",
+     "sig1",
+     &ParSet::sig_ch1,
+     K::PopUp,
+     "popup_sig",
+     4,
+     "",
+     1,
+     true,
+     {}},
+    {"popup_sig_ch2",
+     "frame_ch2",
+     "sig2",
+     &ParSet::sig_ch2,
+     K::PopUp,
+     "popup_sig",
+     4,
+     "",
+     1,
+     true,
+     {}},
+    {"popup_xaxis",
+     "frame_xaxis",
+     "xaxis",
+     &ParSet::xaxis,
+     K::PopUp,
+     "popup_xaxis",
+     4,
+     "",
+     1,
+     true,
+     {}},
+    {"popup_yaxis",
+     "frame_yaxis",
+     "yaxis",
+     &ParSet::yaxis,
+     K::PopUp,
+     "popup_yaxis",
+     11,
+     "",
+     1,
+     true,
+     {}},
+    {"add_wav_to_comment",
+     "add_wav",
+     "wav_kom",
+     &ParSet::add_wav_to_comment,
+     K::CheckBox,
+     "",
+     0,
+     "",
+     0,
+     true,
+     {}},
+    {"air_temp", "air_temp", "T", &ParSet::air_temp_c, K::Number, "", 0, "20", 0, true, {}},
+    {"air_pres",
+     "air_pres",
+     "P",
+     &ParSet::air_pressure_mbar,
+     K::Number,
+     "",
+     0,
+     "1013",
+     0,
+     true,
+     {}},
+    {"title_txt", "title", "tit", nullptr, K::Text, "", 0, "Rizid Ziva", 0, true, {}},
+};
+
+}  // namespace
+
+const std::vector<ParamSpec>& param_table() {
+  return kParams;
+}
+
+const ParamSpec* find_param(const std::string& tag) {
+  for (const ParamSpec& s : kParams)
+    if (tag == s.tag) return &s;
+  return nullptr;
+}
+
+ParSet get_par(Env& env) {
+  const Record st = strings();
+  const MainWindowView w(env);
   ParSet p;
-  p.m = number("total_mass", "total_mass");
-  p.cw = number("cw_value", "cw_value");
-  p.r = number("gear_ratio", "gear_ratio");
-  p.u = number("wheel_perim", "wheel_perim");
-  p.l = number("lima", "lima");
-  p.fl = number("filt_length", "filt_length");
-  p.J = number("total_tork", "total_tork");
-  p.ur = number("cylin_perim", "cylin_perim");
-  p.komment = choice("add_par_to_comment");
-  p.wav_kom = choice("add_wav_to_comment");
-  p.cutvmax = choice("cut_Vmax");
-  p.sig_ch1 = choice("popup_sig_ch1");
-  p.sig_ch2 = choice("popup_sig_ch2");
-  p.xaxis = choice("popup_xaxis");
-  p.yaxis = choice("popup_yaxis");
-  p.A = number("frontal_area", "frontalA");
-  p.W = number("wheel_sens", "wheel_sens");
-  p.T = number("air_temp", "air_temp");
-  p.P = number("air_pres", "air_pres");
-  p.tit = env.g.get_text(control(env, "title_txt"), "String");
+  for (const ParamSpec& s : kParams) {
+    switch (s.kind) {
+      case K::Number: {
+        std::string text = replace_all(w.text(s.tag), ",", ".");
+        auto x = str2num(text);
+        if (!x) {
+          std::string msg = st_text(st, "error_num2s") + st_text(st, s.caption) + text;
+          env.s.error_dialog(msg, "");
+          throw ReportedError(msg);
+        }
+        p.*(s.field) = *x;
+        break;
+      }
+      case K::PopUp:
+      case K::CheckBox:
+        p.*(s.field) = w.value(s.tag);
+        break;
+      case K::Text:
+        p.title = w.text(s.tag);
+        break;
+    }
+  }
   return p;
 }
 
+void set_par(Env& env, const ParSet& p) {
+  const MainWindowView w(env);
+  for (const ParamSpec& s : kParams) {
+    switch (s.kind) {
+      case K::Number:
+        w.set_text(s.tag, shortest_text(p.*(s.field)));
+        break;
+      case K::PopUp:
+      case K::CheckBox:
+        w.set_value(s.tag, p.*(s.field));
+        // The right channel's list follows the left channel's entry.
+        if (std::string(s.tag) == tag::sig_ch1) adj_par(env);
+        break;
+      case K::Text:
+        w.set_text(s.tag, p.title);
+        break;
+    }
+  }
+}
+
 Values par_values(const ParSet& p) {
-  return {p.m,     p.cw,    p.r,       p.u,       p.l,       p.fl,        p.J,
-          p.ur,    p.A,     p.W,       p.komment, p.cutvmax, p.sig_ch1,   p.sig_ch2,
-          p.xaxis, p.yaxis, p.wav_kom, p.T,       p.P,       Value(p.tit)};
+  Values out;
+  for (const ParamSpec& s : kParams) {
+    if (s.kind == K::Text) {
+      out.emplace_back(p.title);
+    } else {
+      out.emplace_back(p.*(s.field));
+    }
+  }
+  return out;
 }
 
 }  // namespace ziva

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/strings.h"
 #include "base/error.h"
 #include "base/warning.h"
 #include "platform/core/text.h"
 #include "plot/labels.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
@@ -212,6 +212,14 @@ ProgressWindow::~ProgressWindow() {
 
 void ProgressWindow::advance(double x) {
   waitbar_update(env_, x, fig_);
+}
+
+void ProgressWindow::show() {
+  env_.s.drawnow();
+}
+
+ProgressFactory progress_windows(Env& env, const Record& st) {
+  return [&env, st] { return std::make_unique<ProgressWindow>(env, st); };
 }
 
 void ProgressWindow::close() {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "base/progress.h"
 #include "platform/core/function_table.h"
 #include "platform/core/graphics.h"
 
@@ -28,22 +29,27 @@ Values waitbar_entry(Env& env, int nargout, const Values& args);
 // A progress window for the duration of one computation: opened at 0 with the texts `wait` (title)
 // and `wb_sdiag` (window name) of the UI text record `st`, closed on every way out of the scope,
 // errors included.
-class ProgressWindow {
+class ProgressWindow : public Progress {
  public:
   ProgressWindow(Env& env, const Record& st);
-  ~ProgressWindow();
+  ~ProgressWindow() override;
   ProgressWindow(const ProgressWindow&) = delete;
   ProgressWindow& operator=(const ProgressWindow&) = delete;
 
   Handle handle() const { return fig_; }
   // Advances the bar (see waitbar_update).
-  void advance(double x);
+  void advance(double x) override;
+  // Draws pending changes now.
+  void show() override;
   // Closes the window now when it still exists.
-  void close();
+  void close() override;
 
  private:
   Env& env_;
   Handle fig_ = 0;
 };
+
+// Opens a ProgressWindow for each computation.
+ProgressFactory progress_windows(Env& env, const Record& st);
 
 }  // namespace ziva

@@ -5,23 +5,14 @@
 #include "app/functions.h"
 #include "base/error.h"
 #include "platform/core/scripted_services.h"
+#include "support/error_of.h"
 #include "support/program_fixture.h"
 
 using namespace ziva;
+using ziva::testing::error_of;
 using ziva::testing::ProgramTest;
 
 using FunctionTableTest = ProgramTest;
-
-namespace {
-std::string error_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "";
-}
-}  // namespace
 
 TEST_F(FunctionTableTest, ButterTakesAnyNumberOfInputsButFourOutputs) {
   start();

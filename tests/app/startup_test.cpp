@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/strings.h"
 #include "base/error.h"
 #include "params/par_file.h"
 #include "platform/core/text.h"
 #include "support/program_fixture.h"
+#include "ui/strings.h"
 
 using namespace ziva;
 using ziva::testing::ProgramTest;
@@ -54,26 +54,26 @@ TEST_F(Startup, MainWindowWithSixtyOneControlsAndDefaults) {
 
 TEST_F(Startup, StartupFileOverridesDefaultsAndChannelFieldsFollow) {
   ParSet p;
-  p.m = 321.5;
+  p.total_mass_kg = 321.5;
   p.cw = 0.61;
-  p.r = 5.5;
-  p.u = 1.9;
-  p.l = 6;
-  p.fl = 0.8;
-  p.J = 2.25;
-  p.ur = 1.1;
-  p.A = 0.7;
-  p.W = 4;
-  p.komment = 1;
-  p.cutvmax = 0;
+  p.gear_ratio = 5.5;
+  p.tyre_perimeter_m = 1.9;
+  p.coils = 6;
+  p.filter_length_s = 0.8;
+  p.roller_inertia_kgm2 = 2.25;
+  p.roller_perimeter_m = 1.1;
+  p.frontal_area_m2 = 0.7;
+  p.sensors = 4;
+  p.add_par_to_comment = 1;
+  p.cut_vmax = 0;
   p.sig_ch1 = 3;
   p.sig_ch2 = 2;
   p.xaxis = 2;
   p.yaxis = 5;
-  p.wav_kom = 1;
-  p.T = 25;
-  p.P = 990;
-  p.tit = "Prüfstand";
+  p.add_wav_to_comment = 1;
+  p.air_temp_c = 25;
+  p.air_pressure_mbar = 990;
+  p.title = "Prüfstand";
   write_par_file(path("zaror_arad_start.cfg"), p);
   start();
   EXPECT_EQ(str("total_mass"), "321.5");

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "app/strings.h"
-#include "eval/simulate.h"
 #include "params/par_file.h"
 #include "params/parameters.h"
 #include "platform/core/text.h"
 #include "platform/render/image_check.h"
+#include "sim/simulate.h"
 #include "support/program_fixture.h"
+#include "ui/strings.h"
 
 namespace ziva::testing {
 namespace {

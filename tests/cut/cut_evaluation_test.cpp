@@ -3,10 +3,11 @@
 // the name of a saved cut file.
 #include <gtest/gtest.h>
 
+#include "app/calc_diag.h"
 #include "cut_fixture.h"
-#include "eval/calc_diag.h"
-#include "eval/simulate.h"
+#include "eval/trace_cache.h"
 #include "params/parameters.h"
+#include "sim/simulate.h"
 #include "support/short_run.h"
 #include "wav/wav_read.h"
 

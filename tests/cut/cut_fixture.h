@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/strings.h"
 #include "support/program_fixture.h"
+#include "ui/strings.h"
 
 namespace ziva::testing {
 

@@ -12,11 +12,11 @@
 #include <filesystem>
 
 #include "app/functions.h"
-#include "app/strings.h"
 #include "cut/cut_file_spect.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/qt_services.h"
 #include "platform/render/renderer.h"
+#include "ui/strings.h"
 
 using namespace ziva;
 

@@ -9,18 +9,12 @@
 
 #include "base/error.h"
 #include "base/warning.h"
+#include "support/error_of.h"
 
 namespace ziva {
-namespace {
+using ziva::testing::error_of;
 
-std::string error_of(auto&& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "";
-}
+namespace {
 
 TEST(Hanning, SymmetricWindowsMatchClosedForms) {
   // n = 4: cos(2π/5) = (√5 − 1)/4 and cos(4π/5) = −(√5 + 1)/4.

@@ -12,21 +12,15 @@
 #include <vector>
 
 #include "base/error.h"
+#include "support/error_of.h"
 
 namespace ziva {
+using ziva::testing::error_of;
+
 namespace {
 
 using Complex = std::complex<double>;
 using Road = Specgram::Road;
-
-std::string error_of(auto&& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "";
-}
 
 Eigen::MatrixXd scalar(double v) {
   return Eigen::MatrixXd::Constant(1, 1, v);

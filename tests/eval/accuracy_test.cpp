@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "eval/calc_diag.h"
-#include "eval/simulate.h"
+#include "app/calc_diag.h"
+#include "sim/simulate.h"
 #include "support/program_fixture.h"
 
 using namespace ziva;

@@ -1,16 +1,17 @@
-#include "eval/calc_diag.h"
+#include "app/calc_diag.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "app/strings.h"
 #include "base/error.h"
-#include "eval/simulate.h"
+#include "eval/trace_cache.h"
 #include "eval/wav2v.h"
 #include "progress_log.h"
+#include "sim/simulate.h"
 #include "support/program_fixture.h"
 #include "support/short_run.h"
+#include "ui/strings.h"
 #include "wav/wav_read.h"
 #include "wav/wav_write.h"
 
@@ -71,14 +72,14 @@ TEST(InterpLinear, HandDerivedValuesAndNaNOutside) {
 
 TEST(CacheKey, SevenTraceShapingParametersAsNum2str) {
   ParSet p;
-  p.r = 6.32;
-  p.u = 1.325;
-  p.l = 3;
-  p.ur = 0.9321;
-  p.W = 1;
+  p.gear_ratio = 6.32;
+  p.tyre_perimeter_m = 1.325;
+  p.coils = 3;
+  p.roller_perimeter_m = 0.9321;
+  p.sensors = 1;
   p.sig_ch1 = 1;
   p.sig_ch2 = 2;
-  p.m = 123;  // not part of the key
+  p.total_mass_kg = 123;  // not part of the key
   EXPECT_EQ(all_par_str(p), "6.321.32530.9321112");
   EXPECT_EQ(saved_data_tag("a/b.wav", p), "Saved Dataa/b.wav6.321.32530.9321112");
 }

@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "app/strings.h"
 #include "base/error.h"
 #include "progress_log.h"
 #include "support/program_fixture.h"
+#include "ui/strings.h"
 
 using namespace ziva;
 using ziva::testing::ProgramTest;
@@ -154,7 +154,8 @@ TEST_F(Dig2v, ProgressWindowClosedWhenTheFilterFails) {
 
 TEST_F(Dig2v, SilenceGivesEmptyTrace) {
   start();
-  SpeedTrace s = dig2v(env(), Eigen::MatrixXd::Zero(1000, 1), 8000, 1, 1, strings());
+  NullProgress none;
+  SpeedTrace s = dig2v(none, Eigen::MatrixXd::Zero(1000, 1), 8000, 1, 1);
   EXPECT_EQ(s.t.size(), 0);
   EXPECT_EQ(s.v.size(), 0);
 }

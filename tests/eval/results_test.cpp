@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "base/error.h"
+#include "params/channels.h"
 
 using namespace ziva;
 
@@ -12,23 +13,23 @@ namespace {
 
 ParSet road_par() {
   ParSet p;
-  p.m = 200;
+  p.total_mass_kg = 200;
   p.cw = 0.5;
-  p.A = 0.75;
-  p.r = 6.32;
-  p.u = 1.325;
-  p.l = 3;
-  p.fl = 1;
-  p.J = 1.08;
-  p.ur = 0.9321;
-  p.W = 1;
-  p.cutvmax = 0;
+  p.frontal_area_m2 = 0.75;
+  p.gear_ratio = 6.32;
+  p.tyre_perimeter_m = 1.325;
+  p.coils = 3;
+  p.filter_length_s = 1;
+  p.roller_inertia_kgm2 = 1.08;
+  p.roller_perimeter_m = 0.9321;
+  p.sensors = 1;
+  p.cut_vmax = 0;
   p.sig_ch1 = 1;
   p.sig_ch2 = 2;
   p.xaxis = 1;
   p.yaxis = 1;
-  p.T = 20;
-  p.P = 1013;
+  p.air_temp_c = 20;
+  p.air_pressure_mbar = 1013;
   return p;
 }
 
@@ -41,7 +42,7 @@ Traces linear_run(Eigen::Index n, double dt, double v0, double a0, const ParSet&
   Traces tr;
   tr.t = Eigen::RowVectorXd::LinSpaced(n, 0, dt * static_cast<double>(n - 1));
   tr.v = (v0 + a0 * tr.t.array()).matrix();
-  tr.rpm = tr.v / p.u * p.r * 60;
+  tr.rpm = tr.v / p.tyre_perimeter_m * p.gear_ratio * 60;
   return tr;
 }
 
@@ -60,21 +61,21 @@ TEST(Results, CutoffFromFilterLengthAndMeanStep) {
   ParSet p = road_par();
   Traces tr = linear_run(200, 0.04, 10, 1, p);
   EXPECT_NEAR(compute_quantities(tr.t, tr.v, tr.rpm, p).Wn, 0.08, 1e-12);
-  p.fl = -1;
+  p.filter_length_s = -1;
   EXPECT_EQ(compute_quantities(tr.t, tr.v, tr.rpm, p).Wn, 1e-06);
-  p.fl = 0.05;  // 2 / 0.05 · 0.04 = 1.6
+  p.filter_length_s = 0.05;  // 2 / 0.05 · 0.04 = 1.6
   EXPECT_EQ(compute_quantities(tr.t, tr.v, tr.rpm, p).Wn, 0.999999);
   const std::string rejected = "The cutoff frequencies must be within the interval of (0,1).";
   Traces halves = linear_run(50, 0.5, 10, 1, p);
-  p.fl = 1;  // exactly 1: not limited, rejected by the design
+  p.filter_length_s = 1;  // exactly 1: not limited, rejected by the design
   EXPECT_EQ(error_of(halves, p), rejected);
-  p.fl = INFINITY;  // exactly 0
+  p.filter_length_s = INFINITY;  // exactly 0
   EXPECT_EQ(error_of(halves, p), rejected);
 }
 
 TEST(Results, VmaxCutKeepsSamplesUpToTheFirstMaximum) {
   ParSet p = road_par();
-  p.cutvmax = 1;
+  p.cut_vmax = 1;
   Traces tr = linear_run(40, 0.1, 10, 1, p);
   // Maximum at the last sample: that sample goes too.
   EXPECT_EQ(compute_quantities(tr.t, tr.v, tr.rpm, p).t.size(), 39);
@@ -84,7 +85,7 @@ TEST(Results, VmaxCutKeepsSamplesUpToTheFirstMaximum) {
   RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
   ASSERT_EQ(q.t.size(), 25);
   EXPECT_EQ(q.t(24), tr.t(24));
-  p.cutvmax = 0;
+  p.cut_vmax = 0;
   EXPECT_EQ(compute_quantities(tr.t, tr.v, tr.rpm, p).t.size(), 40);
 }
 
@@ -94,16 +95,16 @@ TEST(Results, VmaxCutKeepsSamplesUpToTheFirstMaximum) {
 TEST(Results, RoadFormulaMatchesKineticPowerOfConstantAcceleration) {
   ParSet p = road_par();
   p.cw = 0;
-  p.fl = 0.2;  // Wn = 0.5: the end transients die out within a few samples
+  p.filter_length_s = 0.2;  // Wn = 0.5: the end transients die out within a few samples
   const double dt = 0.05, a0 = 2.5, v0 = 8;
   const Eigen::Index n = 300;
   Traces tr = linear_run(n, dt, v0, a0, p);
   RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
-  for (Eigen::Index i = 0; i < n; ++i) EXPECT_NEAR(q.ratio(i), p.r, 1e-9);
+  for (Eigen::Index i = 0; i < n; ++i) EXPECT_NEAR(q.ratio(i), p.gear_ratio, 1e-9);
   for (Eigen::Index i = 40; i < n - 40; ++i) {
     const double v = v0 + a0 * tr.t(i);
     EXPECT_NEAR(q.a(i), a0, 1e-6);
-    EXPECT_NEAR(q.P(i), p.m * a0 * (v - a0 * dt / 2) / 1000, 1e-6);
+    EXPECT_NEAR(q.P(i), p.total_mass_kg * a0 * (v - a0 * dt / 2) / 1000, 1e-6);
     EXPECT_NEAR(q.v(i), v * 3.6, 1e-6);
     EXPECT_NEAR(q.Pps(i), q.P(i) * 1.35962, 1e-9);
   }
@@ -114,7 +115,7 @@ TEST(Results, RoadFormulaMatchesKineticPowerOfConstantAcceleration) {
 // sample; 100 PS at 7024 1/min is 100 Nm.
 TEST(Results, DragPowerDistanceAndTorqueAtConstantSpeed) {
   ParSet p = road_par();
-  p.A = 1;
+  p.frontal_area_m2 = 1;
   const double v = 30;
   const double P_kw = 100 / 1.35962;
   p.cw = P_kw * 1000 / (0.65 * v * v * v);
@@ -142,16 +143,16 @@ TEST(Results, RollerFormulaWithItsPiAndLossTerm) {
   ParSet p = road_par();
   p.sig_ch1 = 4;
   p.sig_ch2 = 3;
-  p.fl = 0.16;  // Wn = 0.5
+  p.filter_length_s = 0.16;  // Wn = 0.5
   const double dt = 0.04, a0 = 1.5, v0 = 5;
   const Eigen::Index n = 250;
   Traces tr = linear_run(n, dt, v0, a0, p);
   RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
   EXPECT_TRUE(q.roller);
-  const double alpha = a0 / p.ur * 2 * 3.1416;
+  const double alpha = a0 / p.roller_perimeter_m * 2 * 3.1416;
   for (Eigen::Index i = 40; i < n - 40; ++i) {
-    const double w = (v0 + a0 * tr.t(i)) / p.ur * 2 * 3.1416;
-    EXPECT_NEAR(q.P(i), p.J * alpha * w / 1000 + 0.0001 * p.cw * w * w, 1e-6);
+    const double w = (v0 + a0 * tr.t(i)) / p.roller_perimeter_m * 2 * 3.1416;
+    EXPECT_NEAR(q.P(i), p.roller_inertia_kgm2 * alpha * w / 1000 + 0.0001 * p.cw * w * w, 1e-6);
   }
 }
 
@@ -166,14 +167,14 @@ TEST(Results, AirCorrection) {
   ParSet p = road_par();
   Traces tr = linear_run(50, 0.1, 10, 1, p);
   EXPECT_DOUBLE_EQ(compute_quantities(tr.t, tr.v, tr.rpm, p).k, 1);
-  p.T = 30;
+  p.air_temp_c = 30;
   const RunQuantities warm = compute_quantities(tr.t, tr.v, tr.rpm, p);
   EXPECT_DOUBLE_EQ(warm.k, std::sqrt(303.0 / 293.0));
-  p.T = 20;
-  p.P = 900;
+  p.air_temp_c = 20;
+  p.air_pressure_mbar = 900;
   const RunQuantities thin = compute_quantities(tr.t, tr.v, tr.rpm, p);
   EXPECT_DOUBLE_EQ(thin.k, 1013.0 / 900.0);
-  p.P = 1013;
+  p.air_pressure_mbar = 1013;
   const RunQuantities std_air = compute_quantities(tr.t, tr.v, tr.rpm, p);
   for (Eigen::Index i = 0; i < std_air.P.size(); ++i)
     EXPECT_NEAR(warm.P(i), std_air.P(i) * std::sqrt(303.0 / 293.0), 1e-12);
@@ -208,9 +209,9 @@ TEST(Results, AxisChoices) {
 TEST(Results, ErrorCases) {
   ParSet p = road_par();
   EXPECT_EQ(error_of(linear_run(2, 0.1, 10, 1, p), p), "Index exceeds matrix dimensions.");
-  p.cutvmax = 1;
+  p.cut_vmax = 1;
   EXPECT_EQ(error_of(linear_run(3, 0.1, 10, 1, p), p), "Index exceeds matrix dimensions.");
-  p.cutvmax = 0;
+  p.cut_vmax = 0;
   EXPECT_EQ(error_of(linear_run(9, 0.1, 10, 1, p), p),
             "Data must have length more than 3 times filter order.");
   EXPECT_EQ(error_of(linear_run(10, 0.1, 10, 1, p), p), "no error");

@@ -1,4 +1,4 @@
-#include "eval/simulate.h"
+#include "sim/simulate.h"
 
 #include <gtest/gtest.h>
 

@@ -5,12 +5,13 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/strings.h"
 #include "base/error.h"
 #include "dsp/specgram.h"
 #include "dsp/upfirdn.h"
+#include "plot/waitbar.h"
 #include "progress_log.h"
 #include "support/program_fixture.h"
+#include "ui/strings.h"
 
 using namespace ziva;
 using ziva::testing::ProgramTest;
@@ -159,7 +160,8 @@ TEST_F(Wav2vWindow, FractionalRateFailsAndClosesTheWindow) {
   start();
   ProgressLog log(g());
   try {
-    wav2v(env(), tone(150, 4410, 1), 4410.5, 3, 3, strings());
+    ProgressWindow window(env(), strings());
+    wav2v(window, tone(150, 4410, 1), 4410.5, 3, 3);
     FAIL() << "a fractional rate cannot be resampled";
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(), "Q must be a positive integer.");

@@ -17,11 +17,11 @@ TEST_F(GetPar, DefaultsAndDecimalComma) {
   start();
   type("wheel_perim", "1,325");
   ParSet p = get_par(env());
-  EXPECT_EQ(p.u, 1.325);
-  EXPECT_EQ(p.m, 200);
-  EXPECT_EQ(p.ur, 0.9321);
-  EXPECT_EQ(p.P, 1013);
-  EXPECT_EQ(p.tit, "Rizid Ziva");
+  EXPECT_EQ(p.tyre_perimeter_m, 1.325);
+  EXPECT_EQ(p.total_mass_kg, 200);
+  EXPECT_EQ(p.roller_perimeter_m, 0.9321);
+  EXPECT_EQ(p.air_pressure_mbar, 1013);
+  EXPECT_EQ(p.title, "Rizid Ziva");
   EXPECT_TRUE(services_.errors.empty());
 }
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/strings.h"
 #include "base/error.h"
 #include "base/warning.h"
 #include "support/program_fixture.h"
+#include "ui/strings.h"
 
 using namespace ziva;
 using ziva::testing::ProgramTest;

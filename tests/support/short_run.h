@@ -1,7 +1,7 @@
 // A short simulated run (11025 Hz, half-second lead-in and roll-off) for end-to-end tests.
 #pragma once
 
-#include "eval/simulate.h"
+#include "sim/simulate.h"
 
 namespace ziva::testing {
 

@@ -14,11 +14,11 @@
 
 #include "app/functions.h"
 #include "app/main_window.h"
-#include "app/strings.h"
 #include "base/error.h"
 #include "params/par_file.h"
 #include "platform/core/scripted_services.h"
 #include "platform/core/text.h"
+#include "ui/strings.h"
 
 namespace ziva {
 namespace {
@@ -358,12 +358,12 @@ int run(const Options& o) {
     return kUsage;
   }
   // Nobody is there to cut a recording by hand.
-  g.set(control(env, "cut_File"), "Value", 0.0);
-  if (o.asc) g.set(control(env, "out_file"), "String", *o.asc);
-  if (o.bmp) g.set(control(env, "print_file"), "String", *o.bmp);
+  g.set(control(env, tag::cut_file), "Value", 0.0);
+  if (o.asc) g.set(control(env, tag::out_file), "String", *o.asc);
+  if (o.bmp) g.set(control(env, tag::print_file), "String", *o.bmp);
 
   for (const std::string& wav : o.wavs) {
-    g.set(control(env, "wav_file"), "String", wav);
+    g.set(control(env, tag::wav_file), "String", wav);
     if (!step(services, [&] { program.call("calc_diag", 0); })) {
       std::fprintf(stderr, "ziva-batch: the evaluation of '%s' failed.\n", wav.c_str());
       return kFailed;

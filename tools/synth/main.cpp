@@ -7,8 +7,8 @@
 #include <string>
 
 #include "base/error.h"
-#include "eval/simulate.h"
 #include "platform/core/text.h"
+#include "sim/simulate.h"
 
 namespace {
 

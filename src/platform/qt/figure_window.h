@@ -33,7 +33,6 @@ class FigureWindow : public QWidget {
   void control_changed(Handle h, const std::string& property);
   // False when the control is not one of this window's.
   bool remove_control(Handle h);
-  bool has_control(Handle h) const { return controls_.count(h) > 0; }
   QWidget* control_widget(Handle h) const;
 
   // The drawn contents changed: repaint the canvas.
@@ -49,7 +48,6 @@ class FigureWindow : public QWidget {
 
   // The figure is gone: the window hides, stops talking to the model and deletes itself.
   void detach();
-  bool detached() const { return detached_; }
 
   // Writes edit texts the user typed but has not confirmed into the model; their callbacks run.
   void commit_edits();

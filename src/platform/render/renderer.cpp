@@ -39,12 +39,6 @@ double fitting_pixels_per_point(const Graphics& g, Handle fig, QSize size) {
   return size.width() / pts(0);
 }
 
-QSize figure_pixel_size(const Graphics& g, Handle fig, double dpi) {
-  Eigen::RowVector2d pts = g.figure_size_points(fig);
-  return {std::max(1, static_cast<int>(std::lround(pts(0) * dpi / 72))),
-          std::max(1, static_cast<int>(std::lround(pts(1) * dpi / 72)))};
-}
-
 QRectF object_rect(const Graphics& g, Handle h, QSize size, double pixels_per_point) {
   return place(prop(g, h, "Position"), prop_text(g, h, "Units", "pixels"), size, pixels_per_point);
 }

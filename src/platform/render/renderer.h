@@ -52,9 +52,6 @@ QRectF object_rect(const Graphics& g, Handle h, QSize size, double pixels_per_po
 // the canvas width).
 double fitting_pixels_per_point(const Graphics& g, Handle fig, QSize size);
 
-// The figure's size in pixels on a screen of `dpi` dots per inch.
-QSize figure_pixel_size(const Graphics& g, Handle fig, double dpi = 96);
-
 // The colour map a figure uses: its "Colormap" (m x 3) or, when empty, default_colormap().
 Eigen::MatrixX3d figure_colormap(const Graphics& g, Handle fig);
 // The default colour map: `n` colours from dark blue-violet to light yellow whose lightness rises

@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "desktop_fixture.h"
-#include "eval/simulate.h"
+#include "sim/simulate.h"
 
 namespace ziva::testing {
 namespace {

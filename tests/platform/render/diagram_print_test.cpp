@@ -7,10 +7,10 @@
 
 #include "app/functions.h"
 #include "app/main_window.h"
-#include "platform/render/batch_services.h"
 #include "platform/render/image_check.h"
 #include "platform/render/render_fixture.h"
 #include "platform/render/test_figures.h"
+#include "support/printing_services.h"
 
 namespace ziva::testing {
 namespace {
@@ -44,7 +44,7 @@ class DiagramPrintTest : public RenderTest {
                     Value(comment), Value(1.0), Value(1.0), Value(1.0123)});
   }
 
-  BatchServices services_;
+  ziva::testing::PrintingServices services_;
   std::unique_ptr<Program> program_;
   std::filesystem::path old_cwd_;
 };

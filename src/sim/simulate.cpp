@@ -1,16 +1,33 @@
-#include "eval/simulate.h"
+#include "sim/simulate.h"
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "base/atomic_file.h"
 #include "base/error.h"
-#include "platform/core/text.h"
 #include "wav/wav_write.h"
 
 namespace ziva {
+
+namespace {
+
+// A number as the messages show it: whole numbers without decimals, others with up to four.
+std::string number_text(double x) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, x == std::floor(x) ? "%.0f" : "%.4f", x);
+  std::string s(buf);
+  if (s.find('.') != std::string::npos) {
+    while (s.back() == '0') s.pop_back();
+    if (s.back() == '.') s.pop_back();
+  }
+  return s == "-0" ? "0" : s;
+}
+
+}  // namespace
 
 namespace {
 
@@ -90,15 +107,15 @@ Course plan(const SynthOptions& o, const Model& m) {
   c.v0 = m.v_of(o.rpm_start);
   for (double n = o.rpm_start; n <= o.rpm_end; n += 1) {
     if (m.full_power(m.v_of(n)) <= m.resistance(m.v_of(n))) {
-      throw Error("The engine does not reach " + num2str(o.rpm_end) + " 1/min: at " + num2str(n) +
-                  " 1/min its power does not overcome the resistance.");
+      throw Error("The engine does not reach " + number_text(o.rpm_end) + " 1/min: at " +
+                  number_text(n) + " 1/min its power does not overcome the resistance.");
     }
   }
   double v = c.v0;
   const auto limit = static_cast<std::size_t>(kMaxFullLoad * o.rate);
   while (m.rpm_of(v) < o.rpm_end) {
     if (m.accel(v, m.full_power(v)) <= 0 || c.full.size() > limit) {
-      throw Error("The engine does not reach " + num2str(o.rpm_end) +
+      throw Error("The engine does not reach " + number_text(o.rpm_end) +
                   " 1/min: its power does not overcome the resistance.");
     }
     v = rk4(m, v, h, [&](double x) { return m.full_power(x); });
@@ -116,7 +133,7 @@ Course plan(const SynthOptions& o, const Model& m) {
     c.lead = c.total - run;
     if (c.lead < 0) {
       throw Error("The length is too short: full load and roll-off take " +
-                  num2str(static_cast<double>(run) / o.rate) + " s.");
+                  number_text(static_cast<double>(run) / o.rate) + " s.");
     }
   } else {
     c.lead = static_cast<Eigen::Index>(std::llround(o.lead_in * o.rate));

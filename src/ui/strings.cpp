@@ -1,4 +1,4 @@
-#include "app/strings.h"
+#include "ui/strings.h"
 
 #include "base/error.h"
 

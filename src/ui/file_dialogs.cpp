@@ -1,9 +1,9 @@
-#include "app/file_dialogs.h"
+#include "ui/file_dialogs.h"
 
 #include <filesystem>
 
-#include "app/main_window.h"
-#include "app/strings.h"
+#include "ui/main_window_view.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
@@ -55,15 +55,15 @@ FileChoice file_dialog_near(Env& env, const std::string& current, bool save,
 }
 
 void get_wav_filename(Env& env) {
-  ask_into_field(env, "wav_file", false, "*.wav", "wav_file", "wav_files");
+  ask_into_field(env, tag::wav_file, false, "*.wav", "wav_file", "wav_files");
 }
 
 void get_out_filename(Env& env) {
-  ask_into_field(env, "out_file", true, "*.asc", "asc_file", "out_files");
+  ask_into_field(env, tag::out_file, true, "*.asc", "asc_file", "out_files");
 }
 
 void get_print_filename(Env& env) {
-  ask_into_field(env, "print_file", true, "*.bmp", "bmp_file", "print_files");
+  ask_into_field(env, tag::print_file, true, "*.bmp", "bmp_file", "print_files");
 }
 
 }  // namespace ziva

@@ -1,0 +1,79 @@
+#include "app/calc_diag.h"
+
+#include <filesystem>
+
+#include "cut/cut_views.h"
+#include "diagram/plot_diag.h"
+#include "eval/results.h"
+#include "eval/trace_cache.h"
+#include "platform/core/text.h"
+#include "plot/waitbar.h"
+#include "ui/file_dialogs.h"
+#include "ui/main_window_view.h"
+#include "ui/strings.h"
+#include "wav/wav_read.h"
+
+namespace ziva {
+
+std::optional<RawTraces> channel_traces(Env& env, Eigen::MatrixXd Y, double FS, const ParSet& par,
+                                        const Record& st, bool cut) {
+  CutViews views(env, st);
+  ConversionContext ctx{progress_windows(env, st), cut ? &views : nullptr};
+  std::optional<RawTraces> r = ziva::channel_traces(ctx, std::move(Y), FS, par);
+  if (!r) {
+    const std::string off = remove_blanks(st_row(st, "popup_sig", 4));
+    env.s.error_dialog(
+        st_text(st, "frame_ch1") + " " + off + " - " + st_text(st, "frame_ch2") + " " + off + "!",
+        "");
+  }
+  return r;
+}
+
+std::optional<DiagInputs> calc_diag_inputs(Env& env) {
+  Record st = strings();
+  const MainWindowView w(env);
+  std::string wavfile = w.wav_file();
+  if (wavfile.empty()) {
+    get_wav_filename(env);
+    if (w.wav_file().empty()) return std::nullopt;
+    st = strings();
+    wavfile = w.wav_file();
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(wavfile, ec)) {
+    env.s.error_dialog(st_text(st, "file_not_f") + "\n" + wavfile, st_text(st, "file_error"));
+    return std::nullopt;
+  }
+
+  const ParSet par = get_par(env);
+  std::optional<RawTraces> raw = cached_traces(env.g, wavfile, par);
+  const bool cached = raw.has_value();
+  if (!cached) {
+    WavReadResult wav = wavread(wavfile);
+    raw = channel_traces(env, std::move(wav.y), wav.Fs, par, st, w.cut_by_hand());
+    if (!raw) return std::nullopt;
+  }
+
+  // The cache is written only once the result computation has succeeded, so that a failing
+  // evaluation leaves it as it was. A hand cut may have named a new file meanwhile.
+  const DiagData d = compute_results(raw->t, raw->v, raw->rpm, par);
+  if (!cached) cache_traces(env.g, w.wav_file(), par, *raw);
+
+  DiagInputs in;
+  in.x = d.x;
+  in.y = d.y;
+  in.k = d.k;
+  in.ccc = w.curve_colour();
+  in.kkk = w.comment();
+  in.vx = par.xaxis;
+  in.vy = par.yaxis;
+  return in;
+}
+
+void calc_diag(Env& env) {
+  std::optional<DiagInputs> in = calc_diag_inputs(env);
+  if (!in) return;
+  plot_diag(env, in->x, in->y, in->ccc, in->kkk, in->vx, in->vy, in->k);
+}
+
+}  // namespace ziva

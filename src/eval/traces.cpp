@@ -1,0 +1,206 @@
+#include "eval/traces.h"
+
+#include <cmath>
+
+#include "base/error.h"
+#include "eval/dig2v.h"
+#include "eval/wav2v.h"
+#include "params/channels.h"
+#include "platform/core/text.h"
+
+namespace ziva {
+
+namespace {
+
+constexpr const char* kNoSamples = "The recording yields no speed samples.";
+constexpr const char* kNoColumn = "Index exceeds matrix dimensions.";
+
+Eigen::RowVectorXd as_row(const Eigen::VectorXd& c) {
+  return c.transpose();
+}
+
+// Column k (1-based) of the recording.
+Eigen::Ref<const Eigen::MatrixXd> channel(const Eigen::MatrixXd& Y, int k) {
+  if (k > Y.cols()) throw Error(kNoColumn);
+  return Y.col(k - 1);
+}
+
+// The recording (k = 0) or its column k as a matrix of its own; column 1 takes over the
+// recording's memory.
+Eigen::MatrixXd take_channel(Eigen::MatrixXd& Y, int k) {
+  if (k == 0) return std::move(Y);
+  if (k == 1) {
+    if (Y.cols() < 1) throw Error(kNoColumn);
+    Y.conservativeResize(Eigen::NoChange, 1);
+    return std::move(Y);
+  }
+  return channel(Y, k);
+}
+
+// Keeps the samples whose engine speed is defined.
+void drop_undefined_rpm(RawTraces& r) {
+  Eigen::Index kept = 0;
+  for (Eigen::Index i = 0; i < r.t.size(); ++i) {
+    if (std::isnan(r.rpm(i))) continue;
+    r.t(kept) = r.t(i);
+    r.v(kept) = r.v(i);
+    r.rpm(kept) = r.rpm(i);
+    ++kept;
+  }
+  r.t.conservativeResize(kept);
+  r.v.conservativeResize(kept);
+  r.rpm.conservativeResize(kept);
+}
+
+// Engine speed of a tone channel (1/s) at the times of a pulse trace, the last engine speed held
+// up to the end of the pulse trace; ·60 for 1/min.
+Eigen::RowVectorXd rpm_held_to_end(const SpeedTrace& tone, const Eigen::RowVectorXd& t) {
+  Eigen::VectorXd knots = tone.t;
+  Eigen::VectorXd values = tone.v;
+  const Eigen::Index n = knots.size();
+  if (n > 0 && t.size() > 0 && t(t.size() - 1) > knots(n - 1)) {
+    knots.conservativeResize(n + 1);
+    values.conservativeResize(n + 1);
+    knots(n) = t(t.size() - 1);
+    values(n) = values(n - 1);
+  }
+  return interp_linear(knots, values, t) * 60;
+}
+
+class Converter {
+ public:
+  Converter(const ConversionContext& ctx, double FS, const ParSet& par)
+      : ctx_(ctx), FS_(FS), par_(par) {}
+
+  // Engine revolutions per second from the alternator tone.
+  SpeedTrace alternator(Eigen::MatrixXd Y) { return tone(std::move(Y), par_.coils, par_.coils); }
+  // Roller revolutions per second from the roller tone.
+  SpeedTrace roller(Eigen::MatrixXd Y) { return tone(std::move(Y), par_.sensors, roller_L()); }
+  SpeedTrace pulses(const Eigen::Ref<const Eigen::MatrixXd>& Y) {
+    auto p = open();
+    return dig2v(*p, Y, FS_, par_.tyre_perimeter_m, par_.sensors);
+  }
+  SpeedTrace pulses(const std::vector<Eigen::Index>& edges) {
+    auto p = open();
+    return dig2v_from_edges(*p, edges, FS_, par_.tyre_perimeter_m, par_.sensors);
+  }
+  // Tone periods per roller revolution, seen as periods per engine revolution.
+  double roller_L() const {
+    return par_.sensors / par_.roller_perimeter_m * par_.tyre_perimeter_m / par_.gear_ratio;
+  }
+
+ private:
+  SpeedTrace tone(Eigen::MatrixXd Y, double l, double L) {
+    auto p = open();
+    return wav2v(*p, std::move(Y), FS_, l, L);
+  }
+  std::unique_ptr<Progress> open() const {
+    if (ctx_.progress) return ctx_.progress();
+    return std::make_unique<NullProgress>();
+  }
+
+  const ConversionContext& ctx_;
+  double FS_;
+  const ParSet& par_;
+};
+
+}  // namespace
+
+Eigen::RowVectorXd interp_linear(const Eigen::VectorXd& knots, const Eigen::VectorXd& values,
+                                 const Eigen::RowVectorXd& at) {
+  Eigen::RowVectorXd out(at.size());
+  const Eigen::Index n = knots.size();
+  Eigen::Index j = 0;
+  for (Eigen::Index i = 0; i < at.size(); ++i) {
+    const double x = at(i);
+    if (n == 0 || !(x >= knots(0) && x <= knots(n - 1))) {
+      out(i) = std::nan("");
+      continue;
+    }
+    if (j > 0 && x < knots(j)) j = 0;  // times that do not increase start the search again
+    while (j + 1 < n && knots(j + 1) <= x) ++j;
+    if (knots(j) == x || j + 1 == n) {
+      out(i) = values(j);
+    } else {
+      const double s = (x - knots(j)) / (knots(j + 1) - knots(j));
+      out(i) = values(j) + s * (values(j + 1) - values(j));
+    }
+  }
+  return out;
+}
+
+std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::MatrixXd Y, double FS,
+                                        const ParSet& par) {
+  const std::optional<ChannelRow> found = channel_row(par.sig_ch1, par.sig_ch2);
+  if (!found)
+    throw Error("No conversion for the channel choices " + num2str(par.sig_ch1) + " and " +
+                num2str(par.sig_ch2) + ".");
+  const ChannelRow& row = *found;
+  if (row.conversion == Conversion::None) return std::nullopt;
+  Converter conv(ctx, FS, par);
+
+  if (ctx.cut != nullptr) {
+    if (row.cut == CutView::Spectrogram) {
+      const double L = row.cut_roller_tone ? conv.roller_L() : par.coils;
+      Y = ctx.cut->on_spectrogram(Y, FS, row.cut_channel, L);
+    } else if (row.cut == CutView::PulseSpeed) {
+      std::optional<int> ch;
+      if (row.cut_channel != 0) ch = row.cut_channel;
+      Y = ctx.cut->on_pulse_speed(Y, FS, par.tyre_perimeter_m, par.sensors, ch);
+    }
+  }
+
+  RawTraces r;
+  switch (row.conversion) {
+    case Conversion::Alternator: {
+      const SpeedTrace s = conv.alternator(take_channel(Y, row.primary));
+      r.t = as_row(s.t);
+      r.rpm = as_row(s.v) * 60;
+      r.v = as_row(s.v) * par.tyre_perimeter_m / par.gear_ratio;
+      break;
+    }
+    case Conversion::Roller: {
+      const SpeedTrace s = conv.roller(take_channel(Y, row.primary));
+      r.t = as_row(s.t);
+      r.v = as_row(s.v) * par.roller_perimeter_m;
+      r.rpm = r.v * 60 / par.tyre_perimeter_m * par.gear_ratio;
+      break;
+    }
+    case Conversion::Pulses: {
+      const SpeedTrace s = row.primary == 0 ? conv.pulses(Y) : conv.pulses(channel(Y, row.primary));
+      if (s.t.size() == 0) throw Error(kNoSamples);
+      r.t = as_row(s.t).array() - s.t(0);
+      r.v = as_row(s.v);
+      r.rpm = r.v * 60 * par.gear_ratio / par.tyre_perimeter_m;
+      break;
+    }
+    case Conversion::AlternatorPulses: {
+      // The pulse edges are found first, so that an alternator in column 1 can take over the
+      // recording's memory without a copy.
+      const std::vector<Eigen::Index> edges = pulse_edges(channel(Y, row.secondary));
+      const SpeedTrace n = conv.alternator(take_channel(Y, row.primary));
+      const SpeedTrace s = conv.pulses(edges);
+      r.t = as_row(s.t);
+      r.v = as_row(s.v);
+      r.rpm = rpm_held_to_end(n, r.t);
+      drop_undefined_rpm(r);
+      break;
+    }
+    case Conversion::AlternatorRoller: {
+      SpeedTrace n = conv.alternator(channel(Y, row.primary));
+      n.v *= 60;
+      const SpeedTrace f = conv.roller(channel(Y, row.secondary));
+      r.t = as_row(f.t);
+      r.v = as_row(f.v) * par.roller_perimeter_m;
+      r.rpm = interp_linear(n.t, n.v, r.t);
+      drop_undefined_rpm(r);
+      break;
+    }
+    case Conversion::None:
+      break;
+  }
+  if (r.t.size() == 0) throw Error(kNoSamples);
+  return r;
+}
+
+}  // namespace ziva
