@@ -24,6 +24,8 @@ class MatReader::Source {
 namespace {
 
 const char* const kNotMat = "not found or not a MAT-file.";
+// Bytes of a matrix in which its name is looked for first.
+constexpr std::uint64_t kHead = 512;
 const char* const kVersion73 =
     "MAT-files of version 7.3 (HDF5) are not supported; save the parameters in version 7 or "
     "older.";
@@ -168,12 +170,18 @@ class Elements {
     std::string data;
   };
 
-  Elements(const std::string& body, bool big, std::uint64_t where)
-      : body_(body), big_(big), where_(where) {}
+  // Thrown by next() when `body` is only the first part of the matrix and the element runs past it.
+  struct NeedMore {};
+
+  Elements(const std::string& body, bool big, std::uint64_t where, bool whole = true)
+      : body_(body), big_(big), where_(where), whole_(whole) {}
 
   // The next element, or nullopt at the end of the matrix (fewer than 8 bytes left).
   std::optional<Element> next() {
-    if (body_.size() - pos_ < 8) return std::nullopt;
+    if (body_.size() - pos_ < 8) {
+      if (!whole_) throw NeedMore{};
+      return std::nullopt;
+    }
     const char* p = body_.data() + pos_;
     const std::uint32_t first = u32(p, big_);
     if ((first >> 16) != 0) {
@@ -184,6 +192,7 @@ class Elements {
     }
     const std::uint64_t n = u32(p + 4, big_);
     if (n > body_.size() - pos_ - 8) {
+      if (!whole_) throw NeedMore{};
       fail(damaged("a part of the variable at byte " + std::to_string(where_) + " claims " +
                    std::to_string(n) + " bytes, only " + std::to_string(body_.size() - pos_ - 8) +
                    " follow."));
@@ -198,13 +207,16 @@ class Elements {
   const std::string& body_;
   bool big_;
   std::uint64_t where_;
+  bool whole_;
   std::size_t pos_ = 0;
 };
 
-// Parses the body of a level 5 matrix; returns the variable when its name is `name`.
+// Parses the body of a level 5 matrix; returns the variable when its name is `name`. When `body`
+// is only the first part of the matrix (`whole` false), throws Elements::NeedMore when the name
+// lies beyond it or is `name`.
 std::optional<MatVariable> parse_matrix(const std::string& body, bool big, std::uint64_t where,
-                                        const std::string& name) {
-  Elements elements(body, big, where);
+                                        const std::string& name, bool whole = true) {
+  Elements elements(body, big, where, whole);
   const std::string malformed =
       damaged("the variable at byte " + std::to_string(where) + " is malformed.");
   auto flags = elements.next();
@@ -228,6 +240,7 @@ std::optional<MatVariable> parse_matrix(const std::string& body, bool big, std::
   if (!var_name) fail(malformed);
   const std::string stored(var_name->data.c_str());  // up to the first NUL
   if (stored != name) return std::nullopt;
+  if (!whole) throw Elements::NeedMore{};
   if (holds_values(v.mat_class)) {
     if (auto real = elements.next()) {
       v.type = real->type;
@@ -239,9 +252,11 @@ std::optional<MatVariable> parse_matrix(const std::string& body, bool big, std::
   return v;
 }
 
-// Unpacks a compressed element: the matrix inside it, tag included, as far as that tag declares.
-// The output never exceeds what the compressed bytes really unpack to.
-std::string inflate_matrix(const std::string& packed, bool big, std::uint64_t where) {
+// Unpacks a compressed element: the matrix inside it, tag included, as far as that tag declares
+// but no more than `limit` bytes. The output never exceeds what the compressed bytes really
+// unpack to.
+std::string inflate_matrix(const std::string& packed, bool big, std::uint64_t where,
+                           std::uint64_t limit) {
   const std::string cut = damaged("the compressed variable at byte " + std::to_string(where) +
                                   " ends before its data does.");
   z_stream zs{};
@@ -262,7 +277,7 @@ std::string inflate_matrix(const std::string& packed, bool big, std::uint64_t wh
     out.append(buffer, room - zs.avail_out);
     if (!have_tag && out.size() >= 8) {
       have_tag = true;
-      want = 8 + std::uint64_t{u32(out.data() + 4, big)};
+      want = std::min<std::uint64_t>(limit, 8 + std::uint64_t{u32(out.data() + 4, big)});
     }
     if (rc == Z_STREAM_END || (rc != Z_OK && rc != Z_BUF_ERROR) ||
         (rc == Z_BUF_ERROR && zs.avail_in == 0) || (zs.avail_out == room && zs.avail_in == 0)) {
@@ -394,14 +409,31 @@ std::optional<MatVariable> MatReader::find_v5(const std::string& name) const {
       fail(damaged("the variable at byte " + std::to_string(pos) + " claims " + std::to_string(n) +
                    " bytes, only " + std::to_string(left) + " follow."));
     }
+    // The name is looked up in the first kHead bytes of a matrix; only the matrix it names is
+    // read whole.
     if (type == 14) {
-      const std::string body = s.read(pos + 8, static_cast<std::size_t>(n));
-      if (auto v = parse_matrix(body, big, pos, name)) return v;
+      const bool whole = n <= kHead;
+      try {
+        if (auto v = parse_matrix(s.read(pos + 8, static_cast<std::size_t>(whole ? n : kHead)), big,
+                                  pos, name, whole)) {
+          return v;
+        }
+      } catch (const Elements::NeedMore&) {
+        if (auto v = parse_matrix(s.read(pos + 8, static_cast<std::size_t>(n)), big, pos, name)) {
+          return v;
+        }
+      }
     } else if (type == 15) {
       const std::string packed = s.read(pos + 8, static_cast<std::size_t>(n));
-      const std::string matrix = inflate_matrix(packed, big, pos);
-      if (u32(matrix.data(), big) == 14) {
-        if (auto v = parse_matrix(matrix.substr(8), big, pos, name)) return v;
+      const std::string head = inflate_matrix(packed, big, pos, 8 + kHead);
+      if (u32(head.data(), big) == 14) {
+        const bool whole = head.size() - 8 == u32(head.data() + 4, big);
+        try {
+          if (auto v = parse_matrix(head.substr(8), big, pos, name, whole)) return v;
+        } catch (const Elements::NeedMore&) {
+          const std::string matrix = inflate_matrix(packed, big, pos, UINT64_MAX);
+          if (auto v = parse_matrix(matrix.substr(8), big, pos, name)) return v;
+        }
       }
     }
     pos += 8 + n;

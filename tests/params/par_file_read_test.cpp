@@ -138,6 +138,17 @@ std::vector<ReadCase> read_cases() {
          return s + le.compressed(le.title(u"Lauf 7"));
        },
        "", "Lauf 7"},
+      // large variables before the parameters and a long title, plain and compressed
+      {"LargeVariables",
+       [] {
+         std::string big;
+         for (int i = 0; i < 1000; ++i) big += le.f64(i);
+         const std::string var = le.matrix("messung", 6, {1, 1000}, le.element(9, big));
+         const std::u16string title(3000, u'x');
+         return le.header() + var + le.compressed(var) + numbers(le) +
+                le.compressed(le.title(title));
+       },
+       "", std::string(3000, 'x')},
       // whole numbers stored in the smallest type that holds them, as other writers do
       {"CompactTypes",
        [] {
