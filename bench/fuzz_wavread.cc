@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "wav/wav_read.h"
@@ -88,6 +89,57 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 #else
 
+namespace {
+
+std::string le(std::uint64_t v, int bytes) {
+  std::string s;
+  for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  return s;
+}
+
+std::string chunk(const std::string& id, const std::string& body, bool pad = true) {
+  std::string s = id + le(body.size(), 4) + body;
+  if (pad && body.size() % 2 == 1) s.push_back('\0');
+  return s;
+}
+
+std::string wave(const std::string& chunks) {
+  return "RIFF" + le(4 + chunks.size(), 4) + "WAVE" + chunks;
+}
+
+std::string fmt(unsigned tag, unsigned channels, unsigned align, unsigned bits,
+                const std::string& extra = "") {
+  return chunk("fmt ", le(tag, 2) + le(channels, 2) + le(8000, 4) + le(8000 * align, 4) +
+                           le(align, 2) + le(bits, 2) + extra);
+}
+
+// Hand-made files of the kinds other recorders write: 32-bit integer PCM, older scaled floats
+// under the PCM tag, 64-bit floats under both headers, a last chunk without its pad byte.
+std::vector<std::string> recorder_files() {
+  std::string ints, scaled, doubles;
+  for (std::int32_t v : {-1, 1000733000, -1000733000, 256})
+    ints += le(static_cast<std::uint32_t>(v), 4);
+  for (std::uint32_t v : {0x3E800000u, 0xC7000000u, 0x00000000u, 0x46FFFE00u}) scaled += le(v, 4);
+  for (std::uint64_t v :
+       {0x3FB999999999999AULL, 0xC004000000000000ULL, 0ULL, 0x3FF0000000000000ULL}) {
+    doubles += le(v, 8);
+  }
+  const std::string guid_float =
+      le(3, 2) + std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+  return {
+      wave(fmt(1, 1, 4, 32) + chunk("data", ints)),
+      wave(fmt(1, 2, 8, 32) + chunk("data", scaled)),
+      wave(fmt(3, 1, 8, 64) + chunk("data", doubles)),
+      wave(fmt(65534, 2, 16, 64, le(22, 2) + le(64, 2) + le(3, 4) + guid_float) +
+           chunk("data", doubles)),
+      wave(fmt(1, 1, 1, 8) + chunk("data", "\x80\x90\x70", false)),
+      wave(fmt(1, 1, 2, 16) + chunk("data", le(7, 2)) +
+           chunk("LIST", "INFOINAM" + le(1, 4) + "x", false)),
+  };
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s corpus-folder\n", argv[0]);
@@ -114,6 +166,12 @@ int main(int argc, char** argv) {
       std::fwrite(bytes.data(), 1, bytes.size(), out);
       std::fclose(out);
     }
+  }
+  for (const std::string& file : recorder_files()) {
+    const std::string bytes = std::string(1, static_cast<char>(n % 4)) + file;
+    std::FILE* out = std::fopen((dir + "/seed" + std::to_string(++n) + ".wav").c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
   }
   return 0;
 }

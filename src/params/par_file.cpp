@@ -8,6 +8,7 @@
 #include "base/atomic_file.h"
 #include "base/error.h"
 #include "params/channels.h"
+#include "params/mat_read.h"
 #include "platform/core/text.h"
 #include "ui/main_window_view.h"
 #include "ui/strings.h"
@@ -47,24 +48,6 @@ std::u16string utf8_to_utf16(const std::string& s) {
   return out;
 }
 
-void append_utf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 struct MatCloser {
   void operator()(mat_t* m) const { Mat_Close(m); }
 };
@@ -84,39 +67,21 @@ std::string load_error(const std::string& file, const std::string& why) {
   return "Unable to read file '" + file + "': " + why;
 }
 
-// The text of a char variable (a row, or the rows of a char matrix read column-major).
-std::optional<std::string> char_text(const matvar_t* v) {
-  if (v->class_type != MAT_C_CHAR || v->rank != 2 || (v->data == nullptr && v->nbytes != 0))
-    return std::nullopt;
-  std::size_t rows = v->dims[0], cols = v->dims[1];
-  std::size_t n = rows * cols;
-  if (rows > 1) return std::nullopt;
-  std::string out;
-  if (v->data_type == MAT_T_UINT16 || v->data_type == MAT_T_UTF16) {
-    const auto* d = static_cast<const std::uint16_t*>(v->data);
-    for (std::size_t i = 0; i < n; ++i) {
-      char32_t cp = d[i];
-      if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < n) {
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (d[i + 1] - 0xDC00);
-        ++i;
-      }
-      append_utf8(out, cp);
-    }
-  } else if (v->data_type == MAT_T_UTF8) {
-    out.assign(static_cast<const char*>(v->data), v->nbytes);
-  } else if (v->data_type == MAT_T_UINT8 || v->data_type == MAT_T_INT8) {
-    const auto* d = static_cast<const unsigned char*>(v->data);
-    for (std::size_t i = 0; i < n; ++i) append_utf8(out, d[i]);
-  } else {
-    return std::nullopt;
-  }
-  return out;
+// matio reports problems on the terminal unless given a function of its own: its callers here
+// report every failure themselves.
+void silence_matio() {
+  static const bool silenced = [] {
+    Mat_LogInitFunc("ziva", [](int, char*) {});
+    return true;
+  }();
+  (void)silenced;
 }
 
 }  // namespace
 
 void write_par_file(const std::string& file, const ParSet& p) {
   const std::string error = "Unable to write file '" + file + "'.";
+  silence_matio();
   AtomicFile out(file, error);
   out.release_stream();
   {
@@ -143,29 +108,33 @@ void write_par_file(const std::string& file, const ParSet& p) {
 }
 
 ParSet read_par_file(const std::string& file) {
-  MatFile mat(Mat_Open(file.c_str(), MAT_ACC_RDONLY));
-  if (!mat) throw Error(load_error(file, "not found or not a MAT-file."));
-  ParSet p;
-  for (const ParamSpec& n : param_table()) {
-    if (n.field == nullptr) continue;
-    MatVar v(Mat_VarRead(mat.get(), n.file_var));
-    if (!v && !n.in_every_file) {
-      p.*(n.field) = default_value(n);
-      continue;
+  try {
+    const MatReader mat = MatReader::open(file);
+    ParSet p;
+    for (const ParamSpec& n : param_table()) {
+      if (n.field == nullptr) continue;
+      auto v = mat.find(n.file_var);
+      if (!v && !n.in_every_file) {
+        p.*(n.field) = default_value(n);
+        continue;
+      }
+      if (!v)
+        throw Error(load_error(file, std::string("variable '") + n.file_var + "' is missing."));
+      auto x = mat_scalar(*v);
+      if (!x)
+        throw Error(
+            load_error(file, std::string("variable '") + n.file_var + "' is not a number."));
+      p.*(n.field) = *x;
     }
-    if (!v) throw Error(load_error(file, std::string("variable '") + n.file_var + "' is missing."));
-    bool ok = v->class_type == MAT_C_DOUBLE && v->data_type == MAT_T_DOUBLE && !v->isComplex &&
-              v->rank == 2 && v->dims[0] == 1 && v->dims[1] == 1 && v->data != nullptr;
-    if (!ok)
-      throw Error(load_error(file, std::string("variable '") + n.file_var + "' is not a number."));
-    p.*(n.field) = *static_cast<const double*>(v->data);
+    auto v = mat.find("tit");
+    if (!v) throw Error(load_error(file, "variable 'tit' is missing."));
+    auto title = mat_text(*v);
+    if (!title) throw Error(load_error(file, "variable 'tit' is not a text."));
+    p.title = *title;
+    return p;
+  } catch (const MatReadError& e) {
+    throw Error(load_error(file, e.reason));
   }
-  MatVar v(Mat_VarRead(mat.get(), "tit"));
-  if (!v) throw Error(load_error(file, "variable 'tit' is missing."));
-  auto title = char_text(v.get());
-  if (!title) throw Error(load_error(file, "variable 'tit' is not a text."));
-  p.title = *title;
-  return p;
 }
 
 void save_par(Env& env) {

@@ -34,6 +34,10 @@ inline float load_f32(const unsigned char* p) {
   return std::bit_cast<float>(load_u32(p));
 }
 
+inline double load_f64(const unsigned char* p) {
+  return std::bit_cast<double>(std::uint64_t{load_u32(p)} | (std::uint64_t{load_u32(p + 4)} << 32));
+}
+
 inline void store_u16(unsigned char* p, std::uint16_t v) {
   p[0] = static_cast<unsigned char>(v);
   p[1] = static_cast<unsigned char>(v >> 8);

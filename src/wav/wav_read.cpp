@@ -154,10 +154,6 @@ class Cursor {
   std::uint64_t pos_ = 0;
 };
 
-std::uint64_t even(std::uint32_t size) {
-  return std::uint64_t{size} + (size & 1u);
-}
-
 struct ChunkHeader {
   bool end_of_file = false;
   std::string id;  // trailing blanks and NULs removed, case as in the file
@@ -195,10 +191,17 @@ void read_riff_header(Cursor& in) {
   }
 }
 
+// Moves past the pad byte of a chunk of `size` bytes whose body was just passed. Writers often
+// leave out the pad byte after an odd-sized last chunk, so the end of the file may take its place.
+void skip_pad(Cursor& in, std::uint32_t size) {
+  if (size & 1u) in.skip(1);
+}
+
 // Skips the part of a chunk (body and pad byte) that starts at `start` and was not read.
 void skip_rest(Cursor& in, std::uint64_t start, std::uint32_t size, const char* error) {
-  std::uint64_t done = in.pos() - start;
-  if (done < even(size) && !in.skip(even(size) - done)) throw Error(error);
+  const std::uint64_t done = in.pos() - start;
+  if (done < size && !in.skip(size - done)) throw Error(error);
+  if (done <= size) skip_pad(in, size);
 }
 
 bool is_guid_tail_of_base_format(const unsigned char* guid) {
@@ -281,7 +284,9 @@ std::string compression_name(int tag) {
   }
 }
 
-enum class SampleType { U8, I16, I24, I32, F32Scaled, F32 };
+// F32Scaled: PCM with 4-byte samples that are either signed integers or, in older files, floats
+// scaled to ±32768; the data decides (see holds_scaled_floats).
+enum class SampleType { U8, I16, I24, I32, F32Scaled, F32, F64 };
 
 struct SampleLayout {
   SampleType type;
@@ -296,7 +301,7 @@ SampleLayout sample_layout(const WavFormat& fmt) {
   }
   const int channels = static_cast<int>(fmt.nChannels);
   const int align = static_cast<int>(fmt.nBlockAlign);
-  // ceil(nBlockAlign / nChannels) must be 1..4; no channels gives no such width
+  // ceil(nBlockAlign / nChannels) must be 1..4, or 8 for IEEE float; no channels gives no width
   const int bytes = channels > 0 ? (align + channels - 1) / channels : 0;
   switch (bytes) {
     case 1:
@@ -311,6 +316,9 @@ SampleLayout sample_layout(const WavFormat& fmt) {
         return {SampleType::I32, 4, channels};
       }
       return {SampleType::F32Scaled, 4, channels};
+    case 8:
+      if (tag == 3) return {SampleType::F64, 8, channels};
+      throw Error(kTooWide);
     default:
       throw Error(kTooWide);
   }
@@ -381,14 +389,51 @@ void convert(const SampleLayout& layout, const unsigned char* in, Eigen::Index f
       convert_frames<4>(in, frames, ch, out, stride,
                         [](const unsigned char* p) { return static_cast<double>(load_f32(p)); });
       break;
+    case SampleType::F64:
+      convert_frames<8>(in, frames, ch, out, stride,
+                        [](const unsigned char* p) { return load_f64(p); });
+      break;
   }
+}
+
+// Whether `bytes` 4-byte samples, read as floats, are all finite and within ±32768, as in older
+// files that stored floats under the PCM tag. Integer audio never is: every integer between
+// -2^23 and -1 reads as NaN or infinity, and the other negative ones down to about -0.44 of full
+// scale read as magnitudes above 32768.
+bool holds_scaled_floats(const unsigned char* p, std::size_t bytes) {
+  for (std::size_t i = 0; i + 4 <= bytes; i += 4) {
+    const float x = load_f32(p + i);
+    if (!(std::fabs(x) <= 32768.0f)) return false;
+  }
+  return true;
+}
+
+// Settles a PCM file with 4-byte samples: floats / 32768 when every whole frame of the chunk
+// (which starts at `start`) holds such floats, otherwise signed integers / 2^31. The whole chunk
+// decides, so a part of a file reads as the same numbers as the whole file.
+void settle_four_byte_pcm(Cursor& in, std::uint64_t start, std::uint64_t bytes,
+                          SampleLayout& layout) {
+  std::vector<unsigned char> buffer(
+      static_cast<std::size_t>(std::min<std::uint64_t>(bytes, 256u << 10)));
+  in.seek(start);
+  for (std::uint64_t done = 0; done < bytes;) {
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), bytes - done));
+    if (!in.read(buffer.data(), n)) throw Error(kPcmData);
+    if (!holds_scaled_floats(buffer.data(), n)) {
+      layout.type = SampleType::I32;
+      break;
+    }
+    done += n;
+  }
+  in.seek(start);
 }
 
 // Reads the data chunk whose body starts at the cursor: the size row for a size request,
 // otherwise the frames the extent names. Leaves the cursor after the chunk and its pad byte.
 Eigen::MatrixXd read_wavedat(Cursor& in, std::uint32_t size, const WavFormat& fmt,
                              const WavExtent& ext) {
-  const SampleLayout layout = sample_layout(fmt);
+  SampleLayout layout = sample_layout(fmt);
   const std::uint64_t start = in.pos();
   const std::uint64_t frame_bytes =
       static_cast<std::uint64_t>(layout.bytes) * static_cast<std::uint64_t>(layout.channels);
@@ -397,7 +442,7 @@ Eigen::MatrixXd read_wavedat(Cursor& in, std::uint32_t size, const WavFormat& fm
 
   if (ext.kind == WavExtent::Kind::Size) {
     if (!in.skip(size)) throw Error(kPcmData);
-    in.skip(size & 1u);
+    skip_pad(in, size);
     Eigen::MatrixXd y(1, 2);
     y << spc, static_cast<double>(layout.channels);
     return y;
@@ -413,6 +458,9 @@ Eigen::MatrixXd read_wavedat(Cursor& in, std::uint32_t size, const WavFormat& fm
     if (first != std::floor(first) || last != std::floor(last)) throw Error(kOutOfRange);
   }
   if (size > in.remaining()) throw Error(kPcmData);
+  if (layout.type == SampleType::F32Scaled) {
+    settle_four_byte_pcm(in, start, frames_in_chunk * frame_bytes, layout);
+  }
 
   const std::uint64_t n1 = static_cast<std::uint64_t>(first);
   const std::uint64_t n2 = static_cast<std::uint64_t>(last);
@@ -434,15 +482,15 @@ Eigen::MatrixXd read_wavedat(Cursor& in, std::uint32_t size, const WavFormat& fm
     row += n;
   }
   in.seek(start + size);
-  in.skip(size & 1u);  // a missing pad byte after the last chunk is tolerated
+  skip_pad(in, size);
   return y;
 }
 
 std::string read_body(Cursor& in, std::uint32_t size, const char* error) {
-  if (even(size) > in.remaining()) throw Error(error);
+  if (size > in.remaining()) throw Error(error);
   std::string body(size, '\0');
   if (!in.read(body.data(), size)) throw Error(error);
-  in.skip(size & 1u);
+  skip_pad(in, size);
   return body;
 }
 
@@ -532,7 +580,9 @@ WavReadResult read_wave(const Source& source, const WavExtent& ext) {
       read_dispck(in, ck.size, opt);
     } else if (id == "list") {
       read_listck(in, ck.size, opt);
-    } else if (!in.skip(even(ck.size))) {
+    } else if (in.skip(ck.size)) {
+      skip_pad(in, ck.size);
+    } else {
       throw Error(kChunkSize);
     }
   }

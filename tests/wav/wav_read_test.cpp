@@ -107,11 +107,6 @@ TEST_F(WavRead, FourByteSamplesByFormat) {
   EXPECT_EQ(*r3.bits, 32);
   EXPECT_FALSE(r3.opt_ck.fmt->nBitsPerSample);
 
-  // PCM (tag 1) with 4-byte containers and 32 bits: stored floats divided by 32768
-  auto r1 = read(riff(chunk("fmt ", fmt_body(1, 2, 48000, 8, 32)) + chunk("data", floats)));
-  EXPECT_EQ(r1.y(0, 0), 0.25 / 32768);
-  EXPECT_EQ(r1.y(1, 0), 0.5);
-
   // PCM with 4-byte containers holding 24 significant bits: signed 32-bit / 2^31, 4 bytes each
   std::string body;
   for (std::int32_t v :
@@ -181,6 +176,111 @@ TEST_F(WavRead, ExtensibleFormatsWithPcmOrFloatSubFormat) {
   EXPECT_EQ(
       error(riff(chunk("fmt ", fmt_body(65534, 1, 8000, 2, 16, u16(0))) + chunk("data", i16(0)))),
       refused);
+}
+
+namespace {
+
+// A file of 32-bit or 64-bit samples and the numbers it must read as, frame by frame.
+struct WideCase {
+  const char* name;
+  std::string fmt;
+  std::string data;
+  int channels;
+  std::vector<double> expected;
+  double bits;
+};
+
+std::string ints(std::initializer_list<std::int32_t> v) {
+  std::string s;
+  for (std::int32_t x : v) s += i32(x);
+  return s;
+}
+
+const std::int32_t kMin32 = std::numeric_limits<std::int32_t>::min();
+
+std::vector<WideCase> wide_cases() {
+  const std::string pcm32 = chunk("fmt ", fmt_body(1, 1, 48000, 4, 32));
+  return {
+      // integers: a quiet run (small negative samples read as NaN when taken for floats) and a
+      // loud one whose samples are all finite floats, one of them just above 32768
+      {"Pcm32Integers",
+       pcm32,
+       ints({kMin32, 1000733000, -1000733000, -1, 256, 0x7FFFFFFF}),
+       1,
+       {-1.0, 1000733000 / 0x1p31, -1000733000 / 0x1p31, -0x1p-31, 0x1p-23, 0x7FFFFFFF / 0x1p31},
+       32},
+      {"Pcm32LoudIntegers",
+       pcm32,
+       ints({0x47000001, 0x10000000, 0, kMin32}),
+       1,
+       {0x47000001 / 0x1p31, 0.125, 0.0, -1.0},
+       32},
+      // older files: floats scaled to ±32768 under the PCM tag, the limits included
+      {"Pcm32ScaledFloats",
+       pcm32,
+       f32(0.25f) + f32(-32768.0f) + f32(32768.0f) + f32(-1e-3f) + f32(0.0f),
+       1,
+       {0.25 / 32768, -1.0, 1.0, static_cast<double>(-1e-3f) / 32768, 0.0},
+       32},
+      {"Float64",
+       chunk("fmt ", fmt_body(3, 1, 44100, 8)),
+       f64(0.1) + f64(-2.5) + f64(1e10) + f64(-1e-300),
+       1,
+       {0.1, -2.5, 1e10, -1e-300},
+       64},
+      {"ExtensibleFloat64",
+       extensible_fmt(2, 8, 64, 3),
+       f64(0.5) + f64(-0.75) + f64(3.0) + f64(1e-3),
+       2,
+       {0.5, -0.75, 3.0, 1e-3},
+       64},
+  };
+}
+
+void PrintTo(const WideCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class WideSamples : public WavRead, public ::testing::WithParamInterface<WideCase> {};
+
+}  // namespace
+
+TEST_P(WideSamples, ReadAsStored) {
+  const WideCase& c = GetParam();
+  const std::string file = riff(c.fmt + chunk("data", c.data));
+  const Eigen::Index frames = static_cast<Eigen::Index>(c.expected.size()) / c.channels;
+  auto r = read(file);
+  ASSERT_EQ(r.y.rows(), frames);
+  ASSERT_EQ(r.y.cols(), c.channels);
+  for (Eigen::Index f = 0; f < frames; ++f) {
+    for (int ch = 0; ch < c.channels; ++ch) {
+      EXPECT_EQ(r.y(f, ch), c.expected[static_cast<std::size_t>(f * c.channels + ch)])
+          << "frame " << f << " channel " << ch;
+    }
+  }
+  EXPECT_EQ(*r.bits, c.bits);
+  EXPECT_EQ(read(file, WavExtent::size()).y, row({static_cast<double>(frames), 1.0 * c.channels}));
+  // a part of the file reads as the same numbers as the whole file
+  auto last =
+      read(file, WavExtent::range(static_cast<double>(frames), static_cast<double>(frames)));
+  ASSERT_EQ(last.y.rows(), 1);
+  EXPECT_EQ(last.y(0, 0), r.y(frames - 1, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(WavRead, WideSamples, ::testing::ValuesIn(wide_cases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WavRead, PcmFourByteSamplesAreSettledByTheWholeChunk) {
+  // two samples that are also the float 0.25, then one that is no scaled float
+  const std::string fmt = chunk("fmt ", fmt_body(1, 1, 8000, 4, 32));
+  const std::string quarter = f32(0.25f);
+  const std::string file = riff(fmt + chunk("data", quarter + quarter + i32(-1)));
+  const double as_int = 0x3E800000 / 0x1p31;
+  EXPECT_EQ(read(file, WavExtent::range(1, 2)).y(1, 0), as_int);
+  EXPECT_EQ(read(file).y(0, 0), as_int);
+  // without it they are floats, also when a partial frame follows
+  const std::string floats = riff(fmt + chunk("data", quarter + quarter + "\xff\xff"));
+  EXPECT_EQ(read(floats, WavExtent::range(1, 2)).y(1, 0), 0.25 / 32768);
 }
 
 TEST_F(WavRead, CompressedFormatsAreRefusedByName) {
@@ -278,6 +378,18 @@ TEST_F(WavRead, OddChunksPadBytesAndTrailingBytes) {
       riff(pcm_fmt(1, 8000, 1) + chunk("data", std::string("\x80\x80\x80", 3), 3, false));
   EXPECT_EQ(read(no_pad).y.rows(), 3);
   EXPECT_EQ(read(no_pad, WavExtent::size()).y, row({3, 1}));
+
+  // any odd last chunk may lack its pad byte at the very end of the file
+  const std::string data = pcm_fmt(1, 8000, 2) + chunk("data", i16(4));
+  for (const std::string& last :
+       {chunk("junk", "abc", 3, false), chunk("LIST", "INFOINAM" + u32(1) + "x", 13, false),
+        chunk("fact", "abcde", 5, false), chunk("disp", u32(1) + "A", 5, false)}) {
+    SCOPED_TRACE(last);
+    auto r = read(riff(data + last));
+    EXPECT_EQ(r.y(0, 0), 4.0 / 32768);
+  }
+  auto tail = read(riff(data + chunk("LIST", "INFOINAM" + u32(1) + "x", 13, false)));
+  EXPECT_EQ(*tail.opt_ck.info->find("inam"), "x");
 
   // up to 3 stray bytes after the last chunk are ignored; 4 to 7 are a cut-off header
   const std::string base = riff(ramp16(4));
@@ -381,7 +493,8 @@ TEST_F(WavRead, CorruptFilesGiveClearErrors) {
       {riff(fmt + chunk("data", i16(1) + i16(2), 6)), "Error reading PCM file format."},
       {riff(fmt + chunk("junk", "abcd", 0xFFFFFFFFu) + chunk("data", i16(1))),
        "Incorrect chunk size information in WAV file."},
-      {riff(fmt + chunk("junk", "abc", 3, false)), "Incorrect chunk size information in WAV file."},
+      {riff(fmt + chunk("data", i16(1)) + chunk("junk", "abc", 5, false)),
+       "Incorrect chunk size information in WAV file."},
       {riff(chunk("fmt ", fmt_body(3, 1, 8000, 4), 0x80000000u)),
        "Error reading <wave-fmt> chunk."},
       {riff(chunk("fmt ", fmt_body(1, 1, 8000, 2, 16, u16(0)), 0x80000000u)),
@@ -396,13 +509,22 @@ TEST_F(WavRead, CorruptFilesGiveClearErrors) {
       {riff(fmt + chunk("LIST", "")), "Error reading <list-ck> chunk."},
       {riff(fmt + chunk("LIST", "INFO" + chunk("INAM", "x"), 99999)),
        "Error reading <list-ck> chunk."},
-      {riff(fmt + chunk("LIST", "adtlx", 5, false)), "Error reading <list-ck> chunk."},
+      {riff(fmt + chunk("data", i16(1)) + chunk("LIST", "adtlx", 7, false)),
+       "Error reading <list-ck> chunk."},
+      {riff(fmt + chunk("data", i16(1)) + chunk("fact", "abcde", 7, false)),
+       "Error reading <fact-ck> chunk."},
+      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 2, 16, "q"), 19, false)),
+       "Error reading PCM <wave-fmt> chunk."},
       // impossible widths: zero channels, zero block align, more than 4 bytes per sample
       {riff(chunk("fmt ", fmt_body(1, 0, 8000, 2, 16)) + chunk("data", i16(1))),
        "Cannot read PCM file formats with more than 32 bits per sample."},
       {riff(chunk("fmt ", fmt_body(1, 2, 8000, 0, 16)) + chunk("data", i16(1))),
        "Cannot read PCM file formats with more than 32 bits per sample."},
-      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 8)) + chunk("data", std::string(16, '\0'))),
+      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 8, 64)) + chunk("data", std::string(16, '\0'))),
+       "Cannot read PCM file formats with more than 32 bits per sample."},
+      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 6)) + chunk("data", std::string(12, '\0'))),
+       "Cannot read PCM file formats with more than 32 bits per sample."},
+      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 16)) + chunk("data", std::string(16, '\0'))),
        "Cannot read PCM file formats with more than 32 bits per sample."},
   };
   for (const auto& [bytes, message] : cases) {

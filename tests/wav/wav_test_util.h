@@ -44,6 +44,11 @@ inline std::string f32(float v) {
   std::memcpy(&bits, &v, 4);
   return u32(bits);
 }
+inline std::string f64(double v) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, 8);
+  return u32(static_cast<std::uint32_t>(bits)) + u32(static_cast<std::uint32_t>(bits >> 32));
+}
 
 // A chunk: 4-byte ID, the body's length (or `size` when given), the body and, for an odd
 // length, a pad byte unless `pad` is false.
