@@ -434,8 +434,10 @@ void AxesPainter::draw_image(Handle h) {
   const Eigen::Index rows = cd.rows(), cols = cd.cols();
   Eigen::RowVectorXd xd = prop_row(c_.g, h, "XData");
   Eigen::RowVectorXd yd = prop_row(c_.g, h, "YData");
-  double x1 = xd.size() > 0 ? xd(0) : 1, x2 = xd.size() > 1 ? xd(xd.size() - 1) : x1 + cols - 1;
-  double y1 = yd.size() > 0 ? yd(0) : 1, y2 = yd.size() > 1 ? yd(yd.size() - 1) : y1 + rows - 1;
+  double x1 = xd.size() > 0 ? xd(0) : 1,
+         x2 = xd.size() > 1 ? xd(xd.size() - 1) : x1 + static_cast<double>(cols) - 1;
+  double y1 = yd.size() > 0 ? yd(0) : 1,
+         y2 = yd.size() > 1 ? yd(yd.size() - 1) : y1 + static_cast<double>(rows) - 1;
   double dx = cols > 1 ? (x2 - x1) / static_cast<double>(cols - 1) : 1.0;
   double dy = rows > 1 ? (y2 - y1) / static_cast<double>(rows - 1) : 1.0;
   if (!finite(dx) || !finite(dy) || dx == 0 || dy == 0) return;
