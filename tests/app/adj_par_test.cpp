@@ -1,3 +1,5 @@
+// adj_par after channel choices: the list of channel 2 (three entries with wheel or roller
+// sensors on channel 1), the entry kept in its meaning, the roller fields and the sensor caption.
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
@@ -8,73 +10,60 @@ using ziva::testing::ProgramTest;
 
 namespace {
 
-class AdjPar : public ProgramTest {
- protected:
-  void SetUp() override {
-    ProgramTest::SetUp();
-    start();
-  }
-  void pick(double ch1, double ch2) {
-    choose("popup_sig_ch1", ch1);
-    choose("popup_sig_ch2", ch2);
-    adj_par(env());
-  }
-  std::string ch2_entry() {
-    return g()
-        .get(ctl("popup_sig_ch2"), "String")
-        .row_text(static_cast<std::size_t>(val("popup_sig_ch2") - 1));
-  }
-  size_t ch2_list_size() { return g().get(ctl("popup_sig_ch2"), "String").rows().size(); }
-  bool roller_visible() {
-    for (const char* t : {"total_tork_txt", "total_tork", "cylin_perim_txt", "cylin_perim"})
-      if (!g().is_on(ctl(t), "Visible")) return false;
-    return true;
-  }
-  bool roller_hidden() {
-    for (const char* t : {"total_tork_txt", "total_tork", "cylin_perim_txt", "cylin_perim"})
-      if (g().is_on(ctl(t), "Visible")) return false;
-    return true;
-  }
+struct Step {
+  double ch1, ch2;  // chosen before adj_par; ch2 < 0 keeps the current choice
+  std::size_t list_size;
+  double ch2_after;
+  const char* ch2_entry;  // its first characters
+  bool roller_fields;
+  const char* sensors;  // "" when not checked
 };
 
+struct Sequence {
+  const char* name;
+  std::vector<Step> steps;
+};
+
+class AdjPar : public ProgramTest, public ::testing::WithParamInterface<Sequence> {};
+
+TEST_P(AdjPar, ChannelTwoFollowsChannelOne) {
+  start();
+  for (std::size_t i = 0; i < GetParam().steps.size(); ++i) {
+    const Step& s = GetParam().steps[i];
+    SCOPED_TRACE("step " + std::to_string(i));
+    choose("popup_sig_ch1", s.ch1);
+    if (s.ch2 > 0) choose("popup_sig_ch2", s.ch2);
+    adj_par(env());
+    const Value list = g().get(ctl("popup_sig_ch2"), "String");
+    EXPECT_EQ(list.rows().size(), s.list_size);
+    EXPECT_EQ(val("popup_sig_ch2"), s.ch2_after);
+    const std::string entry = list.row_text(static_cast<std::size_t>(val("popup_sig_ch2") - 1));
+    EXPECT_EQ(entry.rfind(s.ch2_entry, 0), 0u) << entry;
+    for (const char* t : {"total_tork_txt", "total_tork", "cylin_perim_txt", "cylin_perim"})
+      EXPECT_EQ(g().is_on(ctl(t), "Visible"), s.roller_fields) << t;
+    if (*s.sensors != '\0') {
+      EXPECT_EQ(str("wheel_sens_txt"), s.sensors);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    App, AdjPar,
+    ::testing::Values(
+        // Wheel sensors: "Aus" (4 of 4) is entry 3 of 3; a roller on channel 2 becomes "Aus".
+        Sequence{"wheel",
+                 {{2, 4, 3, 3, "Aus", false, "Rad Sensoren:"},
+                  {2, 3, 3, 3, "Aus", false, "Rad Sensoren:"}}},
+        // A roller on channel 1 shows the roller fields; back to the alternator, channel 2 keeps
+        // its roller as entry 3 of the full list.
+        Sequence{"roller",
+                 {{3, 2, 3, 2, "Träg", true, "Rollen Sensoren:"}, {1, -1, 4, 3, "Träg", true, ""}}},
+        // "Aus" keeps its meaning through the lists, and adj_par twice changes nothing.
+        Sequence{"off",
+                 {{4, 3, 4, 3, "Träg", true, ""},
+                  {2, 3, 3, 3, "Aus", false, ""},
+                  {1, -1, 4, 4, "Aus", false, ""},
+                  {1, -1, 4, 4, "Aus", false, ""}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
-
-TEST_F(AdjPar, WheelSensorsRestrictChannelTwo) {
-  pick(2, 4);
-  EXPECT_EQ(ch2_list_size(), 3u);
-  EXPECT_EQ(val("popup_sig_ch2"), 3);
-  EXPECT_EQ(ch2_entry().substr(0, 3), "Aus");
-
-  pick(2, 3);  // roller in the full list becomes "Aus" in the three-entry list
-  EXPECT_EQ(ch2_entry().substr(0, 3), "Aus");
-  EXPECT_TRUE(roller_hidden());
-  EXPECT_EQ(str("wheel_sens_txt"), "Rad Sensoren:");
-}
-
-TEST_F(AdjPar, RollerOnChannelOneShowsRollerFields) {
-  choose("popup_sig_ch1", 3);
-  choose("popup_sig_ch2", 2);
-  adj_par(env());
-  EXPECT_EQ(ch2_list_size(), 3u);
-  EXPECT_EQ(ch2_entry().substr(0, 5), "Träg");
-  EXPECT_TRUE(roller_visible());
-  EXPECT_EQ(str("wheel_sens_txt"), "Rollen Sensoren:");
-
-  // Back to alternator: channel 2 keeps its roller, now as entry 3 of the full list.
-  choose("popup_sig_ch1", 1);
-  adj_par(env());
-  EXPECT_EQ(ch2_list_size(), 4u);
-  EXPECT_EQ(val("popup_sig_ch2"), 3);
-  EXPECT_TRUE(roller_visible());
-}
-
-TEST_F(AdjPar, OffAndRollerAndIdempotence) {
-  pick(4, 3);
-  EXPECT_TRUE(roller_visible());
-  pick(2, 3);  // "Aus" of popup_sig2
-  pick(1, 3);  // back to full list: "Aus" keeps its meaning as entry 4
-  EXPECT_EQ(val("popup_sig_ch2"), 4);
-  adj_par(env());
-  EXPECT_EQ(val("popup_sig_ch2"), 4);
-  EXPECT_TRUE(roller_hidden());
-}

@@ -85,28 +85,6 @@ TEST_F(Startup, StartupFileOverridesDefaultsAndChannelFieldsFollow) {
   EXPECT_EQ(str("wheel_sens_txt"), "Rollen Sensoren:");
 }
 
-TEST_F(Startup, CountChecksOfTheProgramsFunctions) {
-  start();
-  try {
-    program_->call("get_par", 21);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("declared number of outputs (20)."), std::string::npos);
-  }
-  Values three = program_->call("get_par", 3);
-  ASSERT_GE(three.size(), 3u);
-  EXPECT_EQ(three[2], Value(6.32));
-  try {
-    program_->call("strings", 0, {Value(1.0)});
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Run-time Error: File: strings Line: 1 Column: 1 The function \"strings\" was called "
-              "with more than the declared number of inputs (0).");
-  }
-  EXPECT_EQ(program_->call("isodd", 1, {Value(3.0)})[0], Value(1.0));
-}
-
 TEST_F(Startup, CallbacksOfTheMainWindowRunByName) {
   start();
   choose("popup_sig_ch1", 2);

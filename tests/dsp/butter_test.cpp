@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "support/error_of.h"
 
 namespace {
 
@@ -61,12 +62,7 @@ double butterworth_mag2(const std::string& type, int n, double w1, double w2, do
 }
 
 std::string error_of(const Eigen::MatrixXd& n, const Eigen::MatrixXd& wn, const Options& options) {
-  try {
-    butter(2, n, wn, options);
-  } catch (const ziva::Error& e) {
-    return e.what();
-  }
-  return "";
+  return ziva::testing::error_of([&] { butter(2, n, wn, options); });
 }
 
 TEST(Butter, Order3Cutoff025GivesTheTenDigitCoefficients) {

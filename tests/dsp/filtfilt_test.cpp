@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "dsp/butter.h"
 #include "dsp/linear_filter.h"
+#include "support/error_of.h"
 
 namespace {
 
@@ -44,12 +45,7 @@ Eigen::VectorXd impulse_response(const Eigen::MatrixXd& b, const Eigen::MatrixXd
 }
 
 std::string error_of(const Filter& f, const Eigen::MatrixXd& x) {
-  try {
-    ziva::filtfilt(f.b, f.a, x);
-  } catch (const ziva::Error& e) {
-    return e.what();
-  }
-  return "";
+  return ziva::testing::error_of([&] { ziva::filtfilt(f.b, f.a, x); });
 }
 
 TEST(Filtfilt, ConstantIsUnchanged) {

@@ -13,6 +13,7 @@
 
 #include "base/error.h"
 #include "base/warning.h"
+#include "support/error_of.h"
 
 namespace ziva {
 namespace {
@@ -24,15 +25,6 @@ Eigen::VectorXd vec(std::initializer_list<double> v) {
   Eigen::Index i = 0;
   for (double x : v) out(i++) = x;
   return out;
-}
-
-std::string message_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 // Real amplitude of a linear-phase filter at f cycles per sample: H·e^(j·w·c) for a symmetric
@@ -225,33 +217,39 @@ TEST(Firls, OddOrderSymmetricIsRaisedWithWarning) {
 
 TEST(Firls, EveryCheckMessage) {
   const Eigen::VectorXd f = vec({0, 0.4, 0.5, 1}), a = vec({1, 1, 0, 0});
-  EXPECT_EQ(message_of([&] {
+  EXPECT_EQ(testing::error_of([&] {
               firls(10, vec({0, 0.4, 0.5, 1.2}), a);
             }),
             "Frequencies in F must be in range [0,1].");
-  EXPECT_EQ(message_of([&] {
+  EXPECT_EQ(testing::error_of([&] {
               firls(10, vec({0, 0.4, 0.5}), vec({1, 1, 0}));
             }),
             "F must have even length.");
-  EXPECT_EQ(message_of([&] { firls(10, f, vec({1, 1, 0})); }), "F and A must be equal lengths.");
-  EXPECT_EQ(message_of([&] { firls(10, f, a, std::nullopt, "lowpass"); }),
+  EXPECT_EQ(testing::error_of([&] {
+              firls(10, f, vec({1, 1, 0}));
+            }),
+            "F and A must be equal lengths.");
+  EXPECT_EQ(testing::error_of([&] { firls(10, f, a, std::nullopt, "lowpass"); }),
             "Requires symmetry to be 'Hilbert' or 'differentiator'.");
   const std::vector<Eigen::MatrixXd> bad_orders = {
       Eigen::MatrixXd::Constant(1, 1, 0.0), Eigen::MatrixXd::Constant(1, 1, 2.5),
       Eigen::MatrixXd::Constant(1, 1, -4.0), Eigen::MatrixXd(), Eigen::MatrixXd::Ones(1, 2)};
   for (const Eigen::MatrixXd& n : bad_orders) {
-    EXPECT_EQ(message_of([&] { firls(n, f, a); }),
+    EXPECT_EQ(testing::error_of([&] { firls(n, f, a); }),
               "Filter order must be a real, positive integer.");
   }
-  EXPECT_EQ(message_of([&] {
+  EXPECT_EQ(testing::error_of([&] {
               firls(10, f, a, vec({1, 1, 1}));
             }),
             "There should be one weight per band.");
-  EXPECT_EQ(message_of([&] {
+  EXPECT_EQ(testing::error_of([&] {
               firls(10, vec({0, 0.5, 0.4, 1}), a);
             }),
             "Frequencies in F must be nondecreasing.");
-  EXPECT_EQ(message_of([&] { firls(10, f, a, vec({1, -1})); }), "Weights must not be negative.");
+  EXPECT_EQ(testing::error_of([&] {
+              firls(10, f, a, vec({1, -1}));
+            }),
+            "Weights must not be negative.");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <complex>
+#include <functional>
 #include <numbers>
 #include <random>
 #include <string>
@@ -255,49 +256,37 @@ TEST(Specgram, EverySplitGivesIdenticalResults) {
   }
 }
 
+// Every message, and where two checks fail the later one names the message.
 TEST(Specgram, ArgumentMessages) {
   const Eigen::VectorXd x = noise(100, 14);
-  const Eigen::MatrixXd square = Eigen::MatrixXd::Random(10, 10);
+  const Eigen::MatrixXd sq = Eigen::MatrixXd::Random(10, 10);
   const Eigen::VectorXd f = grid(1, 1, 30);
-  const Eigen::MatrixXd none;
-  EXPECT_EQ(error_of([&] { specgram(x, scalar(8), none, scalar(16)); }),
-            "Requires window's length to be no greater than the FFT length.");
-  EXPECT_EQ(error_of([&] { specgram(x, f, scalar(100), scalar(16), scalar(16)); }),
-            "Requires NOVERLAP to be strictly less than the window length.");
-  EXPECT_EQ(error_of([&] { specgram(x, scalar(16.5), none, scalar(8)); }),
-            "Requires positive integer values for NFFT.");
-  EXPECT_EQ(error_of([&] { specgram(x, scalar(16), none, scalar(8), scalar(2.5)); }),
-            "Requires positive integer value for NOVERLAP.");
-  EXPECT_EQ(error_of([&] { specgram(x, scalar(16), none, scalar(8), scalar(-1)); }),
-            "Requires positive integer value for NOVERLAP.");
-  EXPECT_EQ(error_of([&] { specgram(square, scalar(16)); }),
-            "Requires vector (either row or column) input.");
-  EXPECT_EQ(error_of([&] { specgram(x, f); }), "You must specify a window function.");
-  EXPECT_EQ(error_of([&] { specgram(x, f, Eigen::MatrixXd::Ones(1, 2), scalar(8)); }),
-            "Requires FS to be a scalar.");
-  EXPECT_EQ(error_of([&] { specgram(x, f, scalar(100), scalar(-3)); }),
-            "Order cannot be less than zero.");
-  EXPECT_EQ(error_of([&] { specgram(Eigen::MatrixXd()); }),
-            "Requires vector (either row or column) input.");
-}
-
-TEST(Specgram, LastFailingCheckNamesTheMessage) {
-  const Eigen::VectorXd x = noise(100, 15);
-  const Eigen::MatrixXd square = Eigen::MatrixXd::Random(10, 10);
-  const Eigen::VectorXd f = grid(1, 1, 30);
-  const Eigen::MatrixXd none;
-  // Window longer than the FFT and the FFT length fractional: the NFFT message.
-  EXPECT_EQ(error_of([&] { specgram(x, scalar(8.5), none, scalar(16)); }),
-            "Requires positive integer values for NFFT.");
-  // Overlap equal to the window, and a matrix signal: the vector message.
-  EXPECT_EQ(error_of([&] { specgram(square, f, scalar(100), scalar(16), scalar(16)); }),
-            "Requires vector (either row or column) input.");
-  // Overlap too long and fractional: the overlap value message.
-  EXPECT_EQ(error_of([&] { specgram(x, f, scalar(100), scalar(16), scalar(20.5)); }),
-            "Requires positive integer value for NOVERLAP.");
+  const Eigen::MatrixXd no, fs = scalar(100), w16 = scalar(16);
+  const std::string window = "Requires window's length to be no greater than the FFT length.",
+                    overlap = "Requires NOVERLAP to be strictly less than the window length.",
+                    nfft = "Requires positive integer values for NFFT.",
+                    overlap_value = "Requires positive integer value for NOVERLAP.",
+                    vector = "Requires vector (either row or column) input.";
+  const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+      {[&] { specgram(x, scalar(8), no, w16); }, window},
+      {[&] { specgram(x, f, fs, w16, w16); }, overlap},
+      {[&] { specgram(x, scalar(16.5), no, scalar(8)); }, nfft},
+      {[&] { specgram(x, scalar(16), no, scalar(8), scalar(2.5)); }, overlap_value},
+      {[&] { specgram(x, scalar(16), no, scalar(8), scalar(-1)); }, overlap_value},
+      {[&] { specgram(sq, scalar(16)); }, vector},
+      {[&] { specgram(Eigen::MatrixXd()); }, vector},
+      {[&] { specgram(x, f); }, "You must specify a window function."},
+      {[&] { specgram(x, f, Eigen::MatrixXd::Ones(1, 2), scalar(8)); },
+       "Requires FS to be a scalar."},
+      {[&] { specgram(x, f, fs, scalar(-3)); }, "Order cannot be less than zero."},
+      {[&] { specgram(x, scalar(8.5), no, w16); }, nfft},
+      {[&] { specgram(sq, f, fs, w16, w16); }, vector},
+      {[&] { specgram(x, f, fs, w16, scalar(20.5)); }, overlap_value}};
+  for (std::size_t i = 0; i < cases.size(); ++i)
+    EXPECT_EQ(error_of(cases[i].first), cases[i].second) << "case " << i;
 
   SpecgramArgs args;
-  EXPECT_EQ(specgramchk(x, f, scalar(100), scalar(16), scalar(4), args), "");
+  EXPECT_EQ(specgramchk(x, f, fs, w16, scalar(4), args), "");
   EXPECT_EQ(args.window.size(), 16);
   EXPECT_EQ(args.noverlap, 4);
   EXPECT_EQ(args.fs, 100);

@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "base/warning.h"
+#include "support/error_of.h"
 #include "support/program_fixture.h"
 #include "ui/strings.h"
 
@@ -23,12 +24,7 @@ class Waitbar : public ProgramTest {
   Handle axes_of(Handle fig) { return g().findobj({fig}, {{"Type", "axes"}}).at(0); }
   double filled(Handle fig) { return g().get_row(bar_of(fig), "XData")(1); }
   std::string error_of(const Values& args) {
-    try {
-      program_->call("waitbar", 1, args);
-    } catch (const Error& e) {
-      return e.what();
-    }
-    return "no error";
+    return ziva::testing::error_of([&] { program_->call("waitbar", 1, args); });
   }
 };
 

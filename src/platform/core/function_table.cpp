@@ -36,14 +36,10 @@ Values FunctionTable::call(Env& env, const std::string& name, int nargout, Value
     if (row->nin >= 0) args.resize(static_cast<std::size_t>(row->nin));
   }
   Values out = row->entry(env, nargout, args);
-  if (static_cast<int>(out.size()) < nargout) {
-    bool assigned = true;
-    for (int i = 0; i < nargout; ++i)
-      if (i >= static_cast<int>(out.size()) || out[static_cast<std::size_t>(i)].absent())
-        assigned = false;
-    if (!assigned)
+  // Every output asked for must hold a value: fewer results, or an absent one among them.
+  for (int i = 0; i < nargout; ++i)
+    if (i >= static_cast<int>(out.size()) || out[static_cast<std::size_t>(i)].absent())
       throw Error("One or more output arguments not assigned during call to '" + name + "'.");
-  }
   return out;
 }
 

@@ -29,9 +29,12 @@ bool only_target_left(const std::filesystem::path& dir, const std::string& name)
   return true;
 }
 
+// A real 24-bit bitmap replaces an older file of the same name, and nothing else is left.
 TEST_F(PrintTest, TwoGroupDiagramPrintsAsRealBitmap) {
-  Graphics g;
-  Handle fig = two_group_diagram(g);
+  DiagramProgram d;
+  const Handle fig = d.two_groups();
+  const Graphics& g = d.g();
+  std::ofstream(path("diag.bmp")) << "old contents";
   print_figure(g, fig, path("diag.bmp"), "-dbmp");
 
   Bitmap bmp = read_bmp24(path("diag.bmp"));
@@ -58,48 +61,32 @@ TEST_F(PrintTest, TwoGroupDiagramPrintsAsRealBitmap) {
 }
 
 TEST_F(PrintTest, PngNameWritesPngWhateverTheDevice) {
-  Graphics g;
-  Handle fig = two_group_diagram(g);
+  DiagramProgram d;
+  const Handle fig = d.two_groups();
+  const Graphics& g = d.g();
   print_figure(g, fig, path("diag.PNG"), "-dbmp");
-  std::vector<unsigned char> d = read_bytes(path("diag.PNG"));
-  ASSERT_GE(d.size(), 8u);
+  std::vector<unsigned char> png = read_bytes(path("diag.PNG"));
+  ASSERT_GE(png.size(), 8u);
   const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  EXPECT_TRUE(std::equal(signature, signature + 8, d.begin()));
+  EXPECT_TRUE(std::equal(signature, signature + 8, png.begin()));
   QImage back(QString::fromStdString(path("diag.PNG")));
   EXPECT_EQ(back.size(), print_pixel_size(g, fig));
   EXPECT_TRUE(only_target_left(dir_, "diag.PNG"));
 }
 
-TEST_F(PrintTest, PrintingAgainReplacesTheFile) {
-  Graphics g;
-  Handle fig = two_group_diagram(g);
-  {
-    std::ofstream old(path("diag.bmp"));
-    old << "old contents";
-  }
-  print_figure(g, fig, path("diag.bmp"));
-  EXPECT_TRUE(read_bmp24(path("diag.bmp")).ok);
-  EXPECT_TRUE(only_target_left(dir_, "diag.bmp"));
-}
-
-TEST_F(PrintTest, FailedWriteLeavesNoTraceAndReports) {
-  Graphics g;
-  Handle fig = two_group_diagram(g);
-  // A folder in the way of the target: the finished temporary file cannot replace it.
+// A folder in the way of the target (the finished temporary file cannot replace it), a folder
+// that does not exist, an unknown device and a figure that does not exist: refused, no trace.
+TEST_F(PrintTest, FailedPrintsLeaveNoTraceAndReport) {
+  DiagramProgram d;
+  const Handle fig = d.two_groups();
+  const Graphics& g = d.g();
   std::filesystem::create_directories(dir_ / "busy.bmp" / "inside");
   EXPECT_THROW(print_figure(g, fig, path("busy.bmp")), Error);
   EXPECT_TRUE(std::filesystem::is_directory(dir_ / "busy.bmp" / "inside"));
-  EXPECT_TRUE(only_target_left(dir_, "busy.bmp"));
-  // A folder that does not exist.
   EXPECT_THROW(print_figure(g, fig, path("missing/diag.bmp")), Error);
-}
-
-TEST_F(PrintTest, UnknownDeviceAndBadFigureAreRefused) {
-  Graphics g;
-  Handle fig = two_group_diagram(g);
   EXPECT_THROW(print_figure(g, fig, path("diag.bmp"), "-dxyz"), Error);
   EXPECT_THROW(print_figure(g, fig + 17, path("diag.bmp")), Error);
-  EXPECT_FALSE(std::filesystem::exists(path("diag.bmp")));
+  EXPECT_TRUE(only_target_left(dir_, "busy.bmp"));
 }
 
 TEST_F(PrintTest, SmallFigureInPointsKeepsItsShape) {

@@ -360,8 +360,9 @@ TEST_F(RendererTest, AxesViewMapsBothWays) {
 }
 
 TEST_F(RendererTest, DiagramKeepsItsLabelsApart) {
-  Graphics g;
-  Handle fig = two_group_diagram(g);
+  DiagramProgram d;
+  const Handle fig = d.two_groups();
+  const Graphics& g = d.g();
   QSize size = print_pixel_size(g, fig);
   QImage img = print_image(g, fig);
   ASSERT_EQ(img.size(), size);
