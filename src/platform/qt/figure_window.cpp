@@ -372,7 +372,7 @@ Handle FigureWindow::axes_at(QPoint p) const {
 }
 
 AxesView FigureWindow::view(Handle ax) const {
-  return axes_view(g(), ax, size(), canvas_pixels_per_point(g(), fig_, desktop_.scale()));
+  return screen_axes_view(g(), ax, size(), canvas_pixels_per_point(g(), fig_, desktop_.scale()));
 }
 
 void FigureWindow::set_zoom(bool on) {
