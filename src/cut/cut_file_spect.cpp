@@ -33,7 +33,8 @@ Eigen::MatrixXd cut_file_spect(Env& env, const Eigen::MatrixXd& Y, double FS, in
   env.g.make_current(w.fig);
   env.g.set_current_axes(w.fig, w.ax);
   imagesc(env, t.transpose(), sg.fo.transpose(), mag);
-  env.g.line(w.ax, t.transpose(), track, {{"Color", "k"}});
+  // Red and 1.5 points (2 pixels on screen) stand out on the dark field and the bright ridge alike.
+  env.g.line(w.ax, t.transpose(), track, {{"Color", "r"}, {"LineWidth", 1.5}});
   env.g.set(w.ax, "YDir", "normal");
   set_time_limits(env.g, w.ax, t);
   env.g.set(w.ax, "YLim", Value::row({sg.fo(0), sg.fo(sg.fo.size() - 1)}));

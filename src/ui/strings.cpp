@@ -1,10 +1,11 @@
 #include "ui/strings.h"
 
 #include "base/error.h"
+#include "ui/text_tables.h"
 
 namespace ziva {
 
-Record strings() {
+Record german_strings() {
   Record st;
   st["frame_files"] = "Dateien";
   st["wav_files"] = "WAV Datei:";
@@ -52,6 +53,11 @@ Record strings() {
   st["get_file"] = "...";
   st["file_not_f"] = "Datei nicht gefunden:";
   st["file_error"] = "Datei Fehler";
+  st["error_title"] = "Fehler";
+  st["warning_title"] = "Warnung";
+  st["language"] = "Sprache";
+  st["language_name"] = "Deutsch";
+  st["language_later"] = "Die gewählte Sprache gilt ab dem nächsten Start des Programms.";
   st["file_overw"] = "Soll die Datei wirklich überschrieben werden?";
   st["error_num2s"] = "Fehlerhaftes Zahlenformat von ";
   st["yes"] = "ja";

@@ -1,4 +1,5 @@
-// The UI text record: every word the user sees, in German, built anew on each call.
+// The UI text record: every word the user sees, built anew on each call in the language chosen
+// (ui/language.h; German unless another was chosen).
 #pragma once
 
 #include <string>
@@ -8,7 +9,7 @@
 
 namespace ziva {
 
-// The 54 fields in their fixed order; lists are padded text lists.
+// The fields in their fixed order; lists are padded text lists.
 Record strings();
 
 // A plain text field of the record.

@@ -98,9 +98,9 @@ TEST_F(Startup, CallbacksOfTheMainWindowRunByName) {
   ASSERT_EQ(services_.errors.size(), 1u);
 }
 
-TEST(UiTexts, RecordHasFiftyFourFieldsWithPaddedLists) {
+TEST(UiTexts, RecordHasItsFieldsWithPaddedLists) {
   Record st = strings();
-  EXPECT_EQ(st.size(), 54u);
+  EXPECT_EQ(st.size(), 59u);
   EXPECT_EQ(st.fields().front().first, "frame_files");
   EXPECT_EQ(st.fields().back().first, "cut_done");
   auto sig = st.at("popup_sig").rows();

@@ -171,6 +171,22 @@ TEST_F(BatchTool, OneRunWritesTheAsciiFileAndTheBitmap) {
   EXPECT_GT(red, 1000);
 }
 
+// English captions and entries in --help and on the command line; the files stay the same.
+TEST_F(BatchTool, EnglishOnRequestWritesTheSameTable) {
+  make_wav("run.wav");
+  Outcome help = batch({"--lang", "en", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(std::regex_search(help.out, std::regex("\\n  total_mass +Total mass \\[kg\\]:")));
+  EXPECT_NE(help.out.find("Wheel sensors"), std::string::npos);
+  EXPECT_EQ(help.out.find("Trägheitsrolle"), std::string::npos);
+  ASSERT_EQ(batch({"--asc", "de.asc", "--set", "popup_xaxis=Zeit [s]", "run.wav"}).status, 0);
+  Outcome en = batch({"--lang=en", "--asc", "en.asc", "--set", "popup_xaxis=Time [s]", "run.wav"});
+  ASSERT_EQ(en.status, 0) << en.err;
+  EXPECT_EQ(slurp(path("en.asc")), slurp(path("de.asc")));
+  EXPECT_FALSE(slurp(path("en.asc")).empty());
+  EXPECT_EQ(batch({"--lang", "xx", "run.wav"}).status, 2);
+}
+
 TEST_F(BatchTool, QtIsLoadedOnlyWhenABitmapIsPrinted) {
   make_wav("run.wav");
   // The dynamic loader reports every library it loads.

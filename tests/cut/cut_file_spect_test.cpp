@@ -94,7 +94,8 @@ TEST_F(CutSpect, WindowImageTrackAndAxes) {
     Handle line = 0;
     for (Handle h : g().children(ax))
       if (g().type(h) == ObjType::Line) line = h;
-    EXPECT_EQ(g().get(line, "Color"), Value::row({0, 0, 0}));
+    EXPECT_EQ(g().get(line, "Color"), Value::row({1, 0, 0}));
+    EXPECT_EQ(g().get(line, "LineWidth"), Value(1.5));
   }});
   const Eigen::MatrixXd out = cut_file_spect(env(), Y, 4410, 1, 3, strings());
   EXPECT_EQ(inspected, 1);

@@ -18,6 +18,7 @@
 #include "params/par_file.h"
 #include "platform/core/scripted_services.h"
 #include "platform/core/text.h"
+#include "ui/language.h"
 #include "ui/strings.h"
 
 namespace ziva {
@@ -32,6 +33,7 @@ struct Options {
   std::vector<std::pair<std::string, std::string>> sets;  // tag, value in command-line order
   std::optional<std::string> asc, bmp;
   std::vector<std::string> wavs;
+  Language lang = Language::German;
   bool help = false;
 };
 
@@ -40,7 +42,14 @@ struct UsageError {
 };
 
 const char* const kUsageLine =
-    "Usage: ziva-batch [--cfg FILE] [--set TAG=VALUE]... [--asc FILE] [--bmp FILE] WAV...";
+    "Usage: ziva-batch [--lang CODE] [--cfg FILE] [--set TAG=VALUE]... [--asc FILE] [--bmp FILE] "
+    "WAV...";
+
+std::string language_codes() {
+  std::string all;
+  for (Language l : languages()) all += (all.empty() ? "" : ", ") + language_code(l);
+  return all;
+}
 
 Options parse(int argc, char** argv) {
   Options o;
@@ -67,7 +76,8 @@ Options parse(int argc, char** argv) {
       value = arg.substr(eq + 1);
       inline_value = true;
     }
-    if (name != "--cfg" && name != "--set" && name != "--asc" && name != "--bmp")
+    if (name != "--cfg" && name != "--set" && name != "--asc" && name != "--bmp" &&
+        name != "--lang")
       throw UsageError{"unknown option '" + arg + "'"};
     if (!inline_value) {
       if (i + 1 >= argc) throw UsageError{"option '" + name + "' needs a value"};
@@ -81,6 +91,10 @@ Options parse(int argc, char** argv) {
       if (eq == std::string::npos || eq == 0)
         throw UsageError{"--set needs TAG=VALUE, not '" + value + "'"};
       o.sets.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+    } else if (name == "--lang") {
+      std::optional<Language> lang = language_of_code(value);
+      if (!lang) throw UsageError{"unknown language '" + value + "' (" + language_codes() + ")"};
+      o.lang = *lang;
     } else if (name == "--asc") {
       o.asc = value;
     } else {
@@ -193,6 +207,8 @@ void print_help(std::FILE* out) {
                "Evaluates each WAV recording as \"%s\" does in the main window\n"
                "of %s, without windows. Several recordings overlay in one diagram.\n\n"
                "Options:\n"
+               "  --lang CODE       language of captions, entries and messages: %s\n"
+               "                    (de is the default); files are the same in every language\n"
                "  --cfg FILE        load a parameter file (.cfg); applied before every --set\n"
                "  --set TAG=VALUE   set a control of the main window, in the order given:\n"
                "                    an edit field's text, a pop-up's entry (its number or\n"
@@ -209,7 +225,8 @@ void print_help(std::FILE* out) {
                "Exit status: 0 every evaluation ran; 1 one failed (the rest were not run);\n"
                "2 usage error or unknown tag.\n\n"
                "Tags of the main-window controls:\n",
-               kUsageLine, st_text(strings(), "push_sdiag").c_str(), kTitle, kStartupFile);
+               kUsageLine, st_text(strings(), "push_sdiag").c_str(), kTitle,
+               language_codes().c_str(), kStartupFile);
   const std::size_t indent = 2 + 20 + 36, width = 100;
   for (const ControlInfo& c : settable_controls(g, fig)) {
     std::vector<std::string> what;
@@ -385,6 +402,7 @@ int main(int argc, char** argv) {
                  kUsageLine);
     return kUsage;
   }
+  set_language(o.lang);
   if (o.help) {
     print_help(stdout);
     return kOk;

@@ -19,6 +19,7 @@ void draw_canvas(const Graphics& g, Handle fig, QPainter& painter, QSize size, d
   RenderOptions options;
   options.pixels_per_point = canvas_pixels_per_point(g, fig, scale);
   options.controls = false;
+  options.screen_layout = true;
   painter.setRenderHint(QPainter::Antialiasing);
   render_figure(g, fig, painter, size, options);
 }

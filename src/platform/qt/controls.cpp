@@ -19,6 +19,9 @@ namespace ziva {
 
 namespace {
 
+// The smallest font of a static text, in pixels.
+constexpr double kLegiblePx = 11;
+
 QColor to_qcolor(const Value& v, QColor fallback) {
   if (!v.is_number() || v.num().size() != 3) return fallback;
   const auto& m = v.num();
@@ -41,8 +44,9 @@ Qt::Alignment horizontal(const Graphics& g, Handle h) {
 }
 
 // The font of the control, its size fitted into the control's box: boxed widgets keep room for
-// their frame, and a static text shrinks (down to a small but legible size) until it fits.
-void apply_font(QWidget* w, ControlKind kind, const Graphics& g, Handle h, QSize box) {
+// their frame. A static text keeps one legible size whatever its box; what does not fit its width
+// is cut off with an ellipsis (the whole text is its tooltip, see fit_text).
+QFont control_font(const QWidget* w, ControlKind kind, const Graphics& g, Handle h, QSize box) {
   int height = box.height();
   QFont f = w->font();
   std::string name = g.get_text(h, "FontName");
@@ -55,22 +59,55 @@ void apply_font(QWidget* w, ControlKind kind, const Graphics& g, Handle h, QSize
   Value size = g.get(h, "FontSize");
   if (size.is_number() && size.num().size() > 0 && size.scalar() > 0) pt = size.scalar();
   double px = pt * 96.0 / 72.0;
-  // Boxed widgets need room for their frame; plain texts may fill their height.
-  double room = kind == ControlKind::Text || kind == ControlKind::Check
-                    ? height - 2.0
-                    : std::max(height - 10.0, 0.6 * height);
-  f.setPixelSize(std::max(6, static_cast<int>(std::floor(std::min(px, room)))));
   if (kind == ControlKind::Text) {
-    const QStringList lines = static_cast<QLabel*>(w)->text().split('\n');
-    auto widest = [&lines](const QFont& font) {
-      QFontMetrics fm(font);
-      int most = 0;
-      for (const QString& l : lines) most = std::max(most, fm.horizontalAdvance(l));
-      return most;
-    };
-    while (f.pixelSize() > 8 && widest(f) > box.width() - 2) f.setPixelSize(f.pixelSize() - 1);
+    f.setPixelSize(static_cast<int>(std::floor(std::min(px, std::max(height - 2.0, kLegiblePx)))));
+    return f;
   }
-  w->setFont(f);
+  // Boxed widgets need room for their frame; check boxes may fill their height.
+  double room = kind == ControlKind::Check ? height - 2.0 : std::max(height - 10.0, 0.6 * height);
+  f.setPixelSize(std::max(6, static_cast<int>(std::floor(std::min(px, room)))));
+  return f;
+}
+
+// The full text a widget stands for (a static text may show it shortened).
+const char* const kFullText = "zivaFullText";
+
+// Shows a static text in its box: cut with an ellipsis when too wide, the whole text then as
+// tooltip unless the control names its own.
+void fit_text(QLabel* l, const QString& tooltip) {
+  const QString full = l->property(kFullText).toString();
+  QFontMetrics fm(l->font());
+  const int room = std::max(0, l->width() - 2);
+  QStringList shown;
+  bool cut = false;
+  for (const QString& line : full.split('\n')) {
+    QString e = fm.elidedText(line, Qt::ElideRight, room);
+    cut |= e != line;
+    shown << e;
+  }
+  l->setText(shown.join('\n'));
+  l->setToolTip(!tooltip.isEmpty() ? tooltip : cut ? full : QString());
+}
+
+// An edit field whose text does not fit shows its end (a path's file name) and the whole text as
+// tooltip unless the control names its own.
+void fit_edit(QLineEdit* e, const QString& tooltip) {
+  QFontMetrics fm(e->font());
+  const bool fits = fm.horizontalAdvance(e->text()) <= e->width() - 10;
+  if (!e->hasFocus()) e->setCursorPosition(fits ? 0 : static_cast<int>(e->text().size()));
+  e->setToolTip(!tooltip.isEmpty() ? tooltip : fits ? QString() : e->text());
+}
+
+void apply_font(QWidget* w, ControlKind kind, const Graphics& g, Handle h, QSize box) {
+  w->setFont(control_font(w, kind, g, h, box));
+  QString tooltip = QString::fromStdString(g.get_text(h, "TooltipString"));
+  if (kind == ControlKind::Text) {
+    fit_text(static_cast<QLabel*>(w), tooltip);
+  } else if (kind == ControlKind::Edit) {
+    fit_edit(static_cast<QLineEdit*>(w), tooltip);
+  } else {
+    w->setToolTip(tooltip);
+  }
 }
 
 void apply_colors(QWidget* w, ControlKind kind, const Graphics& g, Handle h) {
@@ -220,16 +257,13 @@ void show_control(QWidget* w, ControlKind kind, const Graphics& g, Handle h) {
     case ControlKind::Edit: {
       auto* e = static_cast<QLineEdit*>(w);
       QString t = display_text(str);
-      if (e->text() != t) {
-        e->setText(t);
-        e->setCursorPosition(0);
-      }
+      if (e->text() != t) e->setText(t);
       e->setAlignment(horizontal(g, h) | Qt::AlignVCenter);
       break;
     }
     case ControlKind::Text: {
       auto* l = static_cast<QLabel*>(w);
-      l->setText(display_text(str));
+      l->setProperty(kFullText, display_text(str));
       l->setAlignment(horizontal(g, h) | Qt::AlignVCenter);
       break;
     }
@@ -253,12 +287,17 @@ void show_control(QWidget* w, ControlKind kind, const Graphics& g, Handle h) {
   apply_colors(w, kind, g, h);
   apply_enable(w, kind, g, h);
   apply_font(w, kind, g, h, w->size());
-  w->setToolTip(QString::fromStdString(g.get_text(h, "TooltipString")));
   w->setVisible(g.is_on(h, "Visible"));
 }
 
 void place_control(QWidget* w, ControlKind kind, const Graphics& g, Handle h, const QRect& rect) {
-  w->setGeometry(rect);
+  QRect r = rect;
+  if (kind == ControlKind::Text) {
+    // A text lower than its font's line grows about its middle, so no glyph is cut.
+    int line = QFontMetrics(control_font(w, kind, g, h, rect.size())).height();
+    if (line > r.height()) r.adjust(0, -(line - r.height()) / 2, 0, (line - r.height() + 1) / 2);
+  }
+  w->setGeometry(r);
   apply_font(w, kind, g, h, rect.size());
 }
 

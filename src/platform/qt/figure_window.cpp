@@ -3,13 +3,16 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRubberBand>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +20,7 @@
 #include "platform/core/text.h"
 #include "platform/qt/canvas.h"
 #include "platform/qt/desktop.h"
+#include "platform/qt/language_choice.h"
 #include "platform/qt/layout.h"
 #include "platform/render/renderer.h"
 
@@ -372,7 +376,7 @@ Handle FigureWindow::axes_at(QPoint p) const {
 }
 
 AxesView FigureWindow::view(Handle ax) const {
-  return axes_view(g(), ax, size(), canvas_pixels_per_point(g(), fig_, desktop_.scale()));
+  return screen_axes_view(g(), ax, size(), canvas_pixels_per_point(g(), fig_, desktop_.scale()));
 }
 
 void FigureWindow::set_zoom(bool on) {
@@ -413,6 +417,18 @@ void FigureWindow::restore_zoom(Handle ax) {
     if (l.x_auto) model.set(ax, "XLimMode", "auto");
     if (l.y_auto) model.set(ax, "YLimMode", "auto");
   });
+}
+
+void FigureWindow::contextMenuEvent(QContextMenuEvent* e) {
+  // The main window's background offers the language; its controls keep their places.
+  if (detached_ || !g().exists(fig_) || g().get_text(fig_, "Tag") != "Main Figure") {
+    QWidget::contextMenuEvent(e);
+    return;
+  }
+  QSettings settings;
+  QMenu* menu = language_menu(this, settings);
+  menu->exec(e->globalPos());
+  delete menu;
 }
 
 void FigureWindow::mousePressEvent(QMouseEvent* e) {

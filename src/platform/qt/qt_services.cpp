@@ -14,6 +14,7 @@
 #include "base/error.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/layout.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
@@ -150,7 +151,8 @@ void QtDialogs::warning(QWidget* parent, const std::string& text) {
     box->setText(box->text() + "\n" + qs(text));
     return;
   }
-  box = new QMessageBox(QMessageBox::Warning, kWarningTitle, qs(text), QMessageBox::Ok, parent);
+  box = new QMessageBox(QMessageBox::Warning, qs(st_text(strings(), "warning_title")), qs(text),
+                        QMessageBox::Ok, parent);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);
   box->show();
@@ -195,7 +197,7 @@ std::optional<std::string> QtServices::question(const std::string& question,
 }
 
 void QtServices::error_dialog(const std::string& message, const std::string& title) {
-  dialogs_->error(parent(), message, title.empty() ? std::string(kErrorTitle) : title);
+  dialogs_->error(parent(), message, title.empty() ? st_text(strings(), "error_title") : title);
 }
 
 std::optional<Eigen::RowVector3d> QtServices::choose_color(const Eigen::RowVector3d& preset) {

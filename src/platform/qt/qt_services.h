@@ -55,10 +55,6 @@ class QtDialogs : public DialogBackend {
                                           const Eigen::RowVector3d& preset) override;
 };
 
-// The title of error dialogs that have none of their own.
-inline constexpr const char* kErrorTitle = "Fehler";
-inline constexpr const char* kWarningTitle = "Warnung";
-
 // Qt name filters from filter rows: the description, followed by the pattern in parentheses when
 // the description does not name it already ("WAV Dateien (*.wav)").
 QStringList name_filters(const std::vector<FileFilter>& filters);

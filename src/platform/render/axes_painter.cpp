@@ -112,6 +112,159 @@ std::optional<Qt::PenStyle> pen_style(const std::string& s) {
   return std::nullopt;  // "none"
 }
 
+// --- the window layout ---------------------------------------------------------------------
+
+// The smallest step of the 1-2-5 ladder not below `raw`.
+double ladder_up(double raw) {
+  if (!(raw > 0) || !finite(raw)) return 1.0;
+  double p = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0, 10.0}) {
+    if (m * p >= raw * (1 - 1e-9)) return m * p;
+  }
+  return 10 * p;
+}
+
+std::vector<double> evenly(double lo, double hi, double step) {
+  std::vector<double> out;
+  if (!(step > 0) || !finite(lo) || !finite(hi)) return out;
+  double first = std::ceil(lo / step - 1e-9);
+  double last = std::floor(hi / step + 1e-9);
+  if (last - first > 1000) return out;
+  for (double k = first; k <= last; k += 1) {
+    double v = k * step;
+    out.push_back(std::abs(v) < step * 1e-9 ? 0.0 : v);
+  }
+  return out;
+}
+
+// The figure's ticks of an axis, finite and sorted, not cut to the limits.
+std::vector<double> model_ticks(const Graphics& g, Handle ax, char axis) {
+  Eigen::RowVectorXd t = prop_row(g, ax, axis == 'x' ? "XTick" : "YTick");
+  std::vector<double> out;
+  for (Eigen::Index i = 0; i < t.size(); ++i)
+    if (finite(t(i))) out.push_back(t(i));
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// The ticks of an axis in the window: automatic ticks get a 1-2-5 step that gives their labels
+// room on the canvas, never coarser than the figure's own. A y step divides the figure's step,
+// so that texts placed at the figure's ticks (a second scale) still meet a tick.
+std::vector<double> screen_ticks(const Ctx& c, Handle ax, const AxesView& v, char axis) {
+  std::vector<double> model = model_ticks(c.g, ax, axis);
+  bool manual = iequals(prop_text(c.g, ax, axis == 'x' ? "XTickMode" : "YTickMode"), "manual");
+  if (manual || model.size() < 2 || !v.valid()) return model;
+  double s = model[1] - model[0];
+  if (!(s > 0)) return model;
+  double lo = axis == 'x' ? v.xlo : v.ylo;
+  double hi = axis == 'x' ? v.xhi : v.yhi;
+  QFontMetricsF fm = c.metrics(c.font_of(ax));
+  double spacing = 2.2 * fm.height();
+  if (axis == 'x') {
+    double widest = 0;
+    for (double t : {lo, hi, model.front(), model.back()})
+      widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(num2str(t))));
+    spacing = std::max(45.0, 1.4 * widest);
+  }
+  double length = axis == 'x' ? v.box.width() : v.box.height();
+  int n = std::max(2, static_cast<int>(std::floor(length / spacing)));
+  double step = ladder_up((hi - lo) / n);
+  if (axis == 'y') {
+    auto divides = [s](double d) {
+      double r = s / d;
+      return std::abs(r - std::round(r)) < 1e-6;
+    };
+    while (step < s && !divides(step)) step = ladder_up(step * (1 + 1e-6));
+  }
+  return evenly(lo, hi, std::min(step, s));
+}
+
+std::vector<double> inside(const std::vector<double>& t, double lo, double hi) {
+  double tol = (hi - lo) * 1e-9;
+  std::vector<double> out;
+  for (double x : t)
+    if (x >= lo - tol && x <= hi + tol) out.push_back(x);
+  return out;
+}
+
+// Where a text child of an axes is anchored on the canvas.
+QPointF anchor_of(const Ctx& c, Handle h, const AxesView& v) {
+  Eigen::RowVectorXd pos = prop_row(c.g, h, "Position");
+  double x = pos.size() > 0 ? pos(0) : 0, y = pos.size() > 1 ? pos(1) : 0;
+  std::string units = to_lower(trim_blanks(prop_text(c.g, h, "Units", "data")));
+  if (units == "normalized")
+    return {v.box.left() + x * v.box.width(), v.box.bottom() - y * v.box.height()};
+  if (units == "data") return v.to_pixel(x, y);
+  double k = points_per_unit(units) * c.ppp;
+  return {v.box.left() + x * k, v.box.bottom() - y * k};
+}
+
+bool upright(double degrees) {
+  return std::abs(std::fmod(std::abs(degrees), 180.0) - 90.0) > 1e-9;
+}
+
+// How far the upright texts right of the axes box reach beyond it, in pixels.
+double right_reach(const Ctx& c, Handle ax, const AxesView& v) {
+  double reach = 0;
+  for (Handle h : c.g.children(ax)) {
+    if (c.g.type(h) != ObjType::Text || !visible(c.g, h)) continue;
+    if (!upright(prop_number(c.g, h, "Rotation", 0))) continue;
+    QPointF at = anchor_of(c, h, v);
+    if (!finite(at.x()) || at.x() < v.box.right() - 0.5) continue;
+    TextBlock b = measure(c, c.font_of(h), text_lines(prop(c.g, h, "String")));
+    HAlign ha = halign_of(prop_text(c.g, h, "HorizontalAlignment"), HAlign::Left);
+    double w = ha == HAlign::Left ? b.width : ha == HAlign::Center ? b.width / 2 : 0;
+    reach = std::max(reach, at.x() - v.box.right() + w);
+  }
+  return reach;
+}
+
+// The axes box in the window: moved in from the left until the y tick labels and the rotated y
+// label fit between the controls beside it and the axis, and from the right until the texts
+// beside the right edge fit on the canvas. At most 40 % of its width is given up on each side.
+AxesView screen_layout(const Ctx& c, Handle ax, AxesView v, const std::vector<QRectF>& obstacles) {
+  if (!v.valid() || !visible(c.g, ax)) return v;
+  QFontMetricsF fm = c.metrics(c.font_of(ax));
+  double g = 0.35 * fm.height();
+  const double width = v.box.width();
+  double widest = 0;
+  for (double t : inside(screen_ticks(c, ax, v, 'y'), v.ylo, v.yhi))
+    widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(num2str(t))));
+  double need = widest > 0 ? widest + g : 0;
+  Handle yl = c.g.label_of(ax, "YLabel");
+  if (yl != 0 && c.g.exists(yl) && visible(c.g, yl)) {
+    TextBlock b = measure(c, c.font_of(yl), text_lines(prop(c.g, yl, "String")));
+    if (!b.lines.empty()) need += b.height + g;
+  }
+  need += g;
+  double wall = 0;
+  for (const QRectF& o : obstacles) {
+    bool beside =
+        o.bottom() > v.box.top() && o.top() < v.box.bottom() && o.right() <= v.box.left() + 0.5;
+    if (beside) wall = std::max(wall, o.right());
+  }
+  double room = v.box.left() - wall;
+  if (room < need) v.box.setLeft(v.box.left() + std::min(need - room, 0.4 * width));
+
+  double rotated = 0, rotated_at = 0;
+  for (Handle h : c.g.children(ax)) {
+    if (c.g.type(h) != ObjType::Text || !visible(c.g, h)) continue;
+    if (upright(prop_number(c.g, h, "Rotation", 0))) continue;
+    QPointF at = anchor_of(c, h, v);
+    if (!finite(at.x()) || at.x() < v.box.right() - 0.5) continue;
+    TextBlock b = measure(c, c.font_of(h), text_lines(prop(c.g, h, "String")));
+    rotated = std::max(rotated, b.height);
+    rotated_at = std::max(rotated_at, at.x() - v.box.right() + b.height / 2);
+  }
+  double reach = right_reach(c, ax, v);
+  double need_right = std::max(reach, rotated > 0 ? std::max(reach + g + rotated, rotated_at) : 0);
+  need_right += need_right > 0 ? g : 0;
+  double room_right = c.size.width() - v.box.right();
+  if (need_right > room_right)
+    v.box.setRight(v.box.right() - std::min(need_right - room_right, 0.4 * width));
+  return v;
+}
+
 class AxesPainter {
  public:
   AxesPainter(const Ctx& c, Handle ax) : c_(c), ax_(ax) {}
@@ -129,6 +282,7 @@ class AxesPainter {
   void draw_labels(const std::vector<QRectF>& obstacles);
   QPointF text_anchor(Handle h) const;
   QColor axis_color(char axis) const;
+  std::vector<double> all_ticks(char axis) const;
   std::vector<double> ticks(char axis) const;
   std::vector<double> minor_ticks(char axis) const;
   std::vector<QString> tick_labels(char axis, const std::vector<double>& t) const;
@@ -141,8 +295,10 @@ class AxesPainter {
   Handle ax_;
   AxesView v_;
   bool shown_ = true;
-  double xlabels_bottom_ = 0;  // lowest pixel row used by the x tick labels
-  double ylabels_left_ = 0;    // leftmost pixel column used by the y tick labels
+  double xlabels_bottom_ = 0;            // lowest pixel row used by the x tick labels
+  double ylabels_left_ = 0;              // leftmost pixel column used by the y tick labels
+  std::vector<double> xticks_, yticks_;  // every tick of the axes, not cut to the limits
+  double right_reach_ = 0;               // window layout: upright texts beyond the right edge
 };
 
 QColor AxesPainter::axis_color(char axis) const {
@@ -150,23 +306,16 @@ QColor AxesPainter::axis_color(char axis) const {
   return col.isValid() ? col : QColor(Qt::black);
 }
 
+std::vector<double> AxesPainter::all_ticks(char axis) const {
+  return axis == 'x' ? xticks_ : yticks_;
+}
+
 std::vector<double> AxesPainter::ticks(char axis) const {
-  Eigen::RowVectorXd t = prop_row(c_.g, ax_, axis == 'x' ? "XTick" : "YTick");
-  double lo = axis == 'x' ? v_.xlo : v_.ylo;
-  double hi = axis == 'x' ? v_.xhi : v_.yhi;
-  double tol = (hi - lo) * 1e-9;
-  std::vector<double> out;
-  for (Eigen::Index i = 0; i < t.size(); ++i) {
-    if (finite(t(i)) && t(i) >= lo - tol && t(i) <= hi + tol) out.push_back(t(i));
-  }
-  std::sort(out.begin(), out.end());
-  return out;
+  return inside(all_ticks(axis), axis == 'x' ? v_.xlo : v_.ylo, axis == 'x' ? v_.xhi : v_.yhi);
 }
 
 std::vector<double> AxesPainter::minor_ticks(char axis) const {
-  Eigen::RowVectorXd t = prop_row(c_.g, ax_, axis == 'x' ? "XTick" : "YTick");
-  std::vector<double> major(t.data(), t.data() + t.size());
-  std::sort(major.begin(), major.end());
+  std::vector<double> major = all_ticks(axis);
   if (major.size() < 2) return {};
   double step = major[1] - major[0];
   if (!(step > 0) || !finite(step)) return {};
@@ -219,6 +368,15 @@ std::vector<QString> AxesPainter::tick_labels(char axis, const std::vector<doubl
 
 void AxesPainter::draw(const std::vector<QRectF>& obstacles) {
   v_ = axes_view(c_.g, ax_, c_.size, c_.ppp);
+  if (c_.screen) {
+    v_ = screen_layout(c_, ax_, v_, obstacles);
+    xticks_ = screen_ticks(c_, ax_, v_, 'x');
+    yticks_ = screen_ticks(c_, ax_, v_, 'y');
+    right_reach_ = right_reach(c_, ax_, v_);
+  } else {
+    xticks_ = model_ticks(c_.g, ax_, 'x');
+    yticks_ = model_ticks(c_.g, ax_, 'y');
+  }
   QRectF canvas(0, 0, c_.size.width(), c_.size.height());
   if (v_.box.isEmpty() || !v_.box.intersects(canvas)) return;
   shown_ = visible(c_.g, ax_);
@@ -523,14 +681,7 @@ void AxesPainter::draw_image(Handle h) {
 }
 
 QPointF AxesPainter::text_anchor(Handle h) const {
-  Eigen::RowVectorXd pos = prop_row(c_.g, h, "Position");
-  double x = pos.size() > 0 ? pos(0) : 0, y = pos.size() > 1 ? pos(1) : 0;
-  std::string units = to_lower(trim_blanks(prop_text(c_.g, h, "Units", "data")));
-  if (units == "normalized")
-    return {v_.box.left() + x * v_.box.width(), v_.box.bottom() - y * v_.box.height()};
-  if (units == "data") return v_.to_pixel(x, y);
-  double k = points_per_unit(units) * c_.ppp;
-  return {v_.box.left() + x * k, v_.box.bottom() - y * k};
+  return anchor_of(c_, h, v_);
 }
 
 void AxesPainter::draw_text(Handle h) {
@@ -539,9 +690,13 @@ void AxesPainter::draw_text(Handle h) {
   QFont f = c_.font_of(h);
   TextBlock b = measure(c_, f, text_lines(prop(c_.g, h, "String")));
   QColor col = prop_color(c_.g, h, "Color");
+  double degrees = prop_number(c_.g, h, "Rotation", 0);
+  if (c_.screen && !upright(degrees) && at.x() >= v_.box.right() - 0.5) {
+    // Beside the right edge a rotated text stays clear of the upright texts there.
+    at.setX(std::max(at.x(), v_.box.right() + right_reach_ + gap() + b.height / 2));
+  }
   draw_block(c_, b, f, col, at, halign_of(prop_text(c_.g, h, "HorizontalAlignment"), HAlign::Left),
-             valign_of(prop_text(c_.g, h, "VerticalAlignment")),
-             prop_number(c_.g, h, "Rotation", 0));
+             valign_of(prop_text(c_.g, h, "VerticalAlignment")), degrees);
 }
 
 void AxesPainter::draw_frame() {
@@ -669,7 +824,7 @@ void AxesPainter::draw_labels(const std::vector<QRectF>& obstacles) {
       bool beside = o.bottom() > b.top() && o.top() < b.bottom() && o.right() <= b.left() + 0.5;
       if (beside) room = std::max(room, o.right());
     }
-    if (left >= room) {
+    if (left >= room || c_.screen) {
       draw_block(c_, yl->second, f, color_of(yl->first), QPointF(right, b.center().y()),
                  HAlign::Center, VAlign::Bottom, 90);
     } else {
@@ -698,3 +853,18 @@ void draw_axes(const Ctx& c, Handle ax, const std::vector<QRectF>& obstacles) {
 }
 
 }  // namespace ziva::render_detail
+
+namespace ziva {
+
+AxesView screen_axes_view(const Graphics& g, Handle ax, QSize size, double pixels_per_point) {
+  using namespace render_detail;
+  AxesView v = axes_view(g, ax, size, pixels_per_point);
+  QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&scratch);
+  double ppp =
+      pixels_per_point > 0 ? pixels_per_point : fitting_pixels_per_point(g, g.parent(ax), size);
+  Ctx c{g, p, size, ppp, true};
+  return screen_layout(c, ax, v, control_rects(g, g.parent(ax), size, ppp));
+}
+
+}  // namespace ziva

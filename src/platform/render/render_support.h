@@ -42,7 +42,8 @@ struct Ctx {
   const Graphics& g;
   QPainter& p;
   QSize size;
-  double ppp;  // pixels per point
+  double ppp;           // pixels per point
+  bool screen = false;  // the window layout (RenderOptions::screen_layout)
 
   // A font whose size in points becomes size_pt * ppp pixels on this painter's device.
   QFont font(const std::string& name, double size_pt, const std::string& weight,
@@ -73,6 +74,8 @@ QRectF place(const Value& pos, const std::string& units, QSize size, double ppp)
 // One axes with its children, ticks, grid, labels and title. `obstacles` are the rectangles of
 // the figure's controls, which the y label keeps clear of.
 void draw_axes(const Ctx& c, Handle ax, const std::vector<QRectF>& obstacles);
+// The canvas rectangles of the figure's visible controls.
+std::vector<QRectF> control_rects(const Graphics& g, Handle fig, QSize size, double ppp);
 // One uicontrol as it would look.
 void draw_control(const Ctx& c, Handle h);
 

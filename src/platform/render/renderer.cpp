@@ -57,6 +57,19 @@ AxesView axes_view(const Graphics& g, Handle ax, QSize size, double pixels_per_p
   return v;
 }
 
+namespace render_detail {
+std::vector<QRectF> control_rects(const Graphics& g, Handle fig, QSize size, double ppp) {
+  std::vector<Handle> kids = g.children(fig);
+  std::reverse(kids.begin(), kids.end());
+  std::vector<QRectF> out;
+  for (Handle h : kids) {
+    if (g.type(h) == ObjType::Uicontrol && visible(g, h))
+      out.push_back(object_rect(g, h, size, ppp));
+  }
+  return out;
+}
+}  // namespace render_detail
+
 void render_figure(const Graphics& g, Handle fig, QPainter& p, QSize size) {
   render_figure(g, fig, p, size, RenderOptions());
 }
@@ -66,7 +79,7 @@ void render_figure(const Graphics& g, Handle fig, QPainter& p, QSize size,
   if (!g.exists(fig) || g.type(fig) != ObjType::Figure) throw Error("Invalid figure handle.");
   double ppp = options.pixels_per_point > 0 ? options.pixels_per_point
                                             : fitting_pixels_per_point(g, fig, size);
-  Ctx c{g, p, size, ppp};
+  Ctx c{g, p, size, ppp, options.screen_layout};
   p.save();
   p.setRenderHint(QPainter::TextAntialiasing, true);
   if (options.background) {
@@ -76,11 +89,7 @@ void render_figure(const Graphics& g, Handle fig, QPainter& p, QSize size,
   }
   std::vector<Handle> kids = g.children(fig);
   std::reverse(kids.begin(), kids.end());  // creation order
-  std::vector<QRectF> controls;
-  for (Handle h : kids) {
-    if (g.type(h) == ObjType::Uicontrol && visible(g, h))
-      controls.push_back(object_rect(g, h, size, ppp));
-  }
+  std::vector<QRectF> controls = control_rects(g, fig, size, ppp);
   if (options.axes) {
     for (Handle h : kids) {
       if (g.type(h) != ObjType::Axes) continue;

@@ -19,6 +19,10 @@ struct RenderOptions {
   bool background = true;  // fill the canvas with the figure's "Color"
   bool axes = true;        // draw the axes and their children
   bool controls = true;    // draw the uicontrols as they would look
+  // The window layout: automatic ticks as dense as the canvas allows, axes moved in so that their
+  // labels and the texts beside them fit between the controls and the canvas edge, y label always
+  // rotated beside its axis. Off for prints, which keep the figure's own ticks and places.
+  bool screen_layout = false;
 };
 
 // Draws figure `fig` onto the rectangle (0, 0, size) of `p`. Invisible objects are skipped;
@@ -43,6 +47,10 @@ struct AxesView {
 // The view of axes `ax` on a canvas of `size` pixels; `pixels_per_point` as in RenderOptions
 // (0 = derived from the canvas width).
 AxesView axes_view(const Graphics& g, Handle ax, QSize size, double pixels_per_point = 0);
+
+// The same in the window layout (RenderOptions::screen_layout): the axes box may be moved in to
+// make room for the labels and the texts beside it.
+AxesView screen_axes_view(const Graphics& g, Handle ax, QSize size, double pixels_per_point);
 
 // The canvas rectangle of a positioned object (axes or uicontrol) from its "Position" and
 // "Units": normalised positions are fractions of the canvas, others are converted to points.

@@ -220,6 +220,16 @@ TEST_F(DesktopMainWindow, ModelChangesShowOnTheWidgets) {
   Handle mass = ctl("total_mass");
   g().set(mass, "String", "150");
   EXPECT_EQ(as<QLineEdit>("total_mass")->text().toStdString(), "150");
+  // A path too long for its field shows its end, the file name, and the whole path as tooltip.
+  const std::string long_path = "/tmp/" + std::string(60, 'd') + "/Lauf_mit_sehr_langem_Namen.wav";
+  as<QLineEdit>("wav_file")->clearFocus();  // a field being typed in keeps its cursor
+  g().set(ctl("wav_file"), "String", long_path);
+  auto* wav = as<QLineEdit>("wav_file");
+  EXPECT_EQ(wav->cursorPosition(), static_cast<int>(wav->text().size()));
+  EXPECT_EQ(wav->toolTip().toStdString(), long_path);
+  g().set(ctl("wav_file"), "String", "kurz.wav");
+  EXPECT_EQ(wav->cursorPosition(), 0);
+  EXPECT_TRUE(wav->toolTip().isEmpty());
   g().set(mass, "Enable", "off");
   EXPECT_FALSE(widget(mass)->isEnabled());
   g().set(mass, "Visible", "off");

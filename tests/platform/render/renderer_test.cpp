@@ -384,5 +384,54 @@ TEST_F(RendererTest, DiagramKeepsItsLabelsApart) {
   EXPECT_TRUE(ink_box(img, right_margin, figure_grey).isNull());
 }
 
+// The window layout at the default diagram window size and larger ones: the y label stands
+// rotated between the comment frames and the axis, and an engine-speed axis of 3000-11000 carries
+// a grid line at least every 2000 with room for its labels.
+class WindowLayoutTest : public RenderTest, public ::testing::WithParamInterface<QSize> {};
+
+TEST_P(WindowLayoutTest, YLabelBesideTheAxisAndTicksForTheSize) {
+  const QSize size = GetParam();
+  Graphics g;
+  Handle fig = two_group_diagram(g);
+  Handle ax = g.findobj({{"Type", "axes"}}).front();
+  g.set(ax, {{"XLim", row_of({3000, 11000})}, {"XGrid", "on"}, {"Color", "w"}});
+  g.set(g.label_of(ax, "YLabel"), {{"String", "Leistung[PS]"}, {"Color", "g"}});
+  const double ppp = 96.0 / 72.0;
+  QImage img(size, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  RenderOptions o;
+  o.pixels_per_point = ppp;
+  o.controls = false;
+  o.screen_layout = true;
+  render_figure(g, fig, p, size, o);
+  p.end();
+  const AxesView v = screen_axes_view(g, ax, size, ppp);
+
+  QRect label;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (near(rgb_at(img, x, y), {0, 255, 0}, 80)) label |= QRect(x, y, 1, 1);
+  ASSERT_FALSE(label.isNull());
+  EXPECT_GT(label.height(), 3 * label.width());  // rotated
+  EXPECT_LT(label.right(), v.box.left());
+  EXPECT_GT(label.left(), 0.311 * size.width());  // clear of the comment frames
+
+  // Vertical grid lines along a row below the tick marks at the top edge of the box.
+  const int y = static_cast<int>(v.box.top()) + 10;
+  int lines = 0;
+  bool in_line = false;
+  for (int x = static_cast<int>(v.box.left()) + 2; x < static_cast<int>(v.box.right()) - 1; ++x) {
+    const bool grid = near(rgb_at(img, x, y), {199, 199, 199}, 25);
+    lines += grid && !in_line ? 1 : 0;
+    in_line = grid;
+  }
+  EXPECT_GE(lines, 4);
+  EXPECT_GE(v.box.width() / (lines + 1), 40.0);  // room for "10000" between neighbours
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, WindowLayoutTest,
+                         ::testing::Values(QSize(560, 420), QSize(600, 420), QSize(1400, 1000)));
+
 }  // namespace
 }  // namespace ziva::testing

@@ -1,0 +1,75 @@
+#include "ui/text_tables.h"
+
+namespace ziva {
+
+// Lists keep the number and order of the German entries (the program chooses by position), and
+// the channel lists keep one first letter per entry.
+Record english_strings() {
+  Record st;
+  st["frame_files"] = "Files";
+  st["wav_files"] = "WAV file:";
+  st["out_files"] = "Output file [ASCII]:";
+  st["print_files"] = "Output file [BMP]:";
+  st["frame_ch1"] = "Left channel:";
+  st["frame_ch2"] = "Right channel:";
+  st["popup_sig"] = Value::list({"Alternator", "Wheel sensors", "Roller", "Off"}, 18);
+  st["popup_sig2"] = Value::list({"Alternator", "Wheel sensors", "Off"}, 18);
+  st["popup_sig3"] = Value::list({"Alternator", "Roller", "Off"}, 18);
+  st["total_mass"] = "Total mass [kg]:";
+  st["cw_value"] = "Cw value:";
+  st["frontalA"] = "Frontal area [m²]:";
+  st["gear_ratio"] = "Gear ratio:";
+  st["wheel_perim"] = "Rear tyre perimeter [m]:";
+  st["lima"] = "Alternator coils:";
+  st["wheel_sens"] = "Wheel sensors:";
+  st["roll_sens"] = "Roller sensors:";
+  st["add_par"] = "Add parameters to the comment";
+  st["add_wav"] = "Add WAV file to the comment";
+  st["filt_length"] = "Filter length [s]:";
+  st["cut_Vmax"] = "Show diagrams only up to Vmax";
+  st["cut_File"] = "Cut WAV file by hand";
+  st["total_tork"] = "Roller inertia [kgm²]:";
+  st["cylin_perim"] = "Roller perimeter [m]:";
+  st["air_temp"] = "Air temperature [°C]";
+  st["air_pres"] = "Air pressure [mbar]";
+  st["frame_diag"] = "Diagrams";
+  st["push_sdiag"] = "Compute diagram >>";
+  st["frame_xaxis"] = "X axis";
+  st["popup_xaxis"] = Value::list({"RPM [1/min]", "Time [s]", "Distance [m]", "Speed [km/h]"}, 22);
+  st["frame_yaxis"] = "Y axis";
+  st["popup_yaxis"] =
+      Value::list({"Power[PS]/Torque[Nm]", "Power[kW]/Torque[Nm]", "Power [PS]", "Power [kW]",
+                   "Torque [Nm]", "Speed [km/h]", "Acceleration [m/s²]", "Time [s]", "Distance [m]",
+                   "RPM [1/min]", "Gear ratio [1/1]"},
+                  26);
+  st["fig_diag"] = "Diagrams";
+  st["wb_sdiag"] = "Computing diagram";
+  st["set_color"] = "Colour";
+  st["comment"] = "Comment";
+  st["title"] = "Rizid Ziva";
+  st["wait"] = "Please wait";
+  st["get_file"] = "...";
+  st["file_not_f"] = "File not found:";
+  st["file_error"] = "File error";
+  st["error_title"] = "Error";
+  st["warning_title"] = "Warning";
+  st["language"] = "Language";
+  st["language_name"] = "English";
+  st["language_later"] = "The chosen language applies from the next start of the program.";
+  st["file_overw"] = "Do you really want to overwrite the file?";
+  st["error_num2s"] = "Invalid number format of ";
+  st["yes"] = "yes";
+  st["no"] = "no";
+  st["load"] = "Load";
+  st["save"] = "Save";
+  st["bmp_file"] = "BMP files (*.bmp)";
+  st["wav_file"] = "WAV files (*.wav)";
+  st["asc_file"] = "ASCII files (*.asc)";
+  st["all_file"] = "All files (*.*)";
+  st["cfg_file"] = "CFG files (*.cfg)";
+  st["par_file"] = "Parameter file";
+  st["cut_done"] = "Done";
+  return st;
+}
+
+}  // namespace ziva
