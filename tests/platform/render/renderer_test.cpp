@@ -391,9 +391,10 @@ class WindowLayoutTest : public RenderTest, public ::testing::WithParamInterface
 
 TEST_P(WindowLayoutTest, YLabelBesideTheAxisAndTicksForTheSize) {
   const QSize size = GetParam();
-  Graphics g;
-  Handle fig = two_group_diagram(g);
-  Handle ax = g.findobj({{"Type", "axes"}}).front();
+  DiagramProgram d;
+  Graphics& g = d.g();
+  Handle fig = d.two_groups();
+  Handle ax = g.findobj({fig}, {{"Type", "axes"}}).front();
   g.set(ax, {{"XLim", row_of({3000, 11000})}, {"XGrid", "on"}, {"Color", "w"}});
   g.set(g.label_of(ax, "YLabel"), {{"String", "Leistung[PS]"}, {"Color", "g"}});
   const double ppp = 96.0 / 72.0;
