@@ -62,11 +62,18 @@ class PlanCache {
     auto* in_unaligned = shift(in);
     auto* out_unaligned = in_place ? in_unaligned : shift(out);
     const int length = static_cast<int>(n);
-    fftw_plan a = fftw_plan_dft_1d(length, in_aligned, out_aligned, sign, planner_flags(n));
+    const unsigned flags = planner_flags(n);
+    // A plan that the imported wisdom already holds costs no measuring and adds nothing to it.
+    fftw_plan a = flags == FFTW_MEASURE ? fftw_plan_dft_1d(length, in_aligned, out_aligned, sign,
+                                                           flags | FFTW_WISDOM_ONLY)
+                                        : nullptr;
+    if (a == nullptr) {
+      a = fftw_plan_dft_1d(length, in_aligned, out_aligned, sign, flags);
+      if (flags == FFTW_MEASURE) measured_ = true;
+    }
     fftw_plan u =
         fftw_plan_dft_1d(length, in_unaligned, out_unaligned, sign, FFTW_ESTIMATE | FFTW_UNALIGNED);
     if (a == nullptr || u == nullptr) throw std::bad_alloc();
-    if (planner_flags(n) == FFTW_MEASURE) measured_ = true;
     return plans_.emplace(key, Plan(n, a, u)).first->second;
   }
 
