@@ -1,0 +1,54 @@
+#include "eval/wav_stream.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "dsp/resample.h"
+#include "eval/dig2v.h"
+#include "eval/wav2v.h"
+#include "wav/wav_read.h"
+
+namespace ziva {
+
+namespace {
+
+constexpr Eigen::Index kBlockFrames = Eigen::Index{1} << 18;
+
+}  // namespace
+
+std::optional<TonePulseChannels> read_tone_and_pulses(const std::string& file, int tone_ch,
+                                                      int pulse_ch) {
+  const WavReadResult info = wavread(file, WavExtent::size());
+  const double frames = info.y(0, 0);
+  const double channels = info.y(0, 1);
+  const double FS = info.Fs;
+  if (frames < 1 || channels < std::max(tone_ch, pulse_ch) || std::min(tone_ch, pulse_ch) < 1)
+    return std::nullopt;
+  if (!(FS >= 1 && FS <= 2147483647.0 && FS == std::floor(FS))) return std::nullopt;
+
+  const auto total = static_cast<Eigen::Index>(frames);
+  TonePulseChannels out;
+  out.FS = FS;
+  StreamResampler resampler(total, kAnalysisRate, FS);
+  EdgeFinder edges;
+  for (Eigen::Index first = 0; first < total; first += kBlockFrames) {
+    const Eigen::Index n = std::min(kBlockFrames, total - first);
+    const WavReadResult block = wavread(
+        file, WavExtent::range(static_cast<double>(first + 1), static_cast<double>(first + n)));
+    // The two channels of the block on two cores.
+    std::thread pulses([&] { edges.feed(block.y.col(pulse_ch - 1).data(), block.y.rows()); });
+    try {
+      resampler.feed(block.y.col(tone_ch - 1).data(), block.y.rows());
+    } catch (...) {
+      pulses.join();
+      throw;
+    }
+    pulses.join();
+  }
+  out.edges = edges.finish();
+  out.tone = resampler.finish();
+  return out;
+}
+
+}  // namespace ziva
