@@ -65,17 +65,19 @@ __attribute__((target("avx2,fma"))) double block_dot_avx2(const double* a, const
 }
 
 // Four dot products at once with the partial sums of block_dot_avx2: lanes 0-7 of the first
-// accumulator are its s0 and s1, those of the second s2 and s3, reduced in the same order. The
-// four independent chains keep the multiply-add units busy where one product waits on latency.
-__attribute__((target("avx512f"))) void block_dot4_avx512(const double* const* a,
-                                                          const double* const* b, std::int64_t n,
-                                                          double* out) {
+// accumulator are its s0 and s1, those of the second s2 and s3, reduced in the same order. All
+// four share the filter row `a` (one phase, p = 1), loaded once for the four: the single product
+// is bound by its two loads per multiply-add, this one by five loads per four.
+__attribute__((target("avx512f"))) void block_dot4_avx512(const double* a, const double* const* b,
+                                                          std::int64_t n, double* out) {
   __m512d lo[4], hi[4];
   for (int k = 0; k < 4; ++k) lo[k] = hi[k] = _mm512_setzero_pd();
   for (std::int64_t i = 0; i < n; i += kBlock) {
+    const __m512d a_lo = _mm512_loadu_pd(a + i);
+    const __m512d a_hi = _mm512_loadu_pd(a + i + 8);
     for (int k = 0; k < 4; ++k) {
-      lo[k] = _mm512_fmadd_pd(_mm512_loadu_pd(a[k] + i), _mm512_loadu_pd(b[k] + i), lo[k]);
-      hi[k] = _mm512_fmadd_pd(_mm512_loadu_pd(a[k] + i + 8), _mm512_loadu_pd(b[k] + i + 8), hi[k]);
+      lo[k] = _mm512_fmadd_pd(a_lo, _mm512_loadu_pd(b[k] + i), lo[k]);
+      hi[k] = _mm512_fmadd_pd(a_hi, _mm512_loadu_pd(b[k] + i + 8), hi[k]);
     }
   }
   for (int k = 0; k < 4; ++k) {
@@ -87,7 +89,7 @@ __attribute__((target("avx512f"))) void block_dot4_avx512(const double* const* a
   }
 }
 
-using BlockDot4 = void (*)(const double* const*, const double* const*, std::int64_t, double*);
+using BlockDot4 = void (*)(const double*, const double* const*, std::int64_t, double*);
 
 bool has_avx2() {
   __builtin_cpu_init();
@@ -103,7 +105,7 @@ BlockDot4 pick_block_dot4() {
   return has_avx2() && __builtin_cpu_supports("avx512f") ? block_dot4_avx512 : nullptr;
 }
 #else
-using BlockDot4 = void (*)(const double* const*, const double* const*, std::int64_t, double*);
+using BlockDot4 = void (*)(const double*, const double* const*, std::int64_t, double*);
 BlockDot pick_block_dot() {
   return block_dot_generic;
 }
@@ -169,19 +171,19 @@ void filter_range(const double* x, std::int64_t lx, const Polyphase& ph, int q, 
       ++n0;
     }
   };
-  const bool grouped = blocked && block_dot4 != nullptr;
+  // With several phases each sample has its own row: loads, not latency, bound the products,
+  // and grouping gains nothing.
+  const bool grouped = blocked && block_dot4 != nullptr && p == 1;
   const std::int64_t stride = q / p + 1;  // n0 grows by at most this per sample
   for (std::int64_t m = begin; m < end; ++m) {
     // Four interior samples at a time where the fourth one is still interior.
     if (grouped && m + 4 <= end && n0 - ph.taps + 1 >= 0 && n0 + 3 * stride < lx) {
-      const double* rows[4];
       const double* xs[4];
       for (int k = 0; k < 4; ++k) {
-        rows[k] = ph.coef.data() + static_cast<std::int64_t>(r) * ph.taps;
         xs[k] = x + (n0 - ph.taps + 1);
         advance();
       }
-      block_dot4(rows, xs, ph.taps, y + (m - first));
+      block_dot4(ph.coef.data(), xs, ph.taps, y + (m - first));
       m += 3;
       continue;
     }
