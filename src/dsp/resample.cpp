@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <numeric>
+#include <vector>
 
 #include "base/error.h"
 #include "dsp/firls.h"
@@ -122,8 +123,8 @@ struct StreamResampler::Impl {
   std::int64_t reach = 0;
   std::int64_t next = 0;  // next output sample, counted from the filter's delay
   std::int64_t ly = 0;
-  std::int64_t kept_from = 0;  // input index of kept(0)
-  Eigen::MatrixXd kept;        // the input samples still needed, as a column
+  std::int64_t kept_from = 0;  // input index of kept[0]
+  std::vector<double> kept;    // the input samples still needed
   Eigen::MatrixXd filter;
   Eigen::MatrixXd y;  // the output column
 
@@ -159,9 +160,7 @@ void StreamResampler::feed(const double* x, std::int64_t n) {
     s.received += n;
     return;
   }
-  const Eigen::Index old = s.kept.rows();
-  s.kept.conservativeResize(old + n, 1);
-  std::copy(x, x + n, s.kept.data() + old);
+  s.kept.insert(s.kept.end(), x, x + n);
   s.received += n;
   // The outputs whose inputs have all arrived; at the end, all the rest.
   std::int64_t end = s.next;
@@ -172,8 +171,10 @@ void StreamResampler::feed(const double* x, std::int64_t n) {
   }
   if (end > s.next) {
     // The kept samples as the signal, shifted: the same products and sums as on the whole.
+    const Eigen::Map<const Eigen::MatrixXd> kept(s.kept.data(),
+                                                 static_cast<Eigen::Index>(s.kept.size()), 1);
     const Eigen::MatrixXd part =
-        upfirdn_window(s.kept, s.filter, static_cast<int>(s.d.p), static_cast<int>(s.d.q),
+        upfirdn_window(kept, s.filter, static_cast<int>(s.d.p), static_cast<int>(s.d.q),
                        s.d.nz + s.kept_from * s.d.p, s.next + s.d.delay, end - s.next);
     std::copy(part.data(), part.data() + part.size(), s.y.data() + s.next);
     s.next = end;
@@ -181,14 +182,11 @@ void StreamResampler::feed(const double* x, std::int64_t n) {
   if (s.next < s.ly) {
     const std::int64_t from = std::max(s.kept_from, s.last_input(s.next) - s.reach + 1);
     if (from > s.kept_from) {
-      const std::int64_t drop = from - s.kept_from;
-      const std::int64_t rest = s.kept.rows() - drop;
-      Eigen::MatrixXd tail = s.kept.bottomRows(rest);
-      s.kept = std::move(tail);
+      s.kept.erase(s.kept.begin(), s.kept.begin() + (from - s.kept_from));
       s.kept_from = from;
     }
   } else {
-    s.kept.resize(0, 1);
+    s.kept = {};
   }
 }
 

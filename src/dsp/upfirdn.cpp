@@ -232,8 +232,9 @@ void check_factors(int p, int q) {
 // Runs every (signal, filter) pair; `filters` holds the filters as columns of one matrix, each
 // preceded by `lead` zeros. Computes the output samples [first, first + count), or all of them
 // when count < 0.
-Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, int p, int q,
-                    std::int64_t lead = 0, std::int64_t first = 0, std::int64_t count = -1) {
+Eigen::MatrixXd run(const Eigen::Ref<const Eigen::MatrixXd>& x, const Eigen::MatrixXd& filters,
+                    int p, int q, std::int64_t lead = 0, std::int64_t first = 0,
+                    std::int64_t count = -1) {
   check_factors(p, q);
   const bool x_vector = x.rows() == 1 || x.cols() == 1;
   const std::int64_t lx = x_vector ? x.size() : x.rows();
@@ -253,7 +254,7 @@ Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, in
   }
   for (Eigen::Index c = 0; c < outcols; ++c) {
     // A row signal is contiguous too: its samples sit one apart in memory.
-    const double* xc = x.data() + (xcols == 1 ? 0 : c * x.rows());
+    const double* xc = x.data() + (xcols == 1 ? 0 : c * x.outerStride());
     const Polyphase& ph = phases[static_cast<std::size_t>(hcols == 1 ? 0 : c)];
     filter_signal(xc, lx, ph, q, lead, first, count, y.col(c).data());
   }
@@ -261,8 +262,9 @@ Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, in
 }
 
 // A vector filter as a column; a row signal's result as a row.
-Eigen::MatrixXd run_vector_filter(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q,
-                                  std::int64_t lead, std::int64_t first, std::int64_t count) {
+Eigen::MatrixXd run_vector_filter(const Eigen::Ref<const Eigen::MatrixXd>& x,
+                                  const Eigen::MatrixXd& h, int p, int q, std::int64_t lead,
+                                  std::int64_t first, std::int64_t count) {
   const Eigen::MatrixXd filter =
       Eigen::Map<const Eigen::VectorXd>(h.data(), static_cast<Eigen::Index>(h.size()));
   Eigen::MatrixXd y = run(x, filter, p, q, lead, first, count);
@@ -288,8 +290,9 @@ Eigen::MatrixXd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int 
   return run_vector_filter(x, h, p, q, 0, 0, -1);
 }
 
-Eigen::MatrixXd upfirdn_window(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q,
-                               std::int64_t lead, std::int64_t first, std::int64_t count) {
+Eigen::MatrixXd upfirdn_window(const Eigen::Ref<const Eigen::MatrixXd>& x, const Eigen::MatrixXd& h,
+                               int p, int q, std::int64_t lead, std::int64_t first,
+                               std::int64_t count) {
   if (lead < 0 || first < 0 || count < 0) {
     throw Error("The output window must not be negative.");
   }

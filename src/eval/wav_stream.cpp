@@ -13,7 +13,7 @@ namespace ziva {
 
 namespace {
 
-constexpr Eigen::Index kBlockFrames = Eigen::Index{1} << 18;
+constexpr Eigen::Index kBlockFrames = Eigen::Index{1} << 16;
 
 }  // namespace
 
