@@ -65,7 +65,7 @@ TEST(PulseEdges, SameEdgesWithOneOrTwoThreads) {
 // Blocks that cut a run of edge samples, or fall between the two samples of an edge.
 TEST(PulseEdges, SameEdgesFromBlocks) {
   const Eigen::Index n = 30000;
-  Eigen::VectorXd y = pulses(n, every(997, 300, 3));
+  Eigen::VectorXd y = pulses(n, every(997, 30, 3));
   y(9999) = -0.3;
   y(10000) = -0.6;
   y(10001) = -0.9;
