@@ -120,6 +120,7 @@ struct StreamResampler::Impl {
   Design d;
   std::int64_t length = 0;    // input samples in all
   std::int64_t received = 0;  // input samples fed so far
+  std::int64_t batch = 1;     // input samples gathered before they are filtered
   std::int64_t reach = 0;
   std::int64_t next = 0;  // next output sample, counted from the filter's delay
   std::int64_t ly = 0;
@@ -134,9 +135,10 @@ struct StreamResampler::Impl {
   }
 };
 
-StreamResampler::StreamResampler(std::int64_t length, double p, double q)
+StreamResampler::StreamResampler(std::int64_t length, double p, double q, std::int64_t batch)
     : impl_(std::make_unique<Impl>()) {
   Impl& s = *impl_;
+  s.batch = std::max<std::int64_t>(batch, 1);
   s.d = design(p, q, std::nullopt, std::nullopt);
   s.length = std::max<std::int64_t>(length, 0);
   if (s.d.p == 1 && s.d.q == 1) {
@@ -162,6 +164,9 @@ void StreamResampler::feed(const double* x, std::int64_t n) {
   }
   s.kept.insert(s.kept.end(), x, x + n);
   s.received += n;
+  // Filtered in batches: each batch is split between the threads, and few batches keep their
+  // start-and-wait cost small on a busy machine.
+  if (s.received < s.length && static_cast<std::int64_t>(s.kept.size()) < s.batch) return;
   // The outputs whose inputs have all arrived; at the end, all the rest.
   std::int64_t end = s.next;
   if (s.received == s.length) {

@@ -32,10 +32,12 @@ ResampleResult resample(const Eigen::MatrixXd& x, double p, double q,
 
 // resample(x, p, q) of a column of `length` samples that arrives in blocks, holding only the
 // samples that later outputs still need: the result is bit-identical to the whole-signal call.
-// Throws as resample() does for the factors.
+// The input is filtered whenever `batch` samples have gathered. Throws as resample() does for
+// the factors.
 class StreamResampler {
  public:
-  StreamResampler(std::int64_t length, double p, double q);
+  StreamResampler(std::int64_t length, double p, double q,
+                  std::int64_t batch = std::int64_t{1} << 20);
   ~StreamResampler();
   StreamResampler(const StreamResampler&) = delete;
   StreamResampler& operator=(const StreamResampler&) = delete;

@@ -198,7 +198,7 @@ TEST(Resample, BlocksGiveTheWholeSignalsSamples) {
     const Eigen::MatrixXd whole = resample(x, 4410, rate).y;
     // Single samples only where the filter is short: each block builds the filter phases.
     for (const Eigen::Index block : {rate == 44100 ? 1 : 3001, 997, 4096, 30011}) {
-      StreamResampler s(x.rows(), 4410, rate);
+      StreamResampler s(x.rows(), 4410, rate, block);
       for (Eigen::Index first = 0; first < x.rows(); first += block)
         s.feed(x.data() + first, std::min(block, x.rows() - first));
       EXPECT_TRUE(s.finish() == whole) << rate << " " << block;
