@@ -149,6 +149,7 @@ StreamResampler::StreamResampler(std::int64_t length, double p, double q, std::i
   s.y.resize(s.ly, 1);
   s.filter = s.d.h.transpose();
   s.reach = (s.d.h.size() + s.d.p - 1) / s.d.p + 16;
+  s.kept.reserve(static_cast<std::size_t>(std::min(s.length, 2 * s.batch + s.reach)));
 }
 
 StreamResampler::~StreamResampler() = default;

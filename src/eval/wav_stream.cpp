@@ -29,7 +29,10 @@ std::optional<TonePulseChannels> read_tone_and_pulses(const std::string& file, i
   const auto total = static_cast<Eigen::Index>(frames);
   TonePulseChannels out;
   out.FS = FS;
-  StreamResampler resampler(total, kAnalysisRate, FS);
+  // Filtered in batches of a 64th of the recording, at least 2^18 samples: few waits for the
+  // filter's threads, little memory.
+  StreamResampler resampler(total, kAnalysisRate, FS,
+                            std::max<Eigen::Index>(Eigen::Index{1} << 18, total / 64));
   EdgeFinder edges;
   for (Eigen::Index first = 0; first < total; first += kBlockFrames) {
     const Eigen::Index n = std::min(kBlockFrames, total - first);
