@@ -48,7 +48,12 @@ std::optional<DiagInputs> calc_diag_inputs(Env& env) {
   const ParSet par = get_par(env);
   std::optional<RawTraces> raw = cached_traces(env.g, wavfile, par);
   const bool cached = raw.has_value();
-  if (!cached) {
+  if (!cached && !w.cut_by_hand()) {
+    // Without the whole recording in memory where the channels allow it.
+    const ConversionContext ctx{progress_windows(env, st), nullptr};
+    raw = streamed_channel_traces(ctx, wavfile, par);
+  }
+  if (!cached && !raw) {
     WavReadResult wav = wavread(wavfile);
     raw = channel_traces(env, std::move(wav.y), wav.Fs, par, st, w.cut_by_hand());
     if (!raw) return std::nullopt;

@@ -2,9 +2,12 @@
 // and trimming to ceil(Lx·p/q) samples.
 #include "dsp/resample.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <numeric>
+#include <vector>
 
 #include "base/error.h"
 #include "dsp/firls.h"
@@ -29,8 +32,19 @@ constexpr double kLargestWhole = 9007199254740992.0;
 
 }  // namespace
 
-ResampleResult resample(const Eigen::MatrixXd& x, double p_in, double q_in,
-                        const std::optional<Eigen::MatrixXd>& N, std::optional<double> beta) {
+namespace {
+
+// The factors reduced, the filter and its alignment.
+struct Design {
+  std::int64_t p = 1, q = 1;
+  Eigen::RowVectorXd h;
+  std::int64_t nz = 0;     // zeros put before the filter
+  std::int64_t delay = 0;  // leading output samples that belong to the filter's delay
+};
+
+// Checks the factors and designs the filter; p = q = 1 after reduction leaves h empty.
+Design design(double p_in, double q_in, const std::optional<Eigen::MatrixXd>& N,
+              std::optional<double> beta) {
   if (!positive_whole(p_in)) throw Error("P must be a positive integer.");
   if (!positive_whole(q_in)) throw Error("Q must be a positive integer.");
   if (N && N->size() > 1 && N->rows() != 1 && N->cols() != 1) {
@@ -40,9 +54,10 @@ ResampleResult resample(const Eigen::MatrixXd& x, double p_in, double q_in,
   const auto p_whole = static_cast<std::int64_t>(p_in);
   const auto q_whole = static_cast<std::int64_t>(q_in);
   const std::int64_t divisor = std::gcd(p_whole, q_whole);
-  const std::int64_t p = p_whole / divisor;
-  const std::int64_t q = q_whole / divisor;
-  if (p == 1 && q == 1) return {x, Eigen::RowVectorXd::Ones(1)};
+  Design d;
+  const std::int64_t p = d.p = p_whole / divisor;
+  const std::int64_t q = d.q = q_whole / divisor;
+  if (p == 1 && q == 1) return d;
   if (p > INT32_MAX || q > INT32_MAX) throw Error("P and Q are too large.");
 
   const std::int64_t pqmax = std::max(p, q);
@@ -64,29 +79,127 @@ ResampleResult resample(const Eigen::MatrixXd& x, double p_in, double q_in,
     }
   }
 
-  const bool x_vector = x.rows() == 1 || x.cols() == 1;
-  const bool x_row = x.rows() == 1 && x.cols() > 1;
-  const std::int64_t lx = x_vector ? x.size() : x.rows();
-  const std::int64_t ly = ceil_div(lx * p, q);
-  const Eigen::Index out_cols = x_vector ? 1 : x.cols();
-  if (ly == 0) {
-    return {x_row ? Eigen::MatrixXd(out_cols, 0) : Eigen::MatrixXd(0, out_cols), h};
-  }
-
   // Put the filter's centre tap on a multiple of q, so that the kept samples are aligned with
   // the input, and count the leading output samples that belong to the filter's delay.
   const auto length = static_cast<std::int64_t>(h.size());
   double lhalf = static_cast<double>(length - 1) / 2;
-  const auto nz = static_cast<std::int64_t>(
+  d.nz = static_cast<std::int64_t>(
       std::floor(static_cast<double>(q) - std::fmod(lhalf, static_cast<double>(q))));
-  lhalf += static_cast<double>(nz);
-  const auto delay = static_cast<std::int64_t>(std::ceil(lhalf)) / q;
+  lhalf += static_cast<double>(d.nz);
+  d.delay = static_cast<std::int64_t>(std::ceil(lhalf)) / q;
+  d.h = std::move(h);
+  return d;
+}
+
+}  // namespace
+
+ResampleResult resample(const Eigen::MatrixXd& x, double p_in, double q_in,
+                        const std::optional<Eigen::MatrixXd>& N, std::optional<double> beta) {
+  Design d = design(p_in, q_in, N, beta);
+  if (d.p == 1 && d.q == 1) return {x, Eigen::RowVectorXd::Ones(1)};
+  const bool x_vector = x.rows() == 1 || x.cols() == 1;
+  const bool x_row = x.rows() == 1 && x.cols() > 1;
+  const std::int64_t lx = x_vector ? x.size() : x.rows();
+  const std::int64_t ly = ceil_div(lx * d.p, d.q);
+  const Eigen::Index out_cols = x_vector ? 1 : x.cols();
+  if (ly == 0) {
+    return {x_row ? Eigen::MatrixXd(out_cols, 0) : Eigen::MatrixXd(0, out_cols), d.h};
+  }
   // The tail padding: zeros after the filter until the filtered signal reaches delay + ly
   // samples. upfirdn_window yields zeros past the convolution's end, which is what those zeros
   // give, so only the kept samples [delay, delay + ly) are computed.
-  Eigen::MatrixXd trimmed = upfirdn_window(x, Eigen::MatrixXd(h.transpose()), static_cast<int>(p),
-                                           static_cast<int>(q), nz, delay, ly);
-  return {std::move(trimmed), h};
+  Eigen::MatrixXd trimmed =
+      upfirdn_window(x, Eigen::MatrixXd(d.h.transpose()), static_cast<int>(d.p),
+                     static_cast<int>(d.q), d.nz, d.delay, ly);
+  return {std::move(trimmed), d.h};
+}
+
+// Output sample m covers the input samples up to n0(m) = floor((m·q − lead)/p) and at most
+// `reach` samples before it (the longest filter phase, rounded up as the filter pads it).
+struct StreamResampler::Impl {
+  Design d;
+  std::int64_t length = 0;    // input samples in all
+  std::int64_t received = 0;  // input samples fed so far
+  std::int64_t batch = 1;     // input samples gathered before they are filtered
+  std::int64_t reach = 0;
+  std::int64_t next = 0;  // next output sample, counted from the filter's delay
+  std::int64_t ly = 0;
+  std::int64_t kept_from = 0;  // input index of kept[0]
+  std::vector<double> kept;    // the input samples still needed
+  Eigen::MatrixXd filter;
+  Eigen::MatrixXd y;  // the output column
+
+  std::int64_t last_input(std::int64_t m) const {  // n0 of output m (counted with the delay)
+    const std::int64_t t = (m + d.delay) * d.q - d.nz;
+    return t >= 0 ? t / d.p : -((-t + d.p - 1) / d.p);
+  }
+};
+
+StreamResampler::StreamResampler(std::int64_t length, double p, double q, std::int64_t batch)
+    : impl_(std::make_unique<Impl>()) {
+  Impl& s = *impl_;
+  s.batch = std::max<std::int64_t>(batch, 1);
+  s.d = design(p, q, std::nullopt, std::nullopt);
+  s.length = std::max<std::int64_t>(length, 0);
+  if (s.d.p == 1 && s.d.q == 1) {
+    s.y.resize(s.length, 1);
+    return;
+  }
+  s.ly = ceil_div(s.length * s.d.p, s.d.q);
+  s.y.resize(s.ly, 1);
+  s.filter = s.d.h.transpose();
+  s.reach = (s.d.h.size() + s.d.p - 1) / s.d.p + 16;
+  s.kept.reserve(static_cast<std::size_t>(std::min(s.length, 2 * s.batch + s.reach)));
+}
+
+StreamResampler::~StreamResampler() = default;
+
+void StreamResampler::feed(const double* x, std::int64_t n) {
+  Impl& s = *impl_;
+  n = std::min(n, s.length - s.received);
+  if (n <= 0) return;
+  if (s.d.p == 1 && s.d.q == 1) {
+    std::copy(x, x + n, s.y.data() + s.received);
+    s.received += n;
+    return;
+  }
+  s.kept.insert(s.kept.end(), x, x + n);
+  s.received += n;
+  // Filtered in batches: each batch is split between the threads, and few batches keep their
+  // start-and-wait cost small on a busy machine.
+  if (s.received < s.length && static_cast<std::int64_t>(s.kept.size()) < s.batch) return;
+  // The outputs whose inputs have all arrived; at the end, all the rest.
+  std::int64_t end = s.next;
+  if (s.received == s.length) {
+    end = s.ly;
+  } else {
+    while (end < s.ly && s.last_input(end) < s.received) ++end;
+  }
+  if (end > s.next) {
+    // The kept samples as the signal, shifted: the same products and sums as on the whole.
+    const Eigen::Map<const Eigen::MatrixXd> kept(s.kept.data(),
+                                                 static_cast<Eigen::Index>(s.kept.size()), 1);
+    const Eigen::MatrixXd part =
+        upfirdn_window(kept, s.filter, static_cast<int>(s.d.p), static_cast<int>(s.d.q),
+                       s.d.nz + s.kept_from * s.d.p, s.next + s.d.delay, end - s.next);
+    std::copy(part.data(), part.data() + part.size(), s.y.data() + s.next);
+    s.next = end;
+  }
+  if (s.next < s.ly) {
+    const std::int64_t from = std::max(s.kept_from, s.last_input(s.next) - s.reach + 1);
+    if (from > s.kept_from) {
+      s.kept.erase(s.kept.begin(), s.kept.begin() + (from - s.kept_from));
+      s.kept_from = from;
+    }
+  } else {
+    s.kept = {};
+  }
+}
+
+Eigen::MatrixXd StreamResampler::finish() {
+  Impl& s = *impl_;
+  if (s.received < s.length) throw Error("The resampler was fed fewer samples than announced.");
+  return std::move(s.y);
 }
 
 }  // namespace ziva

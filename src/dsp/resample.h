@@ -3,6 +3,8 @@
 #pragma once
 
 #include <Eigen/Dense>
+#include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace ziva {
@@ -27,5 +29,27 @@ struct ResampleResult {
 ResampleResult resample(const Eigen::MatrixXd& x, double p, double q,
                         const std::optional<Eigen::MatrixXd>& N = std::nullopt,
                         std::optional<double> beta = std::nullopt);
+
+// resample(x, p, q) of a column of `length` samples that arrives in blocks, holding only the
+// samples that later outputs still need: the result is bit-identical to the whole-signal call.
+// The input is filtered whenever `batch` samples have gathered. Throws as resample() does for
+// the factors.
+class StreamResampler {
+ public:
+  StreamResampler(std::int64_t length, double p, double q,
+                  std::int64_t batch = std::int64_t{1} << 20);
+  ~StreamResampler();
+  StreamResampler(const StreamResampler&) = delete;
+  StreamResampler& operator=(const StreamResampler&) = delete;
+
+  // The next n samples; samples beyond `length` are ignored.
+  void feed(const double* x, std::int64_t n);
+  // The resampled column, once all `length` samples were fed (throws otherwise).
+  Eigen::MatrixXd finish();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace ziva

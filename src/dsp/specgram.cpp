@@ -44,12 +44,16 @@ bool evenly_spaced(const Eigen::VectorXd& f, double fs) {
 
 }  // namespace
 
-std::string specgramchk(const Eigen::MatrixXd& x, const std::optional<Eigen::MatrixXd>& nfft,
-                        const std::optional<Eigen::MatrixXd>& fs,
-                        const std::optional<Eigen::MatrixXd>& window,
-                        const std::optional<Eigen::MatrixXd>& noverlap, SpecgramArgs& args) {
+namespace {
+
+// specgramchk; args.x is filled only when `copy_signal` is set.
+std::string check_args(const Eigen::MatrixXd& x, const std::optional<Eigen::MatrixXd>& nfft,
+                       const std::optional<Eigen::MatrixXd>& fs,
+                       const std::optional<Eigen::MatrixXd>& window,
+                       const std::optional<Eigen::MatrixXd>& noverlap, SpecgramArgs& args,
+                       bool copy_signal) {
   const Eigen::Index nx = x.size() == 0 ? 0 : std::max(x.rows(), x.cols());
-  args.x = x.reshaped();
+  if (copy_signal) args.x = x.reshaped();
   if (given(nfft)) {
     args.nfft = nfft->reshaped();
   } else {
@@ -93,9 +97,21 @@ std::string specgramchk(const Eigen::MatrixXd& x, const std::optional<Eigen::Mat
   return message;
 }
 
+}  // namespace
+
+std::string specgramchk(const Eigen::MatrixXd& x, const std::optional<Eigen::MatrixXd>& nfft,
+                        const std::optional<Eigen::MatrixXd>& fs,
+                        const std::optional<Eigen::MatrixXd>& window,
+                        const std::optional<Eigen::MatrixXd>& noverlap, SpecgramArgs& args) {
+  return check_args(x, nfft, fs, window, noverlap, args, true);
+}
+
 struct Specgram::Impl {
   Road road = Road::fft;
-  Eigen::VectorXd x;  // the signal, at least one window long
+  Eigen::VectorXd copy;       // the signal when copied or zero-extended
+  Eigen::MatrixXd taken;      // the signal when taken over
+  const double* x = nullptr;  // the signal, at least one window long
+  Eigen::Index length = 0;
   Eigen::Index nwind = 0;
   Eigen::Index hop = 1;
   Eigen::Index ncol = 0;
@@ -109,33 +125,33 @@ struct Specgram::Impl {
   Eigen::Index lead = 0;          // filter-bank road: zeros put before the signal
   Eigen::Index skip = 0;          // filter-bank road: output samples before the first segment
 
-  void fft_segments(Eigen::Index first, Eigen::Index count, Eigen::MatrixXcd& yo) const {
+  void fft_segments(Eigen::Index first, Eigen::Index count, Complex* out) const {
     const fft::Plan& plan = fft::Plan::get(nfft, fft::Direction::forward);
     fft::Buffer work(nfft);
     for (Eigen::Index j = first; j < first + count; ++j) {
-      const double* s = x.data() + j * hop;
+      const double* s = x + j * hop;
       for (Eigen::Index n = 0; n < nwind; ++n) work[n] = Complex(s[n] * window(n), 0.0);
       std::fill(work.data() + nwind, work.data() + nfft, Complex(0.0, 0.0));
       plan.execute(work.data());
-      std::copy(work.data(), work.data() + fo.size(), yo.col(j).data());
+      std::copy(work.data(), work.data() + fo.size(), out + (j - first) * fo.size());
     }
   }
 
-  void chirp_segments(Eigen::Index first, Eigen::Index count, Eigen::MatrixXcd& yo) const {
+  void chirp_segments(Eigen::Index first, Eigen::Index count, Complex* out) const {
     fft::Buffer work = chirp->workspace();
     for (Eigen::Index j = first; j < first + count; ++j) {
-      chirp->apply(x.data() + j * hop, yo.col(j).data(), work);
+      chirp->apply(x + j * hop, out + (j - first) * fo.size(), work);
     }
   }
 
   // Each output sample of upfirdn(signal, bank, 1, hop) is one segment's windowed sum; the lead
   // zeros put the start of the first segment on a kept sample.
-  void bank_segments(Eigen::Index first, Eigen::Index count, Eigen::MatrixXcd& yo) const {
+  void bank_segments(Eigen::Index first, Eigen::Index count, Complex* yo) const {
     const Eigen::Index used = (count - 1) * hop + nwind;
     Eigen::VectorXd part = Eigen::VectorXd::Zero(lead + used);
-    part.tail(used) = x.segment(first * hop, used);
+    part.tail(used) = Eigen::Map<const Eigen::VectorXd>(x + first * hop, used);
     const Eigen::MatrixXcd out = upfirdn(part, bank, 1, static_cast<int>(hop));
-    yo.middleCols(first, count) = out.middleRows(skip, count).transpose();
+    Eigen::Map<Eigen::MatrixXcd>(yo, fo.size(), count) = out.middleRows(skip, count).transpose();
   }
 };
 
@@ -145,16 +161,42 @@ Specgram::Specgram(const Eigen::MatrixXd& x, const std::optional<Eigen::MatrixXd
                    const std::optional<Eigen::MatrixXd>& noverlap)
     : impl_(std::make_unique<Impl>()) {
   SpecgramArgs args;
-  const std::string message = specgramchk(x, nfft, fs, window, noverlap, args);
+  const std::string message = check_args(x, nfft, fs, window, noverlap, args, true);
   if (!message.empty()) throw Error(message);
+  impl_->copy = std::move(args.x);
+  prepare(args);
+}
 
+Specgram::Specgram(Eigen::MatrixXd&& x, const std::optional<Eigen::MatrixXd>& nfft,
+                   const std::optional<Eigen::MatrixXd>& fs,
+                   const std::optional<Eigen::MatrixXd>& window,
+                   const std::optional<Eigen::MatrixXd>& noverlap)
+    : impl_(std::make_unique<Impl>()) {
+  SpecgramArgs args;
+  const std::string message = check_args(x, nfft, fs, window, noverlap, args, false);
+  if (!message.empty()) throw Error(message);
+  impl_->taken = std::move(x);
+  prepare(args);
+}
+
+void Specgram::prepare(SpecgramArgs& args) {
   Impl& d = *impl_;
   d.nwind = args.window.size();
   const auto overlap = static_cast<Eigen::Index>(args.noverlap);
-  d.x = std::move(args.x);
-  if (d.x.size() < d.nwind) d.x.conservativeResizeLike(Eigen::VectorXd::Zero(d.nwind));
+  if (d.taken.size() > 0 && d.taken.size() < d.nwind) {
+    d.copy = d.taken.reshaped();
+    d.taken.resize(0, 0);
+  }
+  if (d.taken.size() > 0) {
+    d.x = d.taken.data();
+    d.length = d.taken.size();
+  } else {
+    if (d.copy.size() < d.nwind) d.copy.conservativeResizeLike(Eigen::VectorXd::Zero(d.nwind));
+    d.x = d.copy.data();
+    d.length = d.copy.size();
+  }
   d.hop = d.nwind - overlap;
-  d.ncol = (d.x.size() - overlap) / d.hop;
+  d.ncol = (d.length - overlap) / d.hop;
   d.to.resize(d.ncol);
   for (Eigen::Index j = 0; j < d.ncol; ++j) {
     d.to(j) = static_cast<double>(j * d.hop) / args.fs;
@@ -227,16 +269,24 @@ void Specgram::compute(Eigen::Index first, Eigen::Index count, Eigen::MatrixXcd&
       yo.cols() != d.ncol) {
     throw std::invalid_argument("Specgram::compute: segment range or result size out of range");
   }
+  if (count > 0) compute(first, count, yo.col(first).data());
+}
+
+void Specgram::compute(Eigen::Index first, Eigen::Index count, std::complex<double>* out) const {
+  const Impl& d = *impl_;
+  if (first < 0 || count < 0 || first + count > d.ncol) {
+    throw std::invalid_argument("Specgram::compute: segment range out of range");
+  }
   if (count == 0) return;
   switch (d.road) {
     case Road::fft:
-      d.fft_segments(first, count, yo);
+      d.fft_segments(first, count, out);
       break;
     case Road::chirp:
-      d.chirp_segments(first, count, yo);
+      d.chirp_segments(first, count, out);
       break;
     case Road::filter_bank:
-      d.bank_segments(first, count, yo);
+      d.bank_segments(first, count, out);
       break;
   }
 }

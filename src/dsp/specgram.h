@@ -62,9 +62,17 @@ class Specgram {
   const Eigen::VectorXd& fo() const;
   const Eigen::VectorXd& to() const;
 
+  // The same for a signal that is no longer needed elsewhere: it is taken over, not copied.
+  Specgram(Eigen::MatrixXd&& x, const std::optional<Eigen::MatrixXd>& nfft,
+           const std::optional<Eigen::MatrixXd>& fs, const std::optional<Eigen::MatrixXd>& window,
+           const std::optional<Eigen::MatrixXd>& noverlap);
+
   // Computes the columns first … first + count − 1 of the spectrum into the same columns of `yo`,
   // which must already have frequencies() rows and segments() columns.
   void compute(Eigen::Index first, Eigen::Index count, Eigen::MatrixXcd& yo) const;
+  // The same columns, one after another (frequencies() values each), into `out`; the values are
+  // bit-identical to those of the matrix form.
+  void compute(Eigen::Index first, Eigen::Index count, std::complex<double>* out) const;
 
   // The whole spectrum; with threads > 1 the segments are split into that many contiguous
   // batches computed at the same time.
@@ -72,6 +80,7 @@ class Specgram {
 
  private:
   struct Impl;
+  void prepare(SpecgramArgs& args);
   std::unique_ptr<Impl> impl_;
 };
 

@@ -64,19 +64,59 @@ __attribute__((target("avx2,fma"))) double block_dot_avx2(const double* a, const
   return _mm_cvtsd_f64(_mm_add_sd(half, _mm_unpackhi_pd(half, half)));
 }
 
-BlockDot pick_block_dot() {
+// Four dot products at once with the partial sums of block_dot_avx2: lanes 0-7 of the first
+// accumulator are its s0 and s1, those of the second s2 and s3, reduced in the same order. All
+// four share the filter row `a` (one phase, p = 1), loaded once for the four: the single product
+// is bound by its two loads per multiply-add, this one by five loads per four.
+__attribute__((target("avx512f"))) void block_dot4_avx512(const double* a, const double* const* b,
+                                                          std::int64_t n, double* out) {
+  __m512d lo[4], hi[4];
+  for (int k = 0; k < 4; ++k) lo[k] = hi[k] = _mm512_setzero_pd();
+  for (std::int64_t i = 0; i < n; i += kBlock) {
+    const __m512d a_lo = _mm512_loadu_pd(a + i);
+    const __m512d a_hi = _mm512_loadu_pd(a + i + 8);
+    for (int k = 0; k < 4; ++k) {
+      lo[k] = _mm512_fmadd_pd(a_lo, _mm512_loadu_pd(b[k] + i), lo[k]);
+      hi[k] = _mm512_fmadd_pd(a_hi, _mm512_loadu_pd(b[k] + i + 8), hi[k]);
+    }
+  }
+  for (int k = 0; k < 4; ++k) {
+    alignas(64) double l[8], h[8], s[4];
+    _mm512_store_pd(l, lo[k]);
+    _mm512_store_pd(h, hi[k]);
+    for (int j = 0; j < 4; ++j) s[j] = (l[j] + l[j + 4]) + (h[j] + h[j + 4]);
+    out[k] = (s[0] + s[2]) + (s[1] + s[3]);
+  }
+}
+
+using BlockDot4 = void (*)(const double*, const double* const*, std::int64_t, double*);
+
+bool has_avx2() {
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return block_dot_avx2;
-  return block_dot_generic;
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+
+BlockDot pick_block_dot() {
+  return has_avx2() ? block_dot_avx2 : block_dot_generic;
+}
+
+// Only where block_dot is the AVX2 form, whose sums it reproduces.
+BlockDot4 pick_block_dot4() {
+  return has_avx2() && __builtin_cpu_supports("avx512f") ? block_dot4_avx512 : nullptr;
 }
 #else
+using BlockDot4 = void (*)(const double*, const double* const*, std::int64_t, double*);
 BlockDot pick_block_dot() {
   return block_dot_generic;
+}
+BlockDot4 pick_block_dot4() {
+  return nullptr;
 }
 #endif
 
 // Chosen once per process, so every output sample of a run uses the same arithmetic.
 const BlockDot block_dot = pick_block_dot();
+const BlockDot4 block_dot4 = pick_block_dot4();
 
 // The filter split into its p phases; phase r holds h[r], h[r + p], ... reversed, padded at the
 // front with zeros to `taps` entries (a multiple of kBlock unless the phases are shorter than
@@ -122,25 +162,44 @@ void filter_range(const double* x, std::int64_t lx, const Polyphase& ph, int q, 
   int r = static_cast<int>(t - n0 * p);
   const std::int64_t step_n = q / p;
   const int step_r = q % p;
-  for (std::int64_t m = begin; m < end; ++m) {
-    // sum_j h[r + j·p]·x[n0 - j]; the phase row runs over x[n0 - taps + 1 .. n0].
-    const std::int64_t start = n0 - ph.taps + 1;
-    const double* row = ph.coef.data() + static_cast<std::int64_t>(r) * ph.taps;
-    double v;
-    if (start >= 0 && n0 < lx) {
-      v = ph.taps % kBlock == 0 ? block_dot(row, x + start, ph.taps) : dot(row, x + start, ph.taps);
-    } else {
-      const std::int64_t lo = std::max(ph.first[static_cast<std::size_t>(r)], -start);
-      const std::int64_t hi = std::min(ph.taps, lx - start);
-      v = hi > lo ? dot(row + lo, x + start + lo, hi - lo) : 0.0;
-    }
-    y[m - first] = v;
+  const bool blocked = ph.taps % kBlock == 0;
+  auto advance = [&] {
     n0 += step_n;
     r += step_r;
     if (r >= p) {
       r -= p;
       ++n0;
     }
+  };
+  // With several phases each sample has its own row: loads, not latency, bound the products,
+  // and grouping gains nothing.
+  const bool grouped = blocked && block_dot4 != nullptr && p == 1;
+  const std::int64_t stride = q / p + 1;  // n0 grows by at most this per sample
+  for (std::int64_t m = begin; m < end; ++m) {
+    // Four interior samples at a time where the fourth one is still interior.
+    if (grouped && m + 4 <= end && n0 - ph.taps + 1 >= 0 && n0 + 3 * stride < lx) {
+      const double* xs[4];
+      for (int k = 0; k < 4; ++k) {
+        xs[k] = x + (n0 - ph.taps + 1);
+        advance();
+      }
+      block_dot4(ph.coef.data(), xs, ph.taps, y + (m - first));
+      m += 3;
+      continue;
+    }
+    // sum_j h[r + j·p]·x[n0 - j]; the phase row runs over x[n0 - taps + 1 .. n0].
+    const std::int64_t start = n0 - ph.taps + 1;
+    const double* row = ph.coef.data() + static_cast<std::int64_t>(r) * ph.taps;
+    double v;
+    if (start >= 0 && n0 < lx) {
+      v = blocked ? block_dot(row, x + start, ph.taps) : dot(row, x + start, ph.taps);
+    } else {
+      const std::int64_t lo = std::max(ph.first[static_cast<std::size_t>(r)], -start);
+      const std::int64_t hi = std::min(ph.taps, lx - start);
+      v = hi > lo ? dot(row + lo, x + start + lo, hi - lo) : 0.0;
+    }
+    y[m - first] = v;
+    advance();
   }
 }
 
@@ -173,8 +232,9 @@ void check_factors(int p, int q) {
 // Runs every (signal, filter) pair; `filters` holds the filters as columns of one matrix, each
 // preceded by `lead` zeros. Computes the output samples [first, first + count), or all of them
 // when count < 0.
-Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, int p, int q,
-                    std::int64_t lead = 0, std::int64_t first = 0, std::int64_t count = -1) {
+Eigen::MatrixXd run(const Eigen::Ref<const Eigen::MatrixXd>& x, const Eigen::MatrixXd& filters,
+                    int p, int q, std::int64_t lead = 0, std::int64_t first = 0,
+                    std::int64_t count = -1) {
   check_factors(p, q);
   const bool x_vector = x.rows() == 1 || x.cols() == 1;
   const std::int64_t lx = x_vector ? x.size() : x.rows();
@@ -194,7 +254,7 @@ Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, in
   }
   for (Eigen::Index c = 0; c < outcols; ++c) {
     // A row signal is contiguous too: its samples sit one apart in memory.
-    const double* xc = x.data() + (xcols == 1 ? 0 : c * x.rows());
+    const double* xc = x.data() + (xcols == 1 ? 0 : c * x.outerStride());
     const Polyphase& ph = phases[static_cast<std::size_t>(hcols == 1 ? 0 : c)];
     filter_signal(xc, lx, ph, q, lead, first, count, y.col(c).data());
   }
@@ -202,8 +262,9 @@ Eigen::MatrixXd run(const Eigen::MatrixXd& x, const Eigen::MatrixXd& filters, in
 }
 
 // A vector filter as a column; a row signal's result as a row.
-Eigen::MatrixXd run_vector_filter(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q,
-                                  std::int64_t lead, std::int64_t first, std::int64_t count) {
+Eigen::MatrixXd run_vector_filter(const Eigen::Ref<const Eigen::MatrixXd>& x,
+                                  const Eigen::MatrixXd& h, int p, int q, std::int64_t lead,
+                                  std::int64_t first, std::int64_t count) {
   const Eigen::MatrixXd filter =
       Eigen::Map<const Eigen::VectorXd>(h.data(), static_cast<Eigen::Index>(h.size()));
   Eigen::MatrixXd y = run(x, filter, p, q, lead, first, count);
@@ -229,8 +290,9 @@ Eigen::MatrixXd upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int 
   return run_vector_filter(x, h, p, q, 0, 0, -1);
 }
 
-Eigen::MatrixXd upfirdn_window(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q,
-                               std::int64_t lead, std::int64_t first, std::int64_t count) {
+Eigen::MatrixXd upfirdn_window(const Eigen::Ref<const Eigen::MatrixXd>& x, const Eigen::MatrixXd& h,
+                               int p, int q, std::int64_t lead, std::int64_t first,
+                               std::int64_t count) {
   if (lead < 0 || first < 0 || count < 0) {
     throw Error("The output window must not be negative.");
   }

@@ -39,8 +39,9 @@ auto upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixBase<Derived>& h, int 
 // preceded by `lead` zeros and followed by as many zeros as needed: samples past the end of the
 // convolution are zero. A row signal gives a row. Costs only the samples asked for. Throws "The
 // output window must not be negative." for a negative lead, first or count.
-Eigen::MatrixXd upfirdn_window(const Eigen::MatrixXd& x, const Eigen::MatrixXd& h, int p, int q,
-                               std::int64_t lead, std::int64_t first, std::int64_t count);
+Eigen::MatrixXd upfirdn_window(const Eigen::Ref<const Eigen::MatrixXd>& x, const Eigen::MatrixXd& h,
+                               int p, int q, std::int64_t lead, std::int64_t first,
+                               std::int64_t count);
 
 // Worker threads used for long filterings: 0 (the default) means one per core, at most two.
 // The results do not depend on the number of threads. Returns the previous setting.

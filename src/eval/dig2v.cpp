@@ -52,6 +52,17 @@ void find_edges(const Channel& c, Eigen::Index begin, Eigen::Index end,
   }
 }
 
+// Of adjacent edge samples only the later one stays (judged on the detected list).
+std::vector<Eigen::Index> later_of_adjacent(const std::vector<Eigen::Index>& raw) {
+  std::vector<Eigen::Index> edges;
+  edges.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (i + 1 < raw.size() && raw[i + 1] == raw[i] + 1) continue;
+    edges.push_back(raw[i]);
+  }
+  return edges;
+}
+
 }  // namespace
 
 std::vector<Eigen::Index> pulse_edges(const Eigen::Ref<const Eigen::MatrixXd>& y, int threads) {
@@ -69,14 +80,24 @@ std::vector<Eigen::Index> pulse_edges(const Eigen::Ref<const Eigen::MatrixXd>& y
     worker.join();
     raw.insert(raw.end(), second.begin(), second.end());
   }
-  // Of adjacent edge samples only the later one stays (judged on the detected list).
-  std::vector<Eigen::Index> edges;
-  edges.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (i + 1 < raw.size() && raw[i + 1] == raw[i] + 1) continue;
-    edges.push_back(raw[i]);
-  }
-  return edges;
+  return later_of_adjacent(raw);
+}
+
+void EdgeFinder::feed(const double* y, Eigen::Index n) {
+  if (n <= 0) return;
+  Channel c;
+  c.a = y;
+  c.n = n;
+  if (seen_ > 0 && y[0] - last_ < kEdgeThreshold) raw_.push_back(seen_ - 1);
+  const std::size_t before = raw_.size();
+  find_edges(c, 0, n - 1, raw_);
+  for (std::size_t i = before; i < raw_.size(); ++i) raw_[i] += seen_;
+  seen_ += n;
+  last_ = y[n - 1];
+}
+
+std::vector<Eigen::Index> EdgeFinder::finish() {
+  return later_of_adjacent(raw_);
 }
 
 SpeedTrace interval_speeds(const std::vector<Eigen::Index>& edges, double FS, double u, double W) {

@@ -16,6 +16,18 @@ namespace ziva {
 // split between `threads` threads; the result does not depend on their number.
 std::vector<Eigen::Index> pulse_edges(const Eigen::Ref<const Eigen::MatrixXd>& y, int threads = 2);
 
+// pulse_edges of a single column that arrives in blocks.
+class EdgeFinder {
+ public:
+  void feed(const double* y, Eigen::Index n);
+  std::vector<Eigen::Index> finish();
+
+ private:
+  std::vector<Eigen::Index> raw_;
+  Eigen::Index seen_ = 0;
+  double last_ = 0;
+};
+
 // The speeds between successive edges (sample numbers at rate FS), (u / Δt) / W m/s, each stamped
 // with the time of the edge that ends its interval, without speeds above 300 km/h.
 SpeedTrace interval_speeds(const std::vector<Eigen::Index>& edges, double FS, double u, double W);

@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "eval/dig2v.h"
 #include "eval/wav2v.h"
+#include "eval/wav_stream.h"
 #include "params/channels.h"
 #include "platform/core/text.h"
 
@@ -65,6 +66,16 @@ Eigen::RowVectorXd rpm_held_to_end(const SpeedTrace& tone, const Eigen::RowVecto
     values(n) = values(n - 1);
   }
   return interp_linear(knots, values, t) * 60;
+}
+
+// Alternator engine speed held to the end of the pulse trace s, undefined samples dropped.
+RawTraces alternator_with_pulses(const SpeedTrace& n, const SpeedTrace& s) {
+  RawTraces r;
+  r.t = as_row(s.t);
+  r.v = as_row(s.v);
+  r.rpm = rpm_held_to_end(n, r.t);
+  drop_undefined_rpm(r);
+  return r;
 }
 
 class Converter {
@@ -180,10 +191,7 @@ std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::Mat
       const std::vector<Eigen::Index> edges = pulse_edges(channel(Y, row.secondary));
       const SpeedTrace n = conv.alternator(take_channel(Y, row.primary));
       const SpeedTrace s = conv.pulses(edges);
-      r.t = as_row(s.t);
-      r.v = as_row(s.v);
-      r.rpm = rpm_held_to_end(n, r.t);
-      drop_undefined_rpm(r);
+      r = alternator_with_pulses(n, s);
       break;
     }
     case Conversion::AlternatorRoller: {
@@ -199,6 +207,23 @@ std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::Mat
     case Conversion::None:
       break;
   }
+  if (r.t.size() == 0) throw Error(kNoSamples);
+  return r;
+}
+
+std::optional<RawTraces> streamed_channel_traces(const ConversionContext& ctx,
+                                                 const std::string& file, const ParSet& par) {
+  const std::optional<ChannelRow> row = channel_row(par.sig_ch1, par.sig_ch2);
+  if (!row || row->conversion != Conversion::AlternatorPulses || ctx.cut != nullptr)
+    return std::nullopt;
+  std::optional<TonePulseChannels> c = read_tone_and_pulses(file, row->primary, row->secondary);
+  if (!c) return std::nullopt;
+  // The tone arrives resampled to the analysis rate already.
+  Converter tone(ctx, kAnalysisRate, par);
+  Converter conv(ctx, c->FS, par);
+  const SpeedTrace n = tone.alternator(std::move(c->tone));
+  const SpeedTrace s = conv.pulses(c->edges);
+  RawTraces r = alternator_with_pulses(n, s);
   if (r.t.size() == 0) throw Error(kNoSamples);
   return r;
 }

@@ -4,6 +4,7 @@
 
 #include <Eigen/Dense>
 #include <optional>
+#include <string>
 
 #include "base/progress.h"
 #include "eval/hand_cut.h"
@@ -36,5 +37,12 @@ Eigen::RowVectorXd interp_linear(const Eigen::VectorXd& knots, const Eigen::Vect
 // yields no speed sample.
 std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::MatrixXd Y, double FS,
                                         const ParSet& par);
+
+// The same for the recording in `file`, read block by block without holding it whole, for the
+// rows that allow it (alternator with wheel sensors, no hand cut). Nothing when the row or the
+// recording does not allow it: channel_traces on the whole recording then does the work and
+// reports the errors.
+std::optional<RawTraces> streamed_channel_traces(const ConversionContext& ctx,
+                                                 const std::string& file, const ParSet& par);
 
 }  // namespace ziva

@@ -74,13 +74,28 @@ Eigen::VectorXd candidate_frequencies(double L) {
   return f;
 }
 
-Specgram tone_spectrogram(const Eigen::MatrixXd& x, const Eigen::VectorXd& freq) {
-  const double D = static_cast<double>(x.size()) / kAnalysisRate;
+namespace {
+
+double tone_overlap(Eigen::Index samples) {
+  const double D = static_cast<double>(samples) / kAnalysisRate;
   const double o = std::max(1.0, std::ceil(std::log10(D / 2)));
-  const double nwind = kWindowUnit * kWindowFactor;
-  const double noverlap = std::floor(nwind * kOverlapFraction / o);
+  return std::floor(kWindowUnit * kWindowFactor * kOverlapFraction / o);
+}
+
+}  // namespace
+
+Specgram tone_spectrogram(const Eigen::MatrixXd& x, const Eigen::VectorXd& freq) {
+  const double noverlap = tone_overlap(x.size());
   return Specgram(x, Eigen::MatrixXd(freq), Eigen::MatrixXd::Constant(1, 1, kAnalysisRate),
-                  Eigen::MatrixXd::Constant(1, 1, nwind),
+                  Eigen::MatrixXd::Constant(1, 1, kWindowUnit * kWindowFactor),
+                  Eigen::MatrixXd::Constant(1, 1, noverlap));
+}
+
+Specgram tone_spectrogram(Eigen::MatrixXd&& x, const Eigen::VectorXd& freq) {
+  const double noverlap = tone_overlap(x.size());
+  return Specgram(std::move(x), Eigen::MatrixXd(freq),
+                  Eigen::MatrixXd::Constant(1, 1, kAnalysisRate),
+                  Eigen::MatrixXd::Constant(1, 1, kWindowUnit * kWindowFactor),
                   Eigen::MatrixXd::Constant(1, 1, noverlap));
 }
 
@@ -95,13 +110,14 @@ std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads) {
   const Eigen::Index n = sg.segments();
   const Eigen::Index m = sg.frequencies();
   std::vector<Eigen::Index> idx(static_cast<std::size_t>(n));
-  Eigen::MatrixXcd yo(m, n);
+  // Each part computes a few windows at a time into its own buffer and keeps their peaks.
   auto part = [&](Eigen::Index begin, Eigen::Index end) {
+    Eigen::MatrixXcd yo(m, kBatch);
     for (Eigen::Index j = begin; j < end; j += kBatch) {
       const Eigen::Index count = std::min(kBatch, end - j);
-      sg.compute(j, count, yo);
-      for (Eigen::Index c = j; c < j + count; ++c)
-        idx[static_cast<std::size_t>(c)] = peak_of(yo.col(c).data(), m);
+      sg.compute(j, count, yo.data());
+      for (Eigen::Index c = 0; c < count; ++c)
+        idx[static_cast<std::size_t>(j + c)] = peak_of(yo.col(c).data(), m);
     }
   };
   const int parts = n < 2 * kBatch ? 1 : std::clamp(threads, 1, 2);
@@ -131,10 +147,10 @@ std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads) {
 
 SpeedTrace tone_trace(Eigen::MatrixXd Y, double FS, double l, double L,
                       const std::function<void(double)>& progress, int threads) {
-  const Eigen::MatrixXd x = tone_signal(std::move(Y), FS);
+  Eigen::MatrixXd x = tone_signal(std::move(Y), FS);
   if (progress) progress(0.2);
   const Eigen::VectorXd freq = candidate_frequencies(L);
-  const Specgram sg = tone_spectrogram(x, freq);
+  const Specgram sg = tone_spectrogram(std::move(x), freq);
   const std::vector<Eigen::Index> peaks = spectral_peaks(sg, threads);
   if (progress) progress(1.0);
   const double half_window = (kWindowUnit / kAnalysisRate * kWindowFactor) / 2;

@@ -28,6 +28,8 @@ Eigen::VectorXd candidate_frequencies(double L);
 // samples (symmetric Hanning), overlap ⌊1587.6 / o⌋ with o = max(1, ⌈log10(D / 2)⌉) for a
 // recording of D seconds.
 Specgram tone_spectrogram(const Eigen::MatrixXd& x, const Eigen::VectorXd& freq);
+// The same, taking the signal over instead of copying it.
+Specgram tone_spectrogram(Eigen::MatrixXd&& x, const Eigen::VectorXd& freq);
 
 // For every window of the spectrum, the row of the largest magnitude (the first of equal ones),
 // the windows split into batches computed on `threads` threads; the result does not depend on

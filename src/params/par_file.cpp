@@ -1,5 +1,6 @@
 #include "params/par_file.h"
 
+#include <dlfcn.h>
 #include <matio.h>
 
 #include <cstdint>
@@ -48,11 +49,49 @@ std::u16string utf8_to_utf16(const std::string& s) {
   return out;
 }
 
+// The MAT-file library and the chain of libraries behind it are loaded on the first write of a
+// parameter file, so that runs which write none do not pay for loading them.
+struct MatLib {
+  decltype(&Mat_CreateVer) create_ver = nullptr;
+  decltype(&Mat_Close) close = nullptr;
+  decltype(&Mat_VarCreate) var_create = nullptr;
+  decltype(&Mat_VarWrite) var_write = nullptr;
+  decltype(&Mat_VarFree) var_free = nullptr;
+  decltype(&Mat_LogInitFunc) log_init = nullptr;
+};
+
+template <typename F>
+void resolve(void* library, const char* name, F& f) {
+  f = reinterpret_cast<F>(dlsym(library, name));
+  if (f == nullptr) throw Error(std::string("The MAT-file library has no function ") + name + ".");
+}
+
+// Throws ziva::Error when the library cannot be loaded; the next call tries again.
+const MatLib& matlib() {
+  static const MatLib lib = [] {
+    void* library = dlopen(ZIVA_MATIO_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+      const char* why = dlerror();
+      throw Error(std::string("Cannot load the MAT-file library " ZIVA_MATIO_LIBRARY ": ") +
+                  (why != nullptr ? why : "unknown error"));
+    }
+    MatLib m;
+    resolve(library, "Mat_CreateVer", m.create_ver);
+    resolve(library, "Mat_Close", m.close);
+    resolve(library, "Mat_VarCreate", m.var_create);
+    resolve(library, "Mat_VarWrite", m.var_write);
+    resolve(library, "Mat_VarFree", m.var_free);
+    resolve(library, "Mat_LogInitFunc", m.log_init);
+    return m;
+  }();
+  return lib;
+}
+
 struct MatCloser {
-  void operator()(mat_t* m) const { Mat_Close(m); }
+  void operator()(mat_t* m) const { matlib().close(m); }
 };
 struct VarFreer {
-  void operator()(matvar_t* v) const { Mat_VarFree(v); }
+  void operator()(matvar_t* v) const { matlib().var_free(v); }
 };
 using MatFile = std::unique_ptr<mat_t, MatCloser>;
 using MatVar = std::unique_ptr<matvar_t, VarFreer>;
@@ -71,7 +110,7 @@ std::string load_error(const std::string& file, const std::string& why) {
 // report every failure themselves.
 void silence_matio() {
   static const bool silenced = [] {
-    Mat_LogInitFunc("ziva", [](int, char*) {});
+    matlib().log_init("ziva", [](int, char*) {});
     return true;
   }();
   (void)silenced;
@@ -82,10 +121,11 @@ void silence_matio() {
 void write_par_file(const std::string& file, const ParSet& p) {
   const std::string error = "Unable to write file '" + file + "'.";
   silence_matio();
+  const MatLib& lib = matlib();
   AtomicFile out(file, error);
   out.release_stream();
   {
-    MatFile mat(Mat_CreateVer(out.temp_name().c_str(), nullptr, MAT_FT_MAT5));
+    MatFile mat(lib.create_ver(out.temp_name().c_str(), nullptr, MAT_FT_MAT5));
     if (!mat) throw Error(error);
     size_t dims[2] = {1, 1};
     for (const ParamSpec& n : param_table()) {
@@ -94,15 +134,15 @@ void write_par_file(const std::string& file, const ParSet& p) {
       // Parameters added later are written only when they differ from their default, so that a
       // file of default settings stays what it always was.
       if (!n.in_every_file && x == default_value(n)) continue;
-      MatVar v(Mat_VarCreate(n.file_var, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, &x, 0));
-      if (!v || Mat_VarWrite(mat.get(), v.get(), MAT_COMPRESSION_NONE) != 0) throw Error(error);
+      MatVar v(lib.var_create(n.file_var, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, &x, 0));
+      if (!v || lib.var_write(mat.get(), v.get(), MAT_COMPRESSION_NONE) != 0) throw Error(error);
     }
     std::u16string title = utf8_to_utf16(p.title);
     size_t tdims[2] = {1, title.size()};
     std::uint16_t dummy = 0;
     void* data = title.empty() ? static_cast<void*>(&dummy) : static_cast<void*>(title.data());
-    MatVar v(Mat_VarCreate("tit", MAT_C_CHAR, MAT_T_UINT16, 2, tdims, data, 0));
-    if (!v || Mat_VarWrite(mat.get(), v.get(), MAT_COMPRESSION_NONE) != 0) throw Error(error);
+    MatVar v(lib.var_create("tit", MAT_C_CHAR, MAT_T_UINT16, 2, tdims, data, 0));
+    if (!v || lib.var_write(mat.get(), v.get(), MAT_COMPRESSION_NONE) != 0) throw Error(error);
   }
   out.commit(error);
 }

@@ -366,6 +366,17 @@ void convert(const SampleLayout& layout, const unsigned char* in, Eigen::Index f
       });
       break;
     case SampleType::I16:
+      if (ch == 2) {
+        // Stereo, the common recording, in one pass over the interleaved pairs.
+        double* left = out;
+        double* right = out + stride;
+        for (Eigen::Index f = 0; f < frames; ++f) {
+          const unsigned char* p = in + 4 * static_cast<std::size_t>(f);
+          left[f] = static_cast<double>(load_i16(p)) * 0x1p-15;
+          right[f] = static_cast<double>(load_i16(p + 2)) * 0x1p-15;
+        }
+        break;
+      }
       convert_frames<2>(in, frames, ch, out, stride, [](const unsigned char* p) {
         return static_cast<double>(load_i16(p)) * 0x1p-15;
       });

@@ -169,6 +169,20 @@ TEST_F(BatchTool, OneRunWritesTheAsciiFileAndTheBitmap) {
   for (int y = 0; y < img.height(); ++y)
     for (int x = 0; x < img.width(); ++x) red += near(rgb_at(img, x, y), {255, 0, 0}, 50);
   EXPECT_GT(red, 1000);
+  // The same diagram as BMP has the same pixels.
+  ASSERT_EQ(batch({"--bmp", "red.bmp", "--set", "set_sdiag_color=r", "run.wav"}).status, 0);
+  Bitmap red_bmp = read_bmp24("red.bmp");
+  ASSERT_TRUE(red_bmp.ok) << red_bmp.error;
+  ASSERT_EQ(red_bmp.width, img.width());
+  ASSERT_EQ(red_bmp.height, img.height());
+  int differ = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) {
+      const Rgb a = rgb_at(img, x, y);
+      const Rgb b = red_bmp.at(x, y);
+      differ += a.r != b.r || a.g != b.g || a.b != b.b;
+    }
+  EXPECT_EQ(differ, 0);
 }
 
 // English captions and entries in --help and on the command line; the files stay the same.
@@ -187,12 +201,17 @@ TEST_F(BatchTool, EnglishOnRequestWritesTheSameTable) {
   EXPECT_EQ(batch({"--lang", "xx", "run.wav"}).status, 2);
 }
 
-TEST_F(BatchTool, QtIsLoadedOnlyWhenABitmapIsPrinted) {
+TEST_F(BatchTool, QtAndTheMatFileLibraryAreLoadedOnlyWhenNeeded) {
   make_wav("run.wav");
   // The dynamic loader reports every library it loads.
   Outcome plain = batch({"--asc", "run.asc", "run.wav"}, "LD_DEBUG=files");
   ASSERT_EQ(plain.status, 0);
   EXPECT_EQ(plain.err.find("libQt6Gui"), std::string::npos);
+  EXPECT_EQ(plain.err.find("libmatio"), std::string::npos);
+  make_cfg("run.cfg", 1, 2);
+  Outcome with_cfg = batch({"--cfg", "run.cfg", "--asc", "run.asc", "run.wav"}, "LD_DEBUG=files");
+  ASSERT_EQ(with_cfg.status, 0) << with_cfg.err;
+  EXPECT_EQ(with_cfg.err.find("libmatio"), std::string::npos);  // reading needs no writer
   Outcome drawn = batch({"--bmp", "run.bmp", "run.wav"}, "LD_DEBUG=files");
   ASSERT_EQ(drawn.status, 0);
   EXPECT_NE(drawn.err.find("libQt6Gui"), std::string::npos);

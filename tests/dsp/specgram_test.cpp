@@ -253,7 +253,14 @@ TEST(Specgram, EverySplitGivesIdenticalResults) {
     plan.compute(0, cut, yo);
     t.join();
     EXPECT_EQ(yo, whole.yo);
+    // A few windows into a buffer of their own.
+    Eigen::MatrixXcd few(plan.frequencies(), 3);
+    plan.compute(4, 3, few.data());
+    EXPECT_EQ(few, whole.yo.middleCols(4, 3));
   }
+  // A signal taken over instead of copied.
+  Specgram taken(Eigen::MatrixXd(x), grid(50, 2.5, 300), scalar(4410), scalar(400), scalar(350));
+  EXPECT_EQ(taken.run().yo, plans[0].run().yo);
 }
 
 // Every message, and where two checks fail the later one names the message.

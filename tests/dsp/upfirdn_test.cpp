@@ -5,6 +5,7 @@
 
 #include <complex>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "base/error.h"
@@ -153,6 +154,20 @@ TEST(Upfirdn, SameResultWithOneOrTwoThreads) {
   const Eigen::MatrixXd two = upfirdn(x, h, 147, 160);
   set_upfirdn_threads(before);
   EXPECT_TRUE(one == two);
+}
+
+// Interior samples may be computed several at a time; every sample must come out the same
+// whichever neighbours it is computed with, for one phase (p = 1) and for many.
+TEST(Upfirdn, EverySampleIsTheSameInEveryWindow) {
+  const Eigen::MatrixXd x = random_vector(3000, 33);
+  for (const auto& [p, q, taps] : {std::tuple{1, 10, 201}, std::tuple{147, 160, 2941}}) {
+    const Eigen::MatrixXd h = random_vector(taps, 34);
+    const Eigen::MatrixXd whole = upfirdn_window(x, h, p, q, 5, 0, 600);
+    for (std::int64_t first : {1, 2, 3, 250}) {
+      const Eigen::MatrixXd part = upfirdn_window(x, h, p, q, 5, first, 7);
+      EXPECT_TRUE(part == whole.middleRows(first, 7)) << p << " " << first;
+    }
+  }
 }
 
 TEST(Upfirdn, Errors) {

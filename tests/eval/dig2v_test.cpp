@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/error.h"
@@ -59,6 +60,21 @@ TEST(PulseEdges, SameEdgesWithOneOrTwoThreads) {
   y(n / 2) = -0.6;
   y(n / 2 + 1) = -0.9;
   EXPECT_EQ(pulse_edges(y, 1), pulse_edges(y, 2));
+}
+
+// Blocks that cut a run of edge samples, or fall between the two samples of an edge.
+TEST(PulseEdges, SameEdgesFromBlocks) {
+  const Eigen::Index n = 30000;
+  Eigen::VectorXd y = pulses(n, every(997, 30, 3));
+  y(9999) = -0.3;
+  y(10000) = -0.6;
+  y(10001) = -0.9;
+  for (Eigen::Index block : {1, 2, 1000, 10000, 29999, 40000}) {
+    EdgeFinder f;
+    for (Eigen::Index first = 0; first < n; first += block)
+      f.feed(y.data() + first, std::min(block, n - first));
+    EXPECT_EQ(f.finish(), pulse_edges(y)) << block;
+  }
 }
 
 TEST(IntervalSpeeds, CleanTrainGivesUFsOverPW) {

@@ -17,7 +17,7 @@ target_include_directories(ziva_render_pic PRIVATE ${ziva_render_includes})
 target_link_libraries(ziva_render_pic PRIVATE Qt6::Gui Eigen3::Eigen)
 add_library(ziva-batch-print MODULE ${ziva_batch_print_srcs} $<TARGET_OBJECTS:ziva_render_pic>)
 target_include_directories(ziva-batch-print PRIVATE ${ziva_render_includes})
-target_link_libraries(ziva-batch-print PRIVATE Qt6::Gui Eigen3::Eigen)
+target_link_libraries(ziva-batch-print PRIVATE Qt6::Gui Eigen3::Eigen ZLIB::ZLIB)
 set_target_properties(ziva-batch-print PROPERTIES
   PREFIX "" CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 add_dependencies(${exe} ziva-batch-print)

@@ -1,9 +1,14 @@
 #include "platform/render/print.h"
 
+#include <zlib.h>
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <new>
+#include <string>
 
 #include "base/atomic_file.h"
 #include "base/error.h"
@@ -65,6 +70,74 @@ QImage print_image(const Graphics& g, Handle fig) {
   return image;
 }
 
+namespace {
+
+void put_u32(std::string& out, std::uint32_t v) {
+  const char bytes[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                         static_cast<char>(v >> 8), static_cast<char>(v)};
+  out.append(bytes, 4);
+}
+
+void put_chunk(std::string& out, const char* type, const std::string& body) {
+  put_u32(out, static_cast<std::uint32_t>(body.size()));
+  const std::size_t start = out.size();
+  out.append(type, 4);
+  out += body;
+  const auto* crc_data = reinterpret_cast<const Bytef*>(out.data() + start);
+  put_u32(out,
+          static_cast<std::uint32_t>(crc32(0, crc_data, static_cast<uInt>(out.size() - start))));
+}
+
+// The image as an 8-bit RGB PNG: rows unfiltered, deflated as runs of equal bytes, which suits a
+// diagram (mostly flat colour) and takes a fraction of the time of the general writer.
+std::string png_bytes(const QImage& rgb, int dots_per_meter) {
+  const auto w = static_cast<std::uint32_t>(rgb.width());
+  const auto h = static_cast<std::uint32_t>(rgb.height());
+  std::string out("\x89PNG\r\n\x1a\n", 8);
+  std::string header;
+  put_u32(header, w);
+  put_u32(header, h);
+  header +=
+      std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
+  put_chunk(out, "IHDR", header);
+  std::string phys;
+  put_u32(phys, static_cast<std::uint32_t>(dots_per_meter));
+  put_u32(phys, static_cast<std::uint32_t>(dots_per_meter));
+  phys += '\x01';  // per metre
+  put_chunk(out, "pHYs", phys);
+
+  z_stream z{};
+  if (deflateInit2(&z, 1, Z_DEFLATED, 15, 9, Z_RLE) != Z_OK) throw std::bad_alloc();
+  std::string data;
+  std::string buffer(1 << 16, '\0');
+  const unsigned char none = 0;
+  auto feed = [&](const unsigned char* bytes, std::size_t n, int flush) {
+    z.next_in = const_cast<Bytef*>(bytes);
+    z.avail_in = static_cast<uInt>(n);
+    do {
+      z.next_out = reinterpret_cast<Bytef*>(buffer.data());
+      z.avail_out = static_cast<uInt>(buffer.size());
+      const int rc = deflate(&z, flush);
+      if (rc == Z_STREAM_ERROR) {
+        deflateEnd(&z);
+        throw std::bad_alloc();
+      }
+      data.append(buffer.data(), buffer.size() - z.avail_out);
+    } while (z.avail_out == 0 || z.avail_in > 0);
+  };
+  for (std::uint32_t y = 0; y < h; ++y) {
+    feed(&none, 1, Z_NO_FLUSH);
+    feed(rgb.constScanLine(static_cast<int>(y)), 3 * static_cast<std::size_t>(w),
+         y + 1 == h ? Z_FINISH : Z_NO_FLUSH);
+  }
+  deflateEnd(&z);
+  put_chunk(out, "IDAT", data);
+  put_chunk(out, "IEND", {});
+  return out;
+}
+
+}  // namespace
+
 void print_figure(const Graphics& g, Handle fig, const std::string& file,
                   const std::string& device) {
   std::string d = to_lower(trim_blanks(device));
@@ -77,12 +150,16 @@ void print_figure(const Graphics& g, Handle fig, const std::string& file,
     throw Error("Unknown print device '" + device + "'.");
   }
   if (file.empty()) throw Error("No file name to print to.");
-  QImage image = print_image(g, fig);
-  if (std::string(format) == "BMP") image = image.convertToFormat(QImage::Format_RGB888);
+  QImage image = print_image(g, fig).convertToFormat(QImage::Format_RGB888);
   const std::string write_error = "Could not write the bitmap file '" + file + "'.";
   AtomicFile out(file, "Could not create the bitmap file '" + file + "'.");
-  out.release_stream();
-  if (!image.save(QString::fromStdString(out.temp_name()), format)) throw Error(write_error);
+  if (std::string(format) == "PNG") {
+    const std::string bytes = png_bytes(image, image.dotsPerMeterX());
+    if (!out.write(bytes.data(), bytes.size())) throw Error(write_error);
+  } else {
+    out.release_stream();
+    if (!image.save(QString::fromStdString(out.temp_name()), format)) throw Error(write_error);
+  }
   out.commit(write_error);
 }
 
