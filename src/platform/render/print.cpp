@@ -80,7 +80,9 @@ void print_figure(const Graphics& g, Handle fig, const std::string& file,
   QImage image = print_image(g, fig);
   if (std::string(format) == "BMP") image = image.convertToFormat(QImage::Format_RGB888);
   const std::string write_error = "Could not write the bitmap file '" + file + "'.";
-  AtomicFile out(file, "Could not create the bitmap file '" + file + "'.");
+  AtomicFile out(file, [&](const std::string& why) {
+    return "Could not create the bitmap file '" + file + "': " + why + ".";
+  });
   out.release_stream();
   if (!image.save(QString::fromStdString(out.temp_name()), format)) throw Error(write_error);
   out.commit(write_error);
