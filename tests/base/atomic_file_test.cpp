@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -23,7 +24,8 @@ std::string slurp(const fs::path& p) {
 }
 
 fs::path fresh_dir(const char* name) {
-  fs::path dir = fs::temp_directory_path() / name;
+  // One folder per process: the cases run in parallel processes.
+  fs::path dir = fs::temp_directory_path() / (name + std::string("_") + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;
@@ -75,6 +77,10 @@ struct TargetCase {
   std::function<std::string(const fs::path& dir)> make;
   std::function<void(const fs::path& dir)> check;
 };
+
+void PrintTo(const TargetCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class AtomicTarget : public ::testing::TestWithParam<TargetCase> {};
 

@@ -1,6 +1,7 @@
 #include "base/output_paths.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,10 +18,15 @@ struct PathCase {
   bool same;
 };
 
+void PrintTo(const PathCase& c, std::ostream* os) {
+  *os << c.a << " / " << c.b;
+}
+
 class SameFile : public ::testing::TestWithParam<PathCase> {
  protected:
   static void SetUpTestSuite() {
-    dir_ = fs::temp_directory_path() / "ziva_output_paths";
+    // One folder per process: the cases run in parallel processes.
+    dir_ = fs::temp_directory_path() / ("ziva_output_paths_" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "sub");
     std::ofstream(dir_ / "run.wav") << "RIFF";
@@ -28,6 +34,10 @@ class SameFile : public ::testing::TestWithParam<PathCase> {
     fs::create_hard_link(dir_ / "run.wav", dir_ / "hard.wav");
     fs::create_symlink("run.wav", dir_ / "link.wav");
     fs::create_symlink("new.asc", dir_ / "new.lnk");
+  }
+  static void TearDownTestSuite() {
+    fs::current_path(fs::temp_directory_path());
+    fs::remove_all(dir_);
   }
   static inline fs::path dir_;
 };

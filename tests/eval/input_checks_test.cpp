@@ -34,6 +34,10 @@ struct BadParameter {
   const char* message;
 };
 
+void PrintTo(const BadParameter& b, std::ostream* os) {
+  *os << b.message;
+}
+
 class ParameterCheck : public ::testing::TestWithParam<BadParameter> {};
 
 }  // namespace
@@ -96,6 +100,10 @@ struct BadRecording {
   double rate, c1, c2;
   const char* message;
 };
+
+void PrintTo(const BadRecording& b, std::ostream* os) {
+  *os << b.name;
+}
 
 // A varying stereo recording of 1 s.
 Eigen::MatrixXd stereo(double rate = 8000) {
