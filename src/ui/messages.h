@@ -1,5 +1,6 @@
-// The texts of the input checks and of outputs that cannot be written: German, naming the field
-// or the file and what to change. Field captions come from the UI text record (strings()).
+// The texts of the input checks and of outputs that cannot be written, in the language chosen
+// (German unless another was chosen; a text without translation shows in German): naming the
+// field or the file and what to change. Field captions come from the UI text record (strings()).
 #pragma once
 
 #include <string>

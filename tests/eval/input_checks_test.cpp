@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "support/error_of.h"
+#include "ui/language.h"
 
 using namespace ziva;
 using ziva::testing::error_of;
@@ -213,4 +214,20 @@ TEST(SpeedSamples, TenNeededUpToVmaxWhenCut) {
   EXPECT_EQ(error_of([&] { check_speed_samples("a.wav", v.head(9), p); }),
             "Aus der WAV Datei 'a.wav' ergeben sich nur 9 Geschwindigkeitswerte; gebraucht "
             "werden mindestens 10. Passen „Linker Kanal“ und „Rechter Kanal“ zur Aufnahme?");
+}
+
+TEST(Messages, InTheLanguageChosen) {
+  set_language(Language::English);
+  const std::string positive = error_of([] {
+    ParSet p = defaults();
+    p.gear_ratio = 0;
+    check_parameters(p);
+  });
+  const std::string speeds =
+      error_of([] { check_speed_samples("a.wav", Eigen::RowVectorXd::Zero(3), defaults()); });
+  set_language(Language::German);
+  EXPECT_EQ(positive, "Gear ratio must be a number greater than 0, not 0.");
+  EXPECT_EQ(speeds,
+            "The WAV file 'a.wav' gives only 3 speed values; at least 10 are needed. Do “Left "
+            "channel” and “Right channel” match the recording?");
 }
