@@ -3,7 +3,9 @@
 #include <filesystem>
 
 #include "cut/cut_views.h"
+#include "diagram/export.h"
 #include "diagram/plot_diag.h"
+#include "eval/input_checks.h"
 #include "eval/results.h"
 #include "eval/trace_cache.h"
 #include "platform/core/text.h"
@@ -46,6 +48,8 @@ std::optional<DiagInputs> calc_diag_inputs(Env& env) {
   }
 
   const ParSet par = get_par(env);
+  check_outputs(wavfile, w.out_file(), w.print_file());
+  check_parameters(par);
   std::optional<RawTraces> raw = cached_traces(env.g, wavfile, par);
   const bool cached = raw.has_value();
   if (!cached && !w.cut_by_hand()) {
@@ -55,10 +59,12 @@ std::optional<DiagInputs> calc_diag_inputs(Env& env) {
   }
   if (!cached && !raw) {
     WavReadResult wav = wavread(wavfile);
+    check_recording(summarize_recording(wavfile, wav.y, wav.Fs), par);
     raw = channel_traces(env, std::move(wav.y), wav.Fs, par, st, w.cut_by_hand());
     if (!raw) return std::nullopt;
   }
 
+  check_speed_samples(wavfile, raw->v, par);
   // The cache is written only once the result computation has succeeded, so that a failing
   // evaluation leaves it as it was. A hand cut may have named a new file meanwhile.
   const DiagData d = compute_results(raw->t, raw->v, raw->rpm, par);

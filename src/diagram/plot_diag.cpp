@@ -239,8 +239,8 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
   xlabel(env, ax, x_label);
   title(env, ax, par.title, {{"FontSize", 12.0}, {"FontWeight", "bold"}});
 
-  // 11.-13. Bitmap, ASCII file, zoom.
-  export_diagram(env, {fig, w.out_file(), w.print_file()}, curves);
+  // 11.-13. Bitmap, ASCII file (neither may replace the recording or the other), zoom.
+  export_diagram(env, {fig, w.out_file(), w.print_file(), wav_file}, curves);
   env.s.zoom(fig, true);
 }
 

@@ -6,6 +6,7 @@
 #include "dsp/resample.h"
 #include "eval/dig2v.h"
 #include "eval/wav2v.h"
+#include "wav/sample_rates.h"
 #include "wav/wav_read.h"
 
 namespace ziva {
@@ -24,7 +25,8 @@ std::optional<TonePulseChannels> read_tone_and_pulses(const std::string& file, i
   const double FS = info.Fs;
   if (frames < 1 || channels < std::max(tone_ch, pulse_ch) || std::min(tone_ch, pulse_ch) < 1)
     return std::nullopt;
-  if (!(FS >= 1 && FS <= 2147483647.0 && FS == std::floor(FS))) return std::nullopt;
+  // Rates the evaluation does not take are refused, with their message, on the usual way.
+  if (!(FS >= kLowestRate && FS <= kHighestRate && FS == std::floor(FS))) return std::nullopt;
 
   const auto total = static_cast<Eigen::Index>(frames);
   TonePulseChannels out;

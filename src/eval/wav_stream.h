@@ -17,7 +17,7 @@ struct TonePulseChannels {
 
 // Reads `file` as wavread does, in blocks of frames. Channels count from 1. Returns nothing when
 // the recording does not suit this way (fewer channels than named, no samples, a sampling rate
-// the resampler refuses): reading it whole then gives the errors of the usual way. Throws the
+// the evaluation refuses): reading it whole then gives the errors of the usual way. Throws the
 // errors of wavread.
 std::optional<TonePulseChannels> read_tone_and_pulses(const std::string& file, int tone_ch,
                                                       int pulse_ch);

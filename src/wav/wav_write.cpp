@@ -88,7 +88,7 @@ void wavwrite(const Eigen::MatrixXd& y_in, double Fs, double nbits_in,
     throw Error("Invalid number of bits specified.");
   }
   const int nbits = static_cast<int>(nbits_in);
-  const std::string name = wavefile.find('.') == std::string::npos ? wavefile + ".wav" : wavefile;
+  const std::string name = wav_file_name(wavefile);
 
   const std::uint64_t samples = static_cast<std::uint64_t>(y.rows());
   const std::uint64_t channels = static_cast<std::uint64_t>(y.cols());
@@ -139,6 +139,10 @@ void wavwrite(const Eigen::MatrixXd& y_in, double Fs, double nbits_in,
   if (clipped) warning("Data clipped during write to file:" + name);
   write_or_throw(*file, data.data(), data.size(), "Failed to write PCM data samples.");
   file->commit("Failed to write PCM data samples.");
+}
+
+std::string wav_file_name(const std::string& wavefile) {
+  return wavefile.find('.') == std::string::npos ? wavefile + ".wav" : wavefile;
 }
 
 void wavwrite(const Eigen::MatrixXd& y, double Fs, const std::string& wavefile) {

@@ -16,6 +16,9 @@ namespace ziva {
 // system's message when the file cannot be created, "Failed to write ..." when writing fails.
 void wavwrite(const Eigen::MatrixXd& y, double Fs, double nbits, const std::string& wavefile);
 
+// The name wavwrite writes to: `wavefile`, with ".wav" appended when it holds no ".".
+std::string wav_file_name(const std::string& wavefile);
+
 // 16 bits per sample.
 void wavwrite(const Eigen::MatrixXd& y, double Fs, const std::string& wavefile);
 

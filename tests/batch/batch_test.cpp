@@ -248,6 +248,34 @@ TEST_F(BatchTool, AFailedEvaluationStopsTheRestAndExitsWithOne) {
   EXPECT_EQ(read_asc("out.asc").blocks, read_asc("one.asc").blocks);
 }
 
+TEST_F(BatchTool, OutputsThatAreARecordingOrTheOtherOutputAreRefusedBeforeAnyRun) {
+  make_wav("run.wav");
+  make_wav("b.wav");
+  std::filesystem::create_symlink("run.wav", path("link.wav"));
+  const std::string run = slurp("run.wav"), b = slurp("b.wav");
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"--asc", "run.wav", "run.wav"},
+       "Ausgabe Datei [ASCII] 'run.wav' ist dieselbe Datei wie WAV Datei 'run.wav'"},
+      {{"--bmp", "./link.wav", "run.wav"},
+       "Ausgabe Datei [BMP] './link.wav' ist dieselbe Datei wie WAV Datei 'run.wav'"},
+      {{"--asc", "x.asc", "--bmp", "x.asc", "run.wav"},
+       "Ausgabe Datei [BMP] 'x.asc' ist dieselbe Datei wie Ausgabe Datei [ASCII] 'x.asc'"},
+      {{"--asc", "b.wav", "run.wav", "b.wav"},
+       "Ausgabe Datei [ASCII] 'b.wav' ist dieselbe Datei wie WAV Datei 'b.wav'"}};
+  for (const Case& c : cases) {
+    Outcome o = batch(c.args);
+    EXPECT_EQ(o.status, 2) << c.message;
+    EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+    EXPECT_EQ(slurp("run.wav"), run);
+    EXPECT_EQ(slurp("b.wav"), b);
+    EXPECT_FALSE(std::filesystem::exists(path("x.asc")));
+  }
+}
+
 TEST_F(BatchTool, ParameterFilesThenSetsInOrder) {
   make_wav("run.wav");
   make_cfg("zeit.cfg", 2, 6);  // time against speed: one curve, x in seconds

@@ -362,7 +362,9 @@ TEST_F(PlotDiag, UnwritableAsciiFileFailsAfterDiagramAndBitmap) {
     draw(rpm(40), power_torque(40), "a.wav");
     FAIL() << "no error";
   } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Invalid file identifier.");
+    EXPECT_EQ(std::string(e.what()), "Invalid file identifier. Unable to create file '" +
+                                         path("missing/result.asc") +
+                                         "': No such file or directory.");
   }
   EXPECT_EQ(services_.prints.size(), 1u);
   EXPECT_NE(window(kPowerTorque), 0);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
+#include <memory>
 
 #include "base/error.h"
 #include "eval/trace_cache.h"
@@ -278,7 +281,10 @@ TEST_F(Driver, FailedConversionCachesNothingAndClosesItsWindow) {
     calc_diag_inputs(env());
     FAIL() << "a mono recording has no channel 2";
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "Index exceeds matrix dimensions.");
+    EXPECT_EQ(std::string(e.what()),
+              "Die WAV Datei '" + path("mono.wav") +
+                  "' hat nur einen Kanal; die Wahl bei „Rechter Kanal“ braucht eine "
+                  "Stereo-Aufnahme. Bitte die Kanalwahl ändern.");
   }
   EXPECT_TRUE(cache_lines().empty());
   EXPECT_EQ(log.open, 0);
@@ -307,6 +313,34 @@ TEST_F(Driver, FailedResultComputationLeavesTheCacheAsItWas) {
   choose("popup_yaxis", 1);
   EXPECT_TRUE(calc_diag_inputs(env()));
   EXPECT_EQ(cache_lines().size(), 2u);
+}
+
+TEST_F(Driver, OutputNamingTheRecordingIsRefusedBeforeAnythingIsRead) {
+  const std::string wav =
+      make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::wheel));
+  auto read = [](const std::string& f) {
+    std::ifstream in(f, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = read(wav);
+  type("wav_file", wav);
+  type("out_file", path("./run.wav"));
+  ProgressLog log(g());
+  try {
+    calc_diag_inputs(env());
+    FAIL() << "the table would replace the recording";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Ausgabe Datei [ASCII] '" + path("./run.wav") +
+                                         "' ist dieselbe Datei wie WAV Datei '" + wav +
+                                         "' und würde sie überschreiben. Bitte einen anderen "
+                                         "Dateinamen wählen.");
+  }
+  EXPECT_EQ(log.opened, 0);
+  type("out_file", path("run.asc"));
+  type("print_file", path("run.asc"));
+  EXPECT_THROW(calc_diag_inputs(env()), Error);
+  EXPECT_EQ(log.opened, 0);
+  EXPECT_EQ(read(wav), before);
 }
 
 TEST_F(Driver, CalcDiagDrawsTheDiagram) {

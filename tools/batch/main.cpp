@@ -15,6 +15,7 @@
 #include "app/functions.h"
 #include "app/main_window.h"
 #include "base/error.h"
+#include "diagram/export.h"
 #include "params/par_file.h"
 #include "platform/core/scripted_services.h"
 #include "platform/core/text.h"
@@ -223,7 +224,8 @@ void print_help(std::FILE* out) {
                "%s in the working directory is loaded at start when it exists.\n"
                "Cutting by hand (cut_File) is always off. Error messages go to standard error.\n"
                "Exit status: 0 every evaluation ran; 1 one failed (the rest were not run);\n"
-               "2 usage error or unknown tag.\n\n"
+               "2 usage error, unknown tag, or an output that is a recording or the other\n"
+               "output.\n\n"
                "Tags of the main-window controls:\n",
                kUsageLine, st_text(strings(), "push_sdiag").c_str(), kTitle,
                language_codes().c_str(), kStartupFile);
@@ -352,6 +354,14 @@ bool step(ToolServices& services, const std::function<void()>& f) {
 }
 
 int run(const Options& o) {
+  // An output that is one of the recordings would replace it before its turn comes.
+  try {
+    for (const std::string& wav : o.wavs)
+      check_outputs(wav, o.asc.value_or(""), o.bmp.value_or(""));
+  } catch (const Error& e) {
+    std::fprintf(stderr, "ziva-batch: %s\n", e.what());
+    return kUsage;
+  }
   ToolServices services;
   Program program(services);
   services.attach(program.graphics());

@@ -1,5 +1,6 @@
 // ziva-synth: simulates a full-load run and writes the stereo recording as a WAV file and the true
 // speed, engine speed, power and torque as a CSV file.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -7,8 +8,11 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/output_paths.h"
 #include "platform/core/text.h"
 #include "sim/simulate.h"
+#include "wav/sample_rates.h"
+#include "wav/wav_write.h"
 
 namespace {
 
@@ -26,7 +30,7 @@ Output
 Recording
   --left SIGNAL       left channel: alternator, wheel, roller or off (default alternator)
   --right SIGNAL      right channel (default wheel; roller for --kind roller)
-  --rate HZ           sample rate (default 44100)
+  --rate HZ           sample rate, a whole number from 4000 to 768000 (default 44100)
   --format F          8, 16 or 24 (PCM bits) or float (default 16)
   --length S          total length in seconds; the lead-in takes what full load and roll-off
                       leave (default: lead-in + full load + roll-off)
@@ -147,12 +151,24 @@ int run(int argc, char** argv) {
     }
   }
   if (o.roller_run && !right_given) o.right = SynthSignal::roller;
+  if (!(o.rate >= ziva::kLowestRate && o.rate <= ziva::kHighestRate) ||
+      o.rate != std::floor(o.rate)) {
+    throw ziva::Error("Option --rate needs a whole number of Hz from " +
+                      ziva::num2str(ziva::kLowestRate) + " to " +
+                      ziva::num2str(ziva::kHighestRate) + ", not " + ziva::num2str(o.rate) +
+                      ": the rates sound cards record at and the evaluation accepts.");
+  }
+  out = ziva::wav_file_name(out);
   if (csv.empty()) {
     const std::size_t dot = out.find_last_of('.');
     const std::size_t slash = out.find_last_of('/');
     const bool has_ext = dot != std::string::npos && (slash == std::string::npos || dot > slash);
     csv = (has_ext ? out.substr(0, dot) : out) + ".csv";
   }
+
+  if (ziva::same_file(out, csv))
+    throw ziva::Error("The CSV file '" + csv + "' is the WAV file '" + out +
+                      "': use another name.");
 
   const ziva::SynthRun r = ziva::synthesize(o);
   ziva::write_run_wav(r, o.bits, out);

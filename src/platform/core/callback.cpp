@@ -10,6 +10,10 @@ namespace ziva {
 
 namespace {
 
+// Calls nested deeper than this are refused: the parser and the evaluation recurse once per level,
+// and the program's own callbacks nest two deep.
+constexpr int kMaxNesting = 100;
+
 class Parser {
  public:
   explicit Parser(const std::string& s) : s_(s) {}
@@ -43,6 +47,17 @@ class Parser {
   }
 
   CallExpr call() {
+    if (++depth_ > kMaxNesting) {
+      throw Error("Error in callback string: calls nested more than " +
+                  std::to_string(kMaxNesting) + " deep at column " + std::to_string(pos_ + 1) +
+                  ".");
+    }
+    CallExpr c = call_body();
+    --depth_;
+    return c;
+  }
+
+  CallExpr call_body() {
     CallExpr c;
     std::size_t start = pos_;
     if (pos_ >= s_.size() || !(std::isalpha(static_cast<unsigned char>(s_[pos_])))) fail();
@@ -113,6 +128,7 @@ class Parser {
 
   const std::string& s_;
   std::size_t pos_ = 0;
+  int depth_ = 0;
 };
 
 Value arg_value(Env& env, const CallArg& a) {

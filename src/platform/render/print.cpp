@@ -152,7 +152,9 @@ void print_figure(const Graphics& g, Handle fig, const std::string& file,
   if (file.empty()) throw Error("No file name to print to.");
   QImage image = print_image(g, fig).convertToFormat(QImage::Format_RGB888);
   const std::string write_error = "Could not write the bitmap file '" + file + "'.";
-  AtomicFile out(file, "Could not create the bitmap file '" + file + "'.");
+  AtomicFile out(file, [&](const std::string& why) {
+    return "Could not create the bitmap file '" + file + "': " + why + ".";
+  });
   if (std::string(format) == "PNG") {
     const std::string bytes = png_bytes(image, image.dotsPerMeterX());
     if (!out.write(bytes.data(), bytes.size())) throw Error(write_error);

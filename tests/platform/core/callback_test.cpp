@@ -66,3 +66,23 @@ TEST_F(CallbackTest, ErrorsEndTheCallback) {
   EXPECT_THROW(run_callback(env, "nosuch; f0"), Error);
   EXPECT_TRUE(calls.empty());
 }
+
+TEST_F(CallbackTest, NestingIsBoundedWithAClearError) {
+  auto nested = [](int depth) {
+    std::string s;
+    for (int i = 0; i < depth; ++i) s += "f1(";
+    s += "'x'";
+    for (int i = 0; i < depth; ++i) s += ")";
+    return s;
+  };
+  EXPECT_EQ(parse_callback(nested(100)).size(), 1u);
+  for (int depth : {101, 200000}) {
+    try {
+      parse_callback(nested(depth));
+      FAIL() << depth;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Error in callback string: calls nested more than 100 deep at column 301.");
+    }
+  }
+}

@@ -1,0 +1,185 @@
+#include "eval/input_checks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "base/error.h"
+#include "eval/wav2v.h"
+#include "params/channels.h"
+#include "ui/messages.h"
+
+namespace ziva {
+
+namespace {
+
+constexpr double kAnalysisWindow = 1764;  // samples at the analysis rate
+
+// What the two channels carry by the channel table: which columns are read (0 for all columns
+// together, 1, 2) and whether a tone (alternator, roller) or pulses are converted.
+struct ChannelUse {
+  std::vector<int> columns;
+  bool alternator = false, pulses = false, roller = false;
+  bool known = false;
+};
+
+// Nothing known for both channels off and for pairs the conversion reports itself.
+ChannelUse channel_use(const ParSet& par) {
+  ChannelUse use;
+  const std::optional<ChannelRow> row = channel_row(par.sig_ch1, par.sig_ch2);
+  if (!row || row->conversion == Conversion::None) return use;
+  use.known = true;
+  use.columns.push_back(row->primary);
+  switch (row->conversion) {
+    case Conversion::Alternator:
+      use.alternator = true;
+      break;
+    case Conversion::Pulses:
+      use.pulses = true;
+      break;
+    case Conversion::Roller:
+      use.roller = true;
+      break;
+    case Conversion::AlternatorPulses:
+      use.alternator = use.pulses = true;
+      use.columns.push_back(row->secondary);
+      break;
+    case Conversion::AlternatorRoller:
+      use.alternator = use.roller = true;
+      use.columns.push_back(row->secondary);
+      break;
+    case Conversion::None:
+      break;
+  }
+  return use;
+}
+
+void positive(const char* key, double x) {
+  if (!(x > 0) || !std::isfinite(x)) throw Error(messages::must_be_positive(key, x));
+}
+
+void finite(const char* key, double x) {
+  if (!std::isfinite(x)) throw Error(messages::must_be_finite(key, x));
+}
+
+struct Column {
+  bool finite = true, constant = true;
+  double first = 0;
+};
+
+template <typename Sample>
+Column summarize(Eigen::Index n, const Sample& at) {
+  Column c;
+  if (n > 0) c.first = at(0);
+  for (Eigen::Index i = 0; i < n; ++i) {
+    const double x = at(i);
+    if (!std::isfinite(x)) c.finite = false;
+    if (x != c.first) c.constant = false;
+  }
+  if (!std::isfinite(c.first)) c.constant = false;
+  return c;
+}
+
+}  // namespace
+
+RecordingSummary summarize_recording(const std::string& file, const Eigen::MatrixXd& Y, double FS) {
+  RecordingSummary r;
+  r.file = file;
+  r.rate = FS;
+  r.samples = Y.rows();
+  r.channels = Y.cols();
+  auto add = [&](const Column& c) {
+    r.finite.push_back(c.finite);
+    r.constant.push_back(c.constant);
+    r.first.push_back(c.first);
+  };
+  for (Eigen::Index k = 0; k < Y.cols(); ++k)
+    add(summarize(Y.rows(), [&](Eigen::Index i) { return Y(i, k); }));
+  if (Y.cols() >= 2)
+    add(summarize(Y.rows(), [&](Eigen::Index i) { return (Y(i, 0) + Y(i, 1)) / 2; }));
+  return r;
+}
+
+void check_parameters(const ParSet& par) {
+  const ChannelUse use = channel_use(par);
+  if (!use.known) return;
+  positive("gear_ratio", par.gear_ratio);
+  positive("wheel_perim", par.tyre_perimeter_m);
+  if (use.alternator) positive("lima", par.coils);
+  if (use.pulses) positive("wheel_sens", par.sensors);
+  if (use.roller) {
+    positive("roll_sens", par.sensors);
+    positive("cylin_perim", par.roller_perimeter_m);
+  }
+  positive("filt_length", par.filter_length_s);
+  if (is_roller_run(par.sig_ch1, par.sig_ch2)) {
+    finite("total_tork", par.roller_inertia_kgm2);
+  } else {
+    finite("total_mass", par.total_mass_kg);
+    finite("frontalA", par.frontal_area_m2);
+  }
+  finite("cw_value", par.cw);
+  finite("air_temp", par.air_temp_c);
+  if (!(par.air_temp_c > -273)) throw Error(messages::air_temperature_above_zero(par.air_temp_c));
+  if (!(par.air_pressure_mbar > 0) || !std::isfinite(par.air_pressure_mbar))
+    throw Error(messages::air_pressure_positive(par.air_pressure_mbar));
+}
+
+void check_recording(const RecordingSummary& rec, const ParSet& par) {
+  const ChannelUse use = channel_use(par);
+  if (!use.known) return;
+  if (rec.samples == 0 || rec.channels == 0) throw Error(messages::no_samples(rec.file));
+  if (!(rec.rate >= kLowestRate && rec.rate <= kHighestRate))
+    throw Error(messages::rate_unusable(rec.file, rec.rate, kLowestRate, kHighestRate));
+  for (int column : use.columns) {
+    if (column == 2 && rec.channels < 2) throw Error(messages::mono_but_right_channel(rec.file));
+    if (column == 0 && rec.channels > 2)
+      throw Error(messages::too_many_channels(rec.file, static_cast<long>(rec.channels)));
+  }
+  // A tone channel needs one window of the analysis.
+  const double window = kAnalysisWindow / kAnalysisRate;
+  const double needed = std::ceil(kAnalysisWindow * rec.rate / kAnalysisRate);
+  if ((use.alternator || use.roller) && static_cast<double>(rec.samples) < needed) {
+    throw Error(messages::too_short(rec.file, static_cast<long>(rec.samples), rec.rate, window,
+                                    static_cast<long>(needed)));
+  }
+  for (int column : use.columns) {
+    if (column == 0 && rec.channels == 2) {
+      // Both columns are averaged: each must hold valid numbers, their mean must vary.
+      for (int c : {1, 2})
+        if (!rec.finite[static_cast<std::size_t>(c - 1)])
+          throw Error(messages::invalid_samples(rec.file, c));
+      if (rec.constant[2]) throw Error(messages::silent_channel(rec.file, 0, rec.first[2]));
+      continue;
+    }
+    const int named = column == 0 ? 1 : column;
+    const auto k = static_cast<std::size_t>(named - 1);
+    if (!rec.finite[k]) throw Error(messages::invalid_samples(rec.file, named));
+    if (rec.constant[k]) throw Error(messages::silent_channel(rec.file, named, rec.first[k]));
+  }
+}
+
+void check_inputs(const RecordingSummary& rec, const ParSet& par) {
+  check_parameters(par);
+  check_recording(rec, par);
+}
+
+void check_speed_samples(const std::string& file, const Eigen::RowVectorXd& v, const ParSet& par) {
+  Eigen::Index n = v.size();
+  if (par.cut_vmax != 0 && n > 0) {
+    // The Vmax cut of the result computation: up to the first highest speed, at most n − 1.
+    Eigen::Index best = 0;
+    bool found = false;
+    for (Eigen::Index i = 0; i < v.size(); ++i) {
+      if (std::isnan(v(i))) continue;
+      if (!found || v(i) > v(best)) best = i, found = true;
+    }
+    n = std::min(best + 1, n - 1);
+  }
+  if (n < kFewestSpeeds) {
+    throw Error(messages::too_few_speeds(file, static_cast<long>(n),
+                                         static_cast<long>(kFewestSpeeds), par.cut_vmax != 0));
+  }
+}
+
+}  // namespace ziva

@@ -1,0 +1,43 @@
+// Checks of an evaluation's inputs before the conversions: the parameters the channel choice
+// uses, the recording's rate, channels and samples, and the number of speed samples the
+// conversions gave. Each throws ziva::Error with a German text that names the field or the file
+// and what is wrong.
+#pragma once
+
+#include <Eigen/Dense>
+#include <string>
+#include <vector>
+
+#include "params/parameters.h"
+#include "wav/sample_rates.h"
+
+namespace ziva {
+
+// Speed samples the result computation needs (its zero-phase filter needs more than nine).
+inline constexpr Eigen::Index kFewestSpeeds = 10;
+
+// What the checks need to know of a recording.
+struct RecordingSummary {
+  std::string file;
+  double rate = 0;
+  Eigen::Index samples = 0;
+  Eigen::Index channels = 0;
+  // Per column, and as the last element for the mean of the first two columns (when there are
+  // two or more): every sample finite; every sample equal, and to which value.
+  std::vector<bool> finite, constant;
+  std::vector<double> first;
+};
+
+RecordingSummary summarize_recording(const std::string& file, const Eigen::MatrixXd& Y, double FS);
+
+// The parameters the channel choice par.sig_ch1/sig_ch2 uses.
+void check_parameters(const ParSet& par);
+// The recording against the channel choice: samples, rate, channels, valid and varying samples,
+// at least one analysis window for a tone channel.
+void check_recording(const RecordingSummary& rec, const ParSet& par);
+// Throws check_parameters' and check_recording's errors.
+void check_inputs(const RecordingSummary& rec, const ParSet& par);
+// Enough speed samples (up to the highest speed with the Vmax cut) for the result computation.
+void check_speed_samples(const std::string& file, const Eigen::RowVectorXd& v, const ParSet& par);
+
+}  // namespace ziva

@@ -1,0 +1,233 @@
+#include "eval/input_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+#include "base/error.h"
+#include "support/error_of.h"
+#include "ui/language.h"
+
+using namespace ziva;
+using ziva::testing::error_of;
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The main window's start-up values, alternator on the left and wheel sensors on the right.
+ParSet defaults(double c1 = 1, double c2 = 2) {
+  ParSet p;
+  p.total_mass_kg = 200, p.cw = 0.5, p.frontal_area_m2 = 0.75, p.gear_ratio = 6.32,
+  p.tyre_perimeter_m = 1.325, p.filter_length_s = 1, p.coils = 3, p.sensors = 1;
+  p.air_temp_c = 20, p.air_pressure_mbar = 1013, p.roller_inertia_kgm2 = 1.08,
+  p.roller_perimeter_m = 0.9321;
+  p.sig_ch1 = c1, p.sig_ch2 = c2;
+  return p;
+}
+
+struct BadParameter {
+  double ParSet::*field;
+  double value;
+  double c1, c2;
+  const char* message;
+};
+
+void PrintTo(const BadParameter& b, std::ostream* os) {
+  *os << b.message;
+}
+
+class ParameterCheck : public ::testing::TestWithParam<BadParameter> {};
+
+}  // namespace
+
+TEST_P(ParameterCheck, NamesTheFieldAndTheValue) {
+  const BadParameter& b = GetParam();
+  ParSet p = defaults(b.c1, b.c2);
+  EXPECT_EQ(error_of([&] { check_parameters(p); }), "");
+  p.*b.field = b.value;
+  EXPECT_EQ(error_of([&] { check_parameters(p); }), b.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, ParameterCheck,
+    ::testing::Values(
+        BadParameter{&ParSet::gear_ratio, 0, 1, 2,
+                     "Getriebe Übersetzung muss eine Zahl größer als 0 sein, nicht 0."},
+        BadParameter{&ParSet::gear_ratio, -6.32, 2, 2,
+                     "Getriebe Übersetzung muss eine Zahl größer als 0 sein, nicht -6.32."},
+        BadParameter{&ParSet::tyre_perimeter_m, kInf, 1, 1,
+                     "Hinterreifen Umfang [m] muss eine Zahl größer als 0 sein, nicht Inf."},
+        BadParameter{&ParSet::coils, 0, 4, 1,
+                     "LiMa Spulen muss eine Zahl größer als 0 sein, nicht 0."},
+        BadParameter{&ParSet::filter_length_s, -1, 2, 3,
+                     "Filter Länge [s] muss eine Zahl größer als 0 sein, nicht -1."},
+        BadParameter{&ParSet::filter_length_s, kNaN, 2, 3,
+                     "Filter Länge [s] muss eine Zahl größer als 0 sein, nicht NaN."},
+        BadParameter{&ParSet::sensors, 0, 4, 2,
+                     "Rad Sensoren muss eine Zahl größer als 0 sein, nicht 0."},
+        BadParameter{&ParSet::sensors, -1, 3, 3,
+                     "Rollen Sensoren muss eine Zahl größer als 0 sein, nicht -1."},
+        BadParameter{&ParSet::roller_perimeter_m, kInf, 1, 3,
+                     "Rollen Umfang [m] muss eine Zahl größer als 0 sein, nicht Inf."},
+        BadParameter{&ParSet::total_mass_kg, kInf, 1, 2,
+                     "Gesamt Gewicht [kg] muss eine endliche Zahl sein, nicht Inf."},
+        BadParameter{&ParSet::frontal_area_m2, -kInf, 1, 2,
+                     "Stirnfläche [m²] muss eine endliche Zahl sein, nicht -Inf."},
+        BadParameter{&ParSet::roller_inertia_kgm2, kNaN, 3, 2,
+                     "Trägheitsmoment Rolle [kgm²] muss eine endliche Zahl sein, nicht NaN."},
+        BadParameter{&ParSet::cw, kInf, 3, 2, "Cw Wert muss eine endliche Zahl sein, nicht Inf."},
+        BadParameter{&ParSet::air_pressure_mbar, 0, 1, 2,
+                     "Luft Druck [mbar] muss eine Zahl größer als 0 sein, nicht 0."},
+        BadParameter{&ParSet::air_temp_c, -300, 1, 2,
+                     "Luft Temperatur [°C] muss über -273 °C liegen, nicht -300."}));
+
+TEST(ParameterCheck, FieldsTheChannelsDoNotUseAreNotChecked) {
+  ParSet p = defaults(2, 3);  // wheel sensors only: no coils, roller or inertia
+  p.coils = 0, p.roller_perimeter_m = 0, p.roller_inertia_kgm2 = kNaN;
+  EXPECT_EQ(error_of([&] { check_parameters(p); }), "");
+  p = defaults(3, 3);  // roller: no mass and area
+  p.total_mass_kg = kInf, p.frontal_area_m2 = kNaN;
+  EXPECT_EQ(error_of([&] { check_parameters(p); }), "");
+}
+
+namespace {
+
+struct BadRecording {
+  const char* name;
+  std::function<Eigen::MatrixXd()> samples;
+  double rate, c1, c2;
+  const char* message;
+};
+
+void PrintTo(const BadRecording& b, std::ostream* os) {
+  *os << b.name;
+}
+
+// A varying stereo recording of 1 s.
+Eigen::MatrixXd stereo(double rate = 8000) {
+  const auto n = static_cast<Eigen::Index>(rate);
+  Eigen::MatrixXd y(n, 2);
+  for (Eigen::Index i = 0; i < n; ++i) y(i, 0) = y(i, 1) = std::sin(0.1 * static_cast<double>(i));
+  return y;
+}
+
+class RecordingCheck : public ::testing::TestWithParam<BadRecording> {};
+
+}  // namespace
+
+TEST_P(RecordingCheck, NamesTheFileAndWhatIsWrong) {
+  const BadRecording& b = GetParam();
+  const RecordingSummary rec = summarize_recording("lauf.wav", b.samples(), b.rate);
+  EXPECT_EQ(error_of([&] { check_recording(rec, defaults(b.c1, b.c2)); }), b.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RecordingCheck,
+    ::testing::Values(
+        BadRecording{"Empty", [] { return Eigen::MatrixXd(0, 2); }, 44100, 1, 2,
+                     "Die WAV Datei 'lauf.wav' enthält keine Messwerte."},
+        BadRecording{"RateOne", [] { return stereo(); }, 1, 2, 2,
+                     "Die WAV Datei 'lauf.wav' hat eine Abtastrate von 1 Hz; ausgewertet werden "
+                     "Aufnahmen mit 4000 Hz bis 768000 Hz."},
+        BadRecording{"RateZero", [] { return stereo(); }, 0, 1, 1,
+                     "Die WAV Datei 'lauf.wav' hat eine Abtastrate von 0 Hz; ausgewertet werden "
+                     "Aufnahmen mit 4000 Hz bis 768000 Hz."},
+        BadRecording{"RateHuge", [] { return stereo(); }, 4294967295.0, 1, 1,
+                     "Die WAV Datei 'lauf.wav' hat eine Abtastrate von 4294967295 Hz; ausgewertet "
+                     "werden Aufnahmen mit 4000 Hz bis 768000 Hz."},
+        BadRecording{"MonoRight", [] { return Eigen::MatrixXd(stereo().col(0)); }, 8000, 1, 2,
+                     "Die WAV Datei 'lauf.wav' hat nur einen Kanal; die Wahl bei „Rechter Kanal“ "
+                     "braucht eine Stereo-Aufnahme. Bitte die Kanalwahl ändern."},
+        BadRecording{"ThreeChannelsTogether",
+                     [] { return Eigen::MatrixXd(Eigen::MatrixXd::Random(8000, 3)); }, 8000, 2, 2,
+                     "Die WAV Datei 'lauf.wav' hat 3 Kanäle; beide Kanäle gemeinsam auswerten "
+                     "geht nur bei einer oder zwei."},
+        BadRecording{
+            "TwoSamples", [] { return Eigen::MatrixXd(Eigen::MatrixXd::Random(2, 2)); }, 44100, 1,
+            4,
+            "Die WAV Datei 'lauf.wav' ist zu kurz: 2 Messwerte bei 44100 Hz; gebraucht werden "
+            "mindestens 0.4 s (17640 Messwerte)."},
+        BadRecording{"NaNLeft",
+                     [] {
+                       Eigen::MatrixXd y = stereo();
+                       y(5, 0) = kNaN;
+                       return y;
+                     },
+                     8000, 1, 1,
+                     "Die WAV Datei 'lauf.wav' enthält im linken Kanal ungültige Messwerte (NaN "
+                     "oder unendlich)."},
+        BadRecording{"AllZeroRight",
+                     [] {
+                       Eigen::MatrixXd y = stereo();
+                       y.col(1).setZero();
+                       return y;
+                     },
+                     8000, 4, 2,
+                     "Die WAV Datei 'lauf.wav' hat im rechten Kanal kein Signal: alle "
+                     "Messwerte sind 0."},
+        BadRecording{"ConstantMean",
+                     [] {
+                       Eigen::MatrixXd y = stereo();
+                       y.col(1) = -y.col(0);  // in antiphase: the mean is silent
+                       return y;
+                     },
+                     8000, 3, 2,
+                     "Die WAV Datei 'lauf.wav' hat in beiden Kanälen kein Signal: "
+                     "alle Messwerte sind 0."}),
+    [](const ::testing::TestParamInfo<BadRecording>& info) { return info.param.name; });
+
+TEST(RecordingCheck, UsableRecordingsPass) {
+  // Mono with the left channel or both together, the rate limits, a silent unused channel.
+  Eigen::MatrixXd y = stereo(4000);
+  y.col(1).setZero();
+  for (auto [c1, c2] : {std::pair{1.0, 4.0}, {2.0, 3.0}, {1.0, 1.0}}) {
+    EXPECT_EQ(
+        error_of([&] { check_recording(summarize_recording("a.wav", y, 4000), defaults(c1, c2)); }),
+        "");
+  }
+  EXPECT_EQ(error_of([&] {
+              check_recording(summarize_recording("a.wav", stereo(768000), 768000), defaults());
+            }),
+            "");
+  EXPECT_EQ(error_of([&] {
+              check_recording(summarize_recording("a.wav", Eigen::MatrixXd(y.col(0)), 4000),
+                              defaults(2, 2));
+            }),
+            "");
+}
+
+TEST(SpeedSamples, TenNeededUpToVmaxWhenCut) {
+  ParSet p = defaults();
+  Eigen::RowVectorXd v = Eigen::RowVectorXd::LinSpaced(11, 1, 11);
+  EXPECT_EQ(error_of([&] { check_speed_samples("a.wav", v, p); }), "");
+  p.cut_vmax = 1;  // the cut keeps at most n − 1 samples: 10
+  EXPECT_EQ(error_of([&] { check_speed_samples("a.wav", v, p); }), "");
+  v(3) = 20;  // the highest speed comes early: 4 samples remain
+  EXPECT_EQ(error_of([&] { check_speed_samples("a.wav", v, p); }),
+            "Aus der WAV Datei 'a.wav' ergeben sich bis Vmax nur 4 Geschwindigkeitswerte; "
+            "gebraucht werden mindestens 10. Passen „Linker Kanal“ und „Rechter Kanal“ zur "
+            "Aufnahme?");
+  p.cut_vmax = 0;
+  EXPECT_EQ(error_of([&] { check_speed_samples("a.wav", v.head(9), p); }),
+            "Aus der WAV Datei 'a.wav' ergeben sich nur 9 Geschwindigkeitswerte; gebraucht "
+            "werden mindestens 10. Passen „Linker Kanal“ und „Rechter Kanal“ zur Aufnahme?");
+}
+
+TEST(Messages, InTheLanguageChosen) {
+  set_language(Language::English);
+  const std::string positive = error_of([] {
+    ParSet p = defaults();
+    p.gear_ratio = 0;
+    check_parameters(p);
+  });
+  const std::string speeds =
+      error_of([] { check_speed_samples("a.wav", Eigen::RowVectorXd::Zero(3), defaults()); });
+  set_language(Language::German);
+  EXPECT_EQ(positive, "Gear ratio must be a number greater than 0, not 0.");
+  EXPECT_EQ(speeds,
+            "The WAV file 'a.wav' gives only 3 speed values; at least 10 are needed. Do “Left "
+            "channel” and “Right channel” match the recording?");
+}
