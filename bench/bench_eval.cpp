@@ -16,6 +16,7 @@
 #include "dsp/resample.h"
 #include "dsp/specgram.h"
 #include "eval/dig2v.h"
+#include "eval/full_load.h"
 #include "eval/results.h"
 #include "eval/wav2v.h"
 #include "params/parameters.h"
@@ -168,6 +169,22 @@ void BM_ResultComputation(benchmark::State& state) {
   state.counters["samples"] = static_cast<double>(raw->t.size());
 }
 BENCHMARK(BM_ResultComputation)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Conversion and result computation of the 60 s run: Arg 1 the standard estimators on all
+// samples, Arg 2 the precise estimators with the automatic full-load detection.
+void BM_EvaluationByEstimator(benchmark::State& state) {
+  Session s(run_60s());
+  ParSet par = get_par(s.program.env());
+  par.estimator = static_cast<double>(state.range(0));
+  par.auto_trim = state.range(0) == 2 ? 1 : 0;
+  ProcessCpu cpu(state);
+  for (auto _ : state) {
+    const auto raw =
+        channel_traces(s.program.env(), recording().y, recording().Fs, par, strings(), false);
+    benchmark::DoNotOptimize(evaluate_traces(*raw, par).x.data());
+  }
+}
+BENCHMARK(BM_EvaluationByEstimator)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A whole first evaluation (no cache entry): read, convert, cache, compute.
 void BM_CalcDiagFirst(benchmark::State& state) {

@@ -5,6 +5,7 @@
 #include "cut/cut_views.h"
 #include "diagram/export.h"
 #include "diagram/plot_diag.h"
+#include "eval/full_load.h"
 #include "eval/input_checks.h"
 #include "eval/results.h"
 #include "eval/trace_cache.h"
@@ -66,8 +67,9 @@ std::optional<DiagInputs> calc_diag_inputs(Env& env) {
 
   check_speed_samples(wavfile, raw->v, par);
   // The cache is written only once the result computation has succeeded, so that a failing
-  // evaluation leaves it as it was. A hand cut may have named a new file meanwhile.
-  const DiagData d = compute_results(raw->t, raw->v, raw->rpm, par);
+  // evaluation leaves it as it was. A hand cut may have named a new file meanwhile. The cache keeps
+  // the whole traces; the full-load detection picks its part for each evaluation.
+  const DiagData d = evaluate_traces(*raw, par);
   if (!cached) cache_traces(env.g, w.wav_file(), par, *raw);
 
   DiagInputs in;

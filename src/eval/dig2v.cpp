@@ -7,6 +7,7 @@
 #include "base/error.h"
 #include "dsp/butter.h"
 #include "dsp/filtfilt.h"
+#include "eval/trace_quality.h"
 
 namespace ziva {
 
@@ -120,7 +121,53 @@ SpeedTrace interval_speeds(const std::vector<Eigen::Index>& edges, double FS, do
   return out;
 }
 
-SpeedTrace remove_spikes(const SpeedTrace& s) {
+std::vector<double> refine_edges(const Eigen::Ref<const Eigen::MatrixXd>& y,
+                                 const std::vector<Eigen::Index>& edges) {
+  const Channel c = channel_of(y);
+  std::vector<double> out;
+  out.reserve(edges.size());
+  for (const Eigen::Index n : edges) {
+    const Eigen::Index begin = std::max<Eigen::Index>(n - 3, 0);
+    const Eigen::Index end = std::min<Eigen::Index>(n + 3, c.n - 1);
+    Eigen::Index top = begin;
+    for (Eigen::Index k = begin; k <= n; ++k)
+      if (c.at(k) >= c.at(top)) top = k;
+    double low = c.at(n + 1);
+    for (Eigen::Index k = n + 2; k <= end; ++k) low = std::min(low, c.at(k));
+    const double level = (c.at(top) + low) / 2;
+    double at = static_cast<double>(n) + 0.5;
+    for (Eigen::Index k = top; k < end; ++k) {
+      const double a = c.at(k), b = c.at(k + 1);
+      if (a >= level && b < level) {
+        at = static_cast<double>(k) + (a - level) / (a - b);
+        break;
+      }
+    }
+    out.push_back(at);
+  }
+  return out;
+}
+
+SpeedTrace interval_speeds_mid(const std::vector<double>& edges, double FS, double u, double W) {
+  SpeedTrace out;
+  const std::size_t k = edges.size() < 2 ? 0 : edges.size() - 1;
+  out.t.resize(static_cast<Eigen::Index>(k));
+  out.v.resize(static_cast<Eigen::Index>(k));
+  Eigen::Index kept = 0;
+  for (std::size_t i = 0; i < k; ++i) {
+    const double dt = (edges[i + 1] - edges[i]) / FS;
+    const double speed = (u / dt) / W;
+    if (!(speed <= kSpeedCeiling)) continue;
+    out.t(kept) = (edges[i] + edges[i + 1]) / 2 / FS;
+    out.v(kept) = speed;
+    ++kept;
+  }
+  out.t.conservativeResize(kept);
+  out.v.conservativeResize(kept);
+  return out;
+}
+
+SpeedTrace remove_spikes(const SpeedTrace& s, double quantum) {
   const ButterCoeffs f = butter_lowpass(3, 0.25);
   const Eigen::MatrixXd smooth = filtfilt(f.b, f.a, Eigen::MatrixXd(s.v));
   const Eigen::Index n = s.v.size();
@@ -129,7 +176,8 @@ SpeedTrace remove_spikes(const SpeedTrace& s) {
   out.v.resize(n);
   Eigen::Index kept = 0;
   for (Eigen::Index i = 0; i < n; ++i) {
-    if (smooth(i) - s.v(i) < -kSpikeTolerance) continue;
+    const double tolerance = kSpikeTolerance + 2 * quantum * s.v(i) * s.v(i);
+    if (smooth(i) - s.v(i) < -tolerance) continue;
     out.t(kept) = s.t(i);
     out.v(kept) = s.v(i);
     ++kept;
@@ -141,8 +189,33 @@ SpeedTrace remove_spikes(const SpeedTrace& s) {
 
 namespace {
 
-SpeedTrace convert(Progress& progress, const std::function<std::vector<Eigen::Index>()>& find_edges,
-                   double FS, double u, double W) {
+// The quality of a pulse trace: intervals dropped above the speed ceiling and speeds more than a
+// fifth away from the median of their five neighbours count as weak.
+TraceQuality pulse_quality(std::size_t edge_count, const SpeedTrace& speeds) {
+  const Eigen::Index n = speeds.v.size();
+  std::vector<bool> weak(static_cast<std::size_t>(n));
+  for (Eigen::Index i = 0; i < n; ++i) {
+    const Eigen::Index a = std::max<Eigen::Index>(i - 2, 0);
+    const Eigen::Index b = std::min<Eigen::Index>(i + 2, n - 1);
+    std::vector<double> w(speeds.v.data() + a, speeds.v.data() + b + 1);
+    std::nth_element(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(w.size() / 2), w.end());
+    const double med = w[w.size() / 2];
+    weak[static_cast<std::size_t>(i)] = std::abs(speeds.v(i) - med) > 0.2 * med;
+  }
+  TraceQuality q = trace_quality(speeds.t, speeds.v, weak);
+  const std::size_t intervals = edge_count < 2 ? 0 : edge_count - 1;
+  if (intervals > 0) {
+    const double dropped = static_cast<double>(intervals) - static_cast<double>(n);
+    q.weak_share =
+        (q.weak_share * static_cast<double>(n) + dropped) / static_cast<double>(intervals);
+  }
+  return q;
+}
+
+SpeedTrace convert(
+    Progress& progress, const std::function<std::vector<Eigen::Index>()>& find_edges,
+    const std::function<std::vector<double>(const std::vector<Eigen::Index>&)>& refine, double FS,
+    double u, double W) {
   struct Closer {
     Progress& p;
     ~Closer() { p.close(); }
@@ -151,9 +224,11 @@ SpeedTrace convert(Progress& progress, const std::function<std::vector<Eigen::In
   progress.advance(0.45);
   const std::vector<Eigen::Index> edges = find_edges();
   progress.advance(0.48);
-  const SpeedTrace speeds = interval_speeds(edges, FS, u, W);
+  const SpeedTrace speeds =
+      refine ? interval_speeds_mid(refine(edges), FS, u, W) : interval_speeds(edges, FS, u, W);
   progress.advance(0.73);
-  SpeedTrace trace = remove_spikes(speeds);
+  SpeedTrace trace = remove_spikes(speeds, refine ? W / (u * FS) : 0);
+  trace.quality = pulse_quality(edges.size(), speeds);
   progress.advance(0.99);
   return trace;
 }
@@ -161,15 +236,20 @@ SpeedTrace convert(Progress& progress, const std::function<std::vector<Eigen::In
 }  // namespace
 
 SpeedTrace dig2v(Progress& progress, const Eigen::Ref<const Eigen::MatrixXd>& Y, double FS,
-                 double u, double W) {
+                 double u, double W, Estimator estimator) {
+  std::function<std::vector<double>(const std::vector<Eigen::Index>&)> refine;
+  if (estimator == Estimator::precise)
+    refine = [&](const std::vector<Eigen::Index>& e) { return refine_edges(Y, e); };
   return convert(
-      progress, [&] { return pulse_edges(Y); }, FS, u, W);
+      progress, [&] { return pulse_edges(Y); }, refine, FS, u, W);
 }
 
 SpeedTrace dig2v_from_edges(Progress& progress, const std::vector<Eigen::Index>& edges, double FS,
-                            double u, double W) {
+                            double u, double W, const std::vector<double>& refined) {
+  std::function<std::vector<double>(const std::vector<Eigen::Index>&)> refine;
+  if (!refined.empty()) refine = [&](const std::vector<Eigen::Index>&) { return refined; };
   return convert(
-      progress, [&] { return edges; }, FS, u, W);
+      progress, [&] { return edges; }, refine, FS, u, W);
 }
 
 }  // namespace ziva

@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "dsp/butter.h"
 #include "dsp/filtfilt.h"
+#include "eval/smoothing.h"
 #include "params/channels.h"
 
 namespace ziva {
@@ -47,6 +48,54 @@ Eigen::RowVectorXd smooth(const ButterCoeffs& f, const Eigen::RowVectorXd& x) {
   return Eigen::Map<const Eigen::RowVectorXd>(y.data(), y.size());
 }
 
+// The precise smoothing: local quadratics over 1.5 filter lengths (chosen by measurement, see
+// docs/estimators.md).
+constexpr double kLocalWidth = 1.5;
+constexpr int kLocalDegree = 2;
+
+// Ratio, air correction, power in PS, torque and speed in km/h from the smoothed speed v (m/s).
+void finish(RunQuantities& q, const Eigen::RowVectorXd& v, const ParSet& par) {
+  q.ratio = ((q.rpm / 60).array() / v.array() * par.tyre_perimeter_m).matrix();
+
+  q.k = (1013 / par.air_pressure_mbar) * std::sqrt((273 + par.air_temp_c) / 293);
+  q.P *= q.k;
+  q.Pps = q.P * kKwToPs;
+  q.M = ((q.Pps.array() / q.rpm.array()) * kTorqueFactor).matrix();
+  q.v = v * 3.6;
+}
+
+// The precise estimator: speed, its rate of change and the engine speed from local polynomial
+// fits over the filter length in time, power from them directly (no second smoothing).
+void precise_quantities(RunQuantities& q, const Eigen::RowVectorXd& v_raw,
+                        const Eigen::RowVectorXd& rpm_raw, const ParSet& par) {
+  const double width = kLocalWidth * par.filter_length_s;
+  const LocalFit fv = local_fit(q.t, v_raw, width, kLocalDegree);
+  const Eigen::RowVectorXd& v = fv.value;
+  q.a = fv.slope;
+  q.rpm = local_fit(q.t, rpm_raw, width, kLocalDegree).value;
+  const Eigen::Index n = q.t.size();
+  q.X.resize(n);
+  double distance = 0;
+  for (Eigen::Index i = 0; i < n; ++i) {
+    distance += v(i) * q.dt(i);
+    q.X(i) = distance;
+  }
+  q.roller = is_roller_run(par.sig_ch1, par.sig_ch2);
+  const Eigen::ArrayXd va = v.transpose().array();
+  const Eigen::ArrayXd aa = q.a.transpose().array();
+  Eigen::ArrayXd P;
+  if (q.roller) {
+    const Eigen::ArrayXd w = va / par.roller_perimeter_m * 2 * kPi;
+    const Eigen::ArrayXd dw = aa / par.roller_perimeter_m * 2 * kPi;
+    P = par.roller_inertia_kgm2 * dw * w / 1000 + kRollerLoss * par.cw * w.square();
+  } else {
+    P = (par.total_mass_kg * va * aa + kDragFactor * par.cw * par.frontal_area_m2 * va.cube()) /
+        1000;
+  }
+  q.P = P.matrix().transpose();
+  finish(q, v, par);
+}
+
 }  // namespace
 
 RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::RowVectorXd& v_raw,
@@ -70,14 +119,19 @@ RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::R
   if (Wn > 1) Wn = 0.999999;
   if (Wn < 0) Wn = 1e-06;
   q.Wn = Wn;
-  const ButterCoeffs filter = butter_lowpass(3, Wn);
+  const ButterCoeffs butter = butter_lowpass(3, Wn);
+  auto filter = [&](const Eigen::RowVectorXd& x) { return smooth(butter, x); };
 
   q.dt = step_extrapolation(q.t);
-  v = smooth(filter, v);
-  q.rpm = smooth(filter, rpm);
+  if (estimator_of(par) == Estimator::precise) {
+    precise_quantities(q, v, rpm, par);
+    return q;
+  }
+  v = filter(v);
+  q.rpm = filter(rpm);
 
   const Eigen::RowVectorXd dv = step_extrapolation(v);
-  q.a = smooth(filter, (dv.array() / q.dt.array()).matrix());
+  q.a = filter((dv.array() / q.dt.array()).matrix());
 
   q.X.resize(n);
   double distance = 0;
@@ -106,15 +160,9 @@ RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::R
     }
     const Eigen::ArrayXd E = Wv + Wr;
     const Eigen::RowVectorXd P = (E / q.dt.transpose().array()).matrix().transpose();
-    q.P = smooth(filter, P) / 1000;
+    q.P = filter(P) / 1000;
   }
-  q.ratio = ((q.rpm / 60).array() / v.array() * par.tyre_perimeter_m).matrix();
-
-  q.k = (1013 / par.air_pressure_mbar) * std::sqrt((273 + par.air_temp_c) / 293);
-  q.P *= q.k;
-  q.Pps = q.P * kKwToPs;
-  q.M = ((q.Pps.array() / q.rpm.array()) * kTorqueFactor).matrix();
-  q.v = v * 3.6;
+  finish(q, v, par);
   return q;
 }
 

@@ -5,6 +5,7 @@
 
 #include <Eigen/Dense>
 
+#include "eval/estimator.h"
 #include "params/parameters.h"
 
 namespace ziva {
@@ -36,6 +37,8 @@ struct DiagData {
 // Computes every quantity from the raw traces t (s), v (m/s) and rpm (1/min), rows of equal
 // length. Throws "Index exceeds matrix dimensions." with fewer than three samples after the
 // Vmax cut, and the errors of the filter design and the zero-phase filter (ten samples needed).
+// The precise estimator (par.estimator 2) takes speed, acceleration and engine speed from local
+// quadratic fits over 1.5 filter lengths of time (local_fit) and the power directly from them.
 RunQuantities compute_quantities(const Eigen::RowVectorXd& t, const Eigen::RowVectorXd& v,
                                  const Eigen::RowVectorXd& rpm, const ParSet& par);
 

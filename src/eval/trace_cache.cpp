@@ -1,6 +1,7 @@
 #include "eval/trace_cache.h"
 
 #include "base/error.h"
+#include "eval/estimator.h"
 #include "platform/core/text.h"
 
 namespace ziva {
@@ -12,9 +13,13 @@ constexpr const char* kSavedData = "Saved Data";
 }  // namespace
 
 std::string all_par_str(const ParSet& par) {
-  return num2str(par.gear_ratio) + num2str(par.tyre_perimeter_m) + num2str(par.coils) +
-         num2str(par.roller_perimeter_m) + num2str(par.sensors) + num2str(par.sig_ch1) +
-         num2str(par.sig_ch2);
+  std::string key = num2str(par.gear_ratio) + num2str(par.tyre_perimeter_m) + num2str(par.coils) +
+                    num2str(par.roller_perimeter_m) + num2str(par.sensors) + num2str(par.sig_ch1) +
+                    num2str(par.sig_ch2);
+  // The precise estimator converts differently; the standard one keeps the first version's key.
+  // The full-load detection works on the whole traces kept here, so it is no part of the key.
+  if (estimator_of(par) != Estimator::standard) key += "E" + num2str(par.estimator);
+  return key;
 }
 
 std::string saved_data_tag(const std::string& wavfile, const ParSet& par) {

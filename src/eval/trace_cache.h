@@ -11,7 +11,7 @@
 namespace ziva {
 
 // The cache key of the trace-shaping parameters: r, u, l, ur, W, sig_ch1, sig_ch2 as num2str
-// texts, joined without separators.
+// texts, joined without separators, and "E2" for the precise estimator.
 std::string all_par_str(const ParSet& par);
 // "Saved Data" + wavfile + all_par_str; the cache lines add "V" and "RPM".
 std::string saved_data_tag(const std::string& wavfile, const ParSet& par);

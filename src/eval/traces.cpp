@@ -3,11 +3,14 @@
 #include <cmath>
 
 #include "base/error.h"
+#include "base/warning.h"
 #include "eval/dig2v.h"
+#include "eval/trace_quality.h"
 #include "eval/wav2v.h"
 #include "eval/wav_stream.h"
 #include "params/channels.h"
 #include "platform/core/text.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
@@ -78,23 +81,52 @@ RawTraces alternator_with_pulses(const SpeedTrace& n, const SpeedTrace& s) {
   return r;
 }
 
+// Warns through the warning channel when the conversion of column `ch` (1 left, 2 right) cannot be
+// trusted; the trace is handed on unchanged.
+SpeedTrace checked(SpeedTrace s, int ch) {
+  const TraceVerdict verdict = judge(s.quality);
+  if (verdict == TraceVerdict::reliable) return s;
+  const Record st = strings();
+  const char* key = verdict == TraceVerdict::noise_only     ? "warn_noise_only"
+                    : verdict == TraceVerdict::partly_noise ? "warn_noise_from"
+                                                            : "warn_jumps";
+  const double share =
+      verdict == TraceVerdict::jumping ? s.quality.jump_share : s.quality.weak_share;
+  std::string text = st_text(st, key);
+  text = replace_all(text, "%s", st_text(st, ch == 2 ? "frame_ch2" : "frame_ch1"));
+  text = replace_all(text, "%t", num2str(std::round(s.quality.weak_from * 10) / 10));
+  text = replace_all(text, "%p", num2str(std::round(share * 100)));
+  text = replace_all(text, "%%", "%");
+  warning(text);
+  return s;
+}
+
 class Converter {
  public:
   Converter(const ConversionContext& ctx, double FS, const ParSet& par)
-      : ctx_(ctx), FS_(FS), par_(par) {}
+      : ctx_(ctx), FS_(FS), par_(par), est_(estimator_of(par)) {}
 
-  // Engine revolutions per second from the alternator tone.
-  SpeedTrace alternator(Eigen::MatrixXd Y) { return tone(std::move(Y), par_.coils, par_.coils); }
+  // Engine revolutions per second from the alternator tone in column `ch` (0: the recording).
+  SpeedTrace alternator(Eigen::MatrixXd Y, int ch) {
+    return checked(tone(std::move(Y), par_.coils, par_.coils), ch);
+  }
   // Roller revolutions per second from the roller tone.
-  SpeedTrace roller(Eigen::MatrixXd Y) { return tone(std::move(Y), par_.sensors, roller_L()); }
-  SpeedTrace pulses(const Eigen::Ref<const Eigen::MatrixXd>& Y) {
-    auto p = open();
-    return dig2v(*p, Y, FS_, par_.tyre_perimeter_m, par_.sensors);
+  SpeedTrace roller(Eigen::MatrixXd Y, int ch) {
+    return checked(tone(std::move(Y), par_.sensors, roller_L()), ch);
   }
-  SpeedTrace pulses(const std::vector<Eigen::Index>& edges) {
+  SpeedTrace pulses(const Eigen::Ref<const Eigen::MatrixXd>& Y, int ch) {
     auto p = open();
-    return dig2v_from_edges(*p, edges, FS_, par_.tyre_perimeter_m, par_.sensors);
+    return checked(dig2v(*p, Y, FS_, par_.tyre_perimeter_m, par_.sensors, est_), ch);
   }
+  // The speeds of the edges found beforehand in column `ch` of Y (refined there for the precise
+  // estimator).
+  SpeedTrace pulses(const std::vector<Eigen::Index>& edges, const std::vector<double>& refined,
+                    int ch) {
+    auto p = open();
+    return checked(dig2v_from_edges(*p, edges, FS_, par_.tyre_perimeter_m, par_.sensors, refined),
+                   ch);
+  }
+  bool precise() const { return est_ == Estimator::precise; }
   // Tone periods per roller revolution, seen as periods per engine revolution.
   double roller_L() const {
     return par_.sensors / par_.roller_perimeter_m * par_.tyre_perimeter_m / par_.gear_ratio;
@@ -103,7 +135,7 @@ class Converter {
  private:
   SpeedTrace tone(Eigen::MatrixXd Y, double l, double L) {
     auto p = open();
-    return wav2v(*p, std::move(Y), FS_, l, L);
+    return wav2v(*p, std::move(Y), FS_, l, L, est_);
   }
   std::unique_ptr<Progress> open() const {
     if (ctx_.progress) return ctx_.progress();
@@ -113,6 +145,7 @@ class Converter {
   const ConversionContext& ctx_;
   double FS_;
   const ParSet& par_;
+  Estimator est_;
 };
 
 }  // namespace
@@ -164,21 +197,22 @@ std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::Mat
   RawTraces r;
   switch (row.conversion) {
     case Conversion::Alternator: {
-      const SpeedTrace s = conv.alternator(take_channel(Y, row.primary));
+      const SpeedTrace s = conv.alternator(take_channel(Y, row.primary), row.primary);
       r.t = as_row(s.t);
       r.rpm = as_row(s.v) * 60;
       r.v = as_row(s.v) * par.tyre_perimeter_m / par.gear_ratio;
       break;
     }
     case Conversion::Roller: {
-      const SpeedTrace s = conv.roller(take_channel(Y, row.primary));
+      const SpeedTrace s = conv.roller(take_channel(Y, row.primary), row.primary);
       r.t = as_row(s.t);
       r.v = as_row(s.v) * par.roller_perimeter_m;
       r.rpm = r.v * 60 / par.tyre_perimeter_m * par.gear_ratio;
       break;
     }
     case Conversion::Pulses: {
-      const SpeedTrace s = row.primary == 0 ? conv.pulses(Y) : conv.pulses(channel(Y, row.primary));
+      const SpeedTrace s =
+          row.primary == 0 ? conv.pulses(Y, 0) : conv.pulses(channel(Y, row.primary), row.primary);
       if (s.t.size() == 0) throw Error(kNoSamples);
       r.t = as_row(s.t).array() - s.t(0);
       r.v = as_row(s.v);
@@ -189,15 +223,17 @@ std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::Mat
       // The pulse edges are found first, so that an alternator in column 1 can take over the
       // recording's memory without a copy.
       const std::vector<Eigen::Index> edges = pulse_edges(channel(Y, row.secondary));
-      const SpeedTrace n = conv.alternator(take_channel(Y, row.primary));
-      const SpeedTrace s = conv.pulses(edges);
+      std::vector<double> refined;
+      if (conv.precise()) refined = refine_edges(channel(Y, row.secondary), edges);
+      const SpeedTrace n = conv.alternator(take_channel(Y, row.primary), row.primary);
+      const SpeedTrace s = conv.pulses(edges, refined, row.secondary);
       r = alternator_with_pulses(n, s);
       break;
     }
     case Conversion::AlternatorRoller: {
-      SpeedTrace n = conv.alternator(channel(Y, row.primary));
+      SpeedTrace n = conv.alternator(channel(Y, row.primary), row.primary);
       n.v *= 60;
-      const SpeedTrace f = conv.roller(channel(Y, row.secondary));
+      const SpeedTrace f = conv.roller(channel(Y, row.secondary), row.secondary);
       r.t = as_row(f.t);
       r.v = as_row(f.v) * par.roller_perimeter_m;
       r.rpm = interp_linear(n.t, n.v, r.t);
@@ -214,15 +250,17 @@ std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::Mat
 std::optional<RawTraces> streamed_channel_traces(const ConversionContext& ctx,
                                                  const std::string& file, const ParSet& par) {
   const std::optional<ChannelRow> row = channel_row(par.sig_ch1, par.sig_ch2);
-  if (!row || row->conversion != Conversion::AlternatorPulses || ctx.cut != nullptr)
+  // The precise estimator places the edges between samples, which needs the samples around them.
+  if (!row || row->conversion != Conversion::AlternatorPulses || ctx.cut != nullptr ||
+      estimator_of(par) != Estimator::standard)
     return std::nullopt;
   std::optional<TonePulseChannels> c = read_tone_and_pulses(file, row->primary, row->secondary);
   if (!c) return std::nullopt;
   // The tone arrives resampled to the analysis rate already.
   Converter tone(ctx, kAnalysisRate, par);
   Converter conv(ctx, c->FS, par);
-  const SpeedTrace n = tone.alternator(std::move(c->tone));
-  const SpeedTrace s = conv.pulses(c->edges);
+  const SpeedTrace n = tone.alternator(std::move(c->tone), row->primary);
+  const SpeedTrace s = conv.pulses(c->edges, {}, row->secondary);
   RawTraces r = alternator_with_pulses(n, s);
   if (r.t.size() == 0) throw Error(kNoSamples);
   return r;

@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "dsp/resample.h"
 #include "dsp/specgram.h"
+#include "eval/trace_quality.h"
 
 namespace ziva {
 
@@ -106,18 +107,54 @@ std::vector<Eigen::Index> pick_peaks(const Eigen::MatrixXcd& yo) {
   return idx;
 }
 
-std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads) {
+double peak_offset(const std::complex<double>* col, Eigen::Index m, Eigen::Index idx) {
+  if (idx <= 0 || idx >= m - 1) return 0;
+  const double a = std::norm(col[idx - 1]);
+  const double b = std::norm(col[idx]);
+  const double c = std::norm(col[idx + 1]);
+  if (!(a > 0 && c > 0 && b >= a && b >= c)) return 0;
+  const double la = std::log(a), lb = std::log(b), lc = std::log(c);
+  const double den = la - 2 * lb + lc;
+  if (!(den < 0)) return 0;
+  return std::clamp(0.5 * (la - lc) / den, -1.0, 1.0);
+}
+
+namespace {
+
+double prominence_of(const std::complex<double>* col, Eigen::Index m, Eigen::Index idx,
+                     std::vector<double>& scratch) {
+  scratch.resize(static_cast<std::size_t>(m));
+  for (Eigen::Index i = 0; i < m; ++i) scratch[static_cast<std::size_t>(i)] = std::norm(col[i]);
+  const auto mid = scratch.begin() + static_cast<std::ptrdiff_t>(m / 2);
+  std::nth_element(scratch.begin(), mid, scratch.end());
+  const double top = std::norm(col[idx]);
+  return *mid > 0 ? top / *mid : (top > 0 ? HUGE_VAL : 0);
+}
+
+}  // namespace
+
+std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads, PeakDetail* detail) {
   const Eigen::Index n = sg.segments();
   const Eigen::Index m = sg.frequencies();
   std::vector<Eigen::Index> idx(static_cast<std::size_t>(n));
+  if (detail) {
+    detail->offset.assign(static_cast<std::size_t>(n), 0.0);
+    detail->prominence.assign(static_cast<std::size_t>(n), 0.0);
+  }
   // Each part computes a few windows at a time into its own buffer and keeps their peaks.
   auto part = [&](Eigen::Index begin, Eigen::Index end) {
     Eigen::MatrixXcd yo(m, kBatch);
+    std::vector<double> scratch;
     for (Eigen::Index j = begin; j < end; j += kBatch) {
       const Eigen::Index count = std::min(kBatch, end - j);
       sg.compute(j, count, yo.data());
-      for (Eigen::Index c = 0; c < count; ++c)
-        idx[static_cast<std::size_t>(j + c)] = peak_of(yo.col(c).data(), m);
+      for (Eigen::Index c = 0; c < count; ++c) {
+        const auto k = static_cast<std::size_t>(j + c);
+        idx[k] = peak_of(yo.col(c).data(), m);
+        if (!detail) continue;
+        detail->offset[k] = peak_offset(yo.col(c).data(), m, idx[k]);
+        detail->prominence[k] = prominence_of(yo.col(c).data(), m, idx[k], scratch);
+      }
     }
   };
   const int parts = n < 2 * kBatch ? 1 : std::clamp(threads, 1, 2);
@@ -145,29 +182,44 @@ std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads) {
   return idx;
 }
 
+double tone_resolution() {
+  return kWindowUnit / kAnalysisRate * kWindowFactor;
+}
+
 SpeedTrace tone_trace(Eigen::MatrixXd Y, double FS, double l, double L,
-                      const std::function<void(double)>& progress, int threads) {
+                      const std::function<void(double)>& progress, int threads,
+                      Estimator estimator) {
   Eigen::MatrixXd x = tone_signal(std::move(Y), FS);
   if (progress) progress(0.2);
   const Eigen::VectorXd freq = candidate_frequencies(L);
   const Specgram sg = tone_spectrogram(std::move(x), freq);
-  const std::vector<Eigen::Index> peaks = spectral_peaks(sg, threads);
+  PeakDetail detail;
+  const std::vector<Eigen::Index> peaks = spectral_peaks(sg, threads, &detail);
   if (progress) progress(1.0);
-  const double half_window = (kWindowUnit / kAnalysisRate * kWindowFactor) / 2;
+  const double half_window = tone_resolution() / 2;
+  const bool precise = estimator == Estimator::precise;
+  const double grid_step = freq.size() > 1 ? freq(1) - freq(0) : 0;
   SpeedTrace out;
   out.t = sg.to().array() + half_window;
   out.v.resize(static_cast<Eigen::Index>(peaks.size()));
-  for (std::size_t j = 0; j < peaks.size(); ++j)
-    out.v(static_cast<Eigen::Index>(j)) = freq(peaks[j]) / l;
+  std::vector<bool> weak(peaks.size());
+  for (std::size_t j = 0; j < peaks.size(); ++j) {
+    const double f = precise ? freq(peaks[j]) + detail.offset[j] * grid_step : freq(peaks[j]);
+    out.v(static_cast<Eigen::Index>(j)) = f / l;
+    weak[j] = !(detail.prominence[j] >= kPeakOverFloor);
+  }
+  out.quality = trace_quality(out.t, out.v, weak);
   return out;
 }
 
-SpeedTrace wav2v(Progress& progress, Eigen::MatrixXd Y, double FS, double l, double L) {
+SpeedTrace wav2v(Progress& progress, Eigen::MatrixXd Y, double FS, double l, double L,
+                 Estimator estimator) {
   struct Closer {
     Progress& p;
     ~Closer() { p.close(); }
   } closer{progress};
-  return tone_trace(std::move(Y), FS, l, L, [&](double x) { progress.advance(x); });
+  return tone_trace(
+      std::move(Y), FS, l, L, [&](double x) { progress.advance(x); }, 2, estimator);
 }
 
 }  // namespace ziva

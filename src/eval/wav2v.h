@@ -3,11 +3,13 @@
 #pragma once
 
 #include <Eigen/Dense>
+#include <complex>
 #include <functional>
 #include <tuple>
 #include <vector>
 
 #include "base/progress.h"
+#include "eval/estimator.h"
 #include "eval/speed_trace.h"
 
 namespace ziva {
@@ -31,21 +33,41 @@ Specgram tone_spectrogram(const Eigen::MatrixXd& x, const Eigen::VectorXd& freq)
 // The same, taking the signal over instead of copying it.
 Specgram tone_spectrogram(Eigen::MatrixXd&& x, const Eigen::VectorXd& freq);
 
+// Per window of the spectrum: the top of the peak between grid rows (offset from the peak row,
+// −1 … 1 rows) and the peak's power over the median power of the window.
+struct PeakDetail {
+  std::vector<double> offset;
+  std::vector<double> prominence;
+};
+
 // For every window of the spectrum, the row of the largest magnitude (the first of equal ones),
 // the windows split into batches computed on `threads` threads; the result does not depend on
-// their number.
-std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads = 2);
+// their number. With `detail`, also the refined tops and the prominences.
+std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads = 2,
+                                         PeakDetail* detail = nullptr);
+
+// The top of a peak at row idx of the magnitudes col[0 … m−1]: the vertex of the parabola through
+// the logarithms of the squared magnitudes at idx − 1, idx, idx + 1 (exact for a Gaussian peak),
+// as an offset in rows; 0 at the first and last rows or where the three do not form a peak.
+double peak_offset(const std::complex<double>* col, Eigen::Index m, Eigen::Index idx);
 
 // The same picking on a computed spectrum.
 std::vector<Eigen::Index> pick_peaks(const Eigen::MatrixXcd& yo);
 
 // The whole conversion without the progress window: window centre times t (s) and the picked
-// frequency divided by l (revolutions per second of the measured shaft). `progress` is told the
-// fractions 0.2 (signal ready) and 1.0 (spectrum done).
+// frequency divided by l (revolutions per second of the measured shaft); the precise estimator
+// takes the frequency at the refined top of the peak. `progress` is told the fractions 0.2
+// (signal ready) and 1.0 (spectrum done). The quality counts windows whose peak does not stand
+// out of the noise (kPeakOverFloor).
 SpeedTrace tone_trace(Eigen::MatrixXd Y, double FS, double l, double L,
-                      const std::function<void(double)>& progress = {}, int threads = 2);
+                      const std::function<void(double)>& progress = {}, int threads = 2,
+                      Estimator estimator = Estimator::standard);
+
+// The time (s) over which one sample of a tone trace averages: the analysis window.
+double tone_resolution();
 
 // wav2v: tone_trace reporting to `progress`, which is closed on every way out.
-SpeedTrace wav2v(Progress& progress, Eigen::MatrixXd Y, double FS, double l, double L);
+SpeedTrace wav2v(Progress& progress, Eigen::MatrixXd Y, double FS, double l, double L,
+                 Estimator estimator = Estimator::standard);
 
 }  // namespace ziva

@@ -163,6 +163,10 @@ const std::vector<ParamSpec> kParams = {
      true,
      {}},
     {"title_txt", "title", "tit", nullptr, K::Text, "", 0, "Rizid Ziva", 0, true, {}},
+    {"auto_trim", "auto_trim", "autotrim", &ParSet::auto_trim, K::CheckBox, "", 0, "", 0, false,
+     ParamPlacement{{0, 0, 0, 0}, {0.51, 0.955, 0.3, 0.04}}},
+    {"estimator", "estimator", "estim", &ParSet::estimator, K::PopUp, "popup_estimator", 2, "", 1,
+     false, ParamPlacement{{0.04, 0.955, 0.12, 0.03}, {0.17, 0.955, 0.12, 0.04}}},
 };
 
 }  // namespace

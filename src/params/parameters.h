@@ -31,6 +31,8 @@ struct ParSet {
   double air_temp_c = 0;
   double air_pressure_mbar = 0;
   std::string title;
+  double auto_trim = 0;  // 1: only the automatically found full-load part is evaluated
+  double estimator = 1;  // pop-up entry: 1 the standard estimators, 2 the precise ones
 };
 
 enum class ParamKind { Number, PopUp, CheckBox, Text };

@@ -71,6 +71,18 @@ Record german_strings() {
   st["cfg_file"] = "CFG Dateien (*.cfg)";
   st["par_file"] = "Parameter Datei";
   st["cut_done"] = "Fertig";
+  st["auto_trim"] = "Volllast automatisch erkennen";
+  st["estimator"] = "Auswertung:";
+  st["popup_estimator"] = Value::list({"Standard", "Präzise"}, 8);
+  st["warn_noise_only"] =
+      "%s kein Signal erkennbar, nur Rauschen. Das Diagramm ist nicht verlässlich.";
+  st["warn_noise_from"] =
+      "%s das Signal ist ab %t s nicht sicher erkennbar (%p %% der Werte). Das Diagramm ist dort "
+      "nicht verlässlich.";
+  st["warn_jumps"] = "%s der Messwert springt (%p %% der Werte). Passt die Kanalwahl zum Signal?";
+  st["no_full_load"] =
+      "Keine Volllast in der Aufnahme gefunden: die Geschwindigkeit steigt nirgends stetig an. "
+      "Bitte den Bereich von Hand schneiden oder \"Volllast automatisch erkennen\" ausschalten.";
   return st;
 }
 
