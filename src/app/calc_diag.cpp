@@ -20,7 +20,7 @@ namespace ziva {
 
 std::optional<RawTraces> channel_traces(Env& env, Eigen::MatrixXd Y, double FS, const ParSet& par,
                                         const Record& st, bool cut) {
-  CutViews views(env, st);
+  CutViews views(env, st, par.auto_trim != 0);
   ConversionContext ctx{progress_windows(env, st), cut ? &views : nullptr};
   std::optional<RawTraces> r = ziva::channel_traces(ctx, std::move(Y), FS, par);
   if (!r) {

@@ -28,6 +28,12 @@ Eigen::MatrixXd columns(const Eigen::MatrixXd& Y, const Eigen::MatrixXd& ch) {
 
 Eigen::MatrixXd cut_file_digi(Env& env, const Eigen::MatrixXd& Y, double FS, double u, double W,
                               const Record& st, const std::optional<Eigen::MatrixXd>& ch) {
+  return cut_on_pulse_speed(env, Y, FS, u, W, st, ch, false);
+}
+
+Eigen::MatrixXd cut_on_pulse_speed(Env& env, const Eigen::MatrixXd& Y, double FS, double u,
+                                   double W, const Record& st,
+                                   const std::optional<Eigen::MatrixXd>& ch, bool show_full_load) {
   Eigen::MatrixXd both(1, 2);
   both << 1, 2;
   const Eigen::MatrixXd signal = columns(Y, ch ? *ch : both);
@@ -41,6 +47,7 @@ Eigen::MatrixXd cut_file_digi(Env& env, const Eigen::MatrixXd& Y, double FS, dou
   env.g.set(w.ax, "YDir", "normal");
   set_time_limits(env.g, w.ax, s.t);
   env.g.set(w.ax, "YLim", Value::row({-5, 1.3 * kmh.maxCoeff()}));
+  if (show_full_load) mark_full_load(env.g, w.ax, s.t, s.v, 0, -5, 1.3 * kmh.maxCoeff());
   env.g.set(w.ax,
             {{"Position", cut_axes_position()}, {"Box", "on"}, {"XGrid", "on"}, {"YGrid", "on"}});
   xlabel(env, w.ax, "[s]");

@@ -17,4 +17,10 @@ namespace ziva {
 Eigen::MatrixXd cut_file_digi(Env& env, const Eigen::MatrixXd& Y, double FS, double u, double W,
                               const Record& st, const std::optional<Eigen::MatrixXd>& ch);
 
+// cut_file_digi, with the full-load part the automatic detection finds on the speed marked when
+// `show_full_load` (mark_full_load).
+Eigen::MatrixXd cut_on_pulse_speed(Env& env, const Eigen::MatrixXd& Y, double FS, double u,
+                                   double W, const Record& st,
+                                   const std::optional<Eigen::MatrixXd>& ch, bool show_full_load);
+
 }  // namespace ziva

@@ -17,6 +17,11 @@ constexpr double kWindowSeconds = 4 * 441 / kAnalysisRate;
 
 Eigen::MatrixXd cut_file_spect(Env& env, const Eigen::MatrixXd& Y, double FS, int ch, double L,
                                const Record& st) {
+  return cut_on_spectrogram(env, Y, FS, ch, L, st, false);
+}
+
+Eigen::MatrixXd cut_on_spectrogram(Env& env, const Eigen::MatrixXd& Y, double FS, int ch, double L,
+                                   const Record& st, bool show_full_load) {
   const CutWindow w = open_cut_window(env, st, true);
   CutWindowGuard guard(env.g, w.ax);
   if (ch < 1 || ch > Y.cols()) throw Error("Index exceeds matrix dimensions.");
@@ -38,6 +43,9 @@ Eigen::MatrixXd cut_file_spect(Env& env, const Eigen::MatrixXd& Y, double FS, in
   env.g.set(w.ax, "YDir", "normal");
   set_time_limits(env.g, w.ax, t);
   env.g.set(w.ax, "YLim", Value::row({sg.fo(0), sg.fo(sg.fo.size() - 1)}));
+  if (show_full_load)
+    mark_full_load(env.g, w.ax, t, track.transpose(), tone_resolution(), sg.fo(0),
+                   sg.fo(sg.fo.size() - 1));
   env.g.set(w.ax, "Position", cut_axes_position());
   xlabel(env, w.ax, "[s]");
   ylabel(env, w.ax, "[Hz]");

@@ -17,4 +17,9 @@ namespace ziva {
 Eigen::MatrixXd cut_file_spect(Env& env, const Eigen::MatrixXd& Y, double FS, int ch, double L,
                                const Record& st);
 
+// cut_file_spect, with the full-load part the automatic detection finds on the track marked when
+// `show_full_load` (mark_full_load).
+Eigen::MatrixXd cut_on_spectrogram(Env& env, const Eigen::MatrixXd& Y, double FS, int ch, double L,
+                                   const Record& st, bool show_full_load);
+
 }  // namespace ziva

@@ -6,14 +6,14 @@
 namespace ziva {
 
 Eigen::MatrixXd CutViews::on_spectrogram(const Eigen::MatrixXd& Y, double FS, int ch, double L) {
-  return cut_file_spect(env_, Y, FS, ch, L, st_);
+  return cut_on_spectrogram(env_, Y, FS, ch, L, st_, show_full_load_);
 }
 
 Eigen::MatrixXd CutViews::on_pulse_speed(const Eigen::MatrixXd& Y, double FS, double u, double W,
                                          std::optional<int> ch) {
   std::optional<Eigen::MatrixXd> columns;
   if (ch) columns = Eigen::MatrixXd::Constant(1, 1, *ch);
-  return cut_file_digi(env_, Y, FS, u, W, st_, columns);
+  return cut_on_pulse_speed(env_, Y, FS, u, W, st_, columns, show_full_load_);
 }
 
 }  // namespace ziva

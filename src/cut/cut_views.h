@@ -8,7 +8,9 @@ namespace ziva {
 
 class CutViews : public HandCut {
  public:
-  CutViews(Env& env, const Record& st) : env_(env), st_(st) {}
+  // `show_full_load`: the views mark the full-load part the automatic detection finds.
+  CutViews(Env& env, const Record& st, bool show_full_load = false)
+      : env_(env), st_(st), show_full_load_(show_full_load) {}
   Eigen::MatrixXd on_spectrogram(const Eigen::MatrixXd& Y, double FS, int ch, double L) override;
   Eigen::MatrixXd on_pulse_speed(const Eigen::MatrixXd& Y, double FS, double u, double W,
                                  std::optional<int> ch) override;
@@ -16,6 +18,7 @@ class CutViews : public HandCut {
  private:
   Env& env_;
   const Record& st_;
+  bool show_full_load_;
 };
 
 }  // namespace ziva

@@ -1,6 +1,7 @@
 #include "cut/cut_window.h"
 
 #include "base/error.h"
+#include "eval/full_load.h"
 #include "platform/core/text.h"
 #include "plot/figure_helpers.h"
 #include "ui/main_window_view.h"
@@ -118,6 +119,18 @@ Eigen::RowVector2d wait_for_range(Env& env, Handle ax) {
     env.s.pause(0.1);
   }
   return watch.last();
+}
+
+void mark_full_load(Graphics& g, Handle ax, const Eigen::VectorXd& t, const Eigen::VectorXd& v,
+                    double resolution, double y0, double y1) {
+  const Eigen::RowVectorXd tr = t.transpose();
+  const Eigen::RowVectorXd vr = v.transpose();
+  const std::optional<IndexRange> r = find_full_load(tr, vr, vr, resolution);
+  if (!r) return;
+  for (const Eigen::Index i : {r->first, r->last}) {
+    g.line(ax, Eigen::RowVector2d(t(i), t(i)), Eigen::RowVector2d(y0, y1),
+           {{"Color", "r"}, {"LineStyle", "--"}});
+  }
 }
 
 Eigen::MatrixXd rows_inside(const Eigen::MatrixXd& Y, double FS, const Eigen::RowVectorXd& tt) {

@@ -40,6 +40,12 @@ Eigen::RowVector2d wait_for_range(Env& env, Handle ax);
 
 // The rows of Y (samples × channels at rate FS, row i at time i/FS counting from 0) whose time
 // lies strictly inside (tt(0), tt(1)), all channels, in order.
+// Marks where the automatic full-load detection finds the full-load part of the trace (t, v) shown
+// in the cut axes: two dashed red lines from y0 to y1 at its start and end, nothing when it finds
+// none. `resolution` as for find_full_load.
+void mark_full_load(Graphics& g, Handle ax, const Eigen::VectorXd& t, const Eigen::VectorXd& v,
+                    double resolution, double y0, double y1);
+
 Eigen::MatrixXd rows_inside(const Eigen::MatrixXd& Y, double FS, const Eigen::RowVectorXd& tt);
 
 // Closes the cut window, when its axes still exist, on the way out of a scope: a view that fails

@@ -164,9 +164,9 @@ const std::vector<ParamSpec> kParams = {
      {}},
     {"title_txt", "title", "tit", nullptr, K::Text, "", 0, "Rizid Ziva", 0, true, {}},
     {"auto_trim", "auto_trim", "autotrim", &ParSet::auto_trim, K::CheckBox, "", 0, "", 0, false,
-     ParamPlacement{{0, 0, 0, 0}, {0.51, 0.955, 0.3, 0.04}}},
+     ParamPlacement{{0, 0, 0, 0}, {0.505, 0.955, 0.23, 0.04}}},
     {"estimator", "estimator", "estim", &ParSet::estimator, K::PopUp, "popup_estimator", 2, "", 1,
-     false, ParamPlacement{{0.04, 0.955, 0.12, 0.03}, {0.17, 0.955, 0.12, 0.04}}},
+     false, ParamPlacement{{0.74, 0.96, 0.09, 0.03}, {0.835, 0.955, 0.125, 0.04}}},
 };
 
 }  // namespace

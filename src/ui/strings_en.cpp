@@ -69,6 +69,18 @@ Record english_strings() {
   st["cfg_file"] = "CFG files (*.cfg)";
   st["par_file"] = "Parameter file";
   st["cut_done"] = "Done";
+  st["auto_trim"] = "Detect full load automatically";
+  st["estimator"] = "Evaluation:";
+  st["popup_estimator"] = Value::list({"Standard", "Precise"}, 8);
+  st["warn_noise_only"] = "%s no signal found, only noise. The diagram is not reliable.";
+  st["warn_noise_from"] =
+      "%s the signal cannot be made out reliably from %t s on (%p %% of the values). The diagram "
+      "is not reliable there.";
+  st["warn_jumps"] =
+      "%s the measured value jumps (%p %% of the values). Does the channel choice fit the signal?";
+  st["no_full_load"] =
+      "No full load found in the recording: the speed nowhere rises steadily. Please cut the range "
+      "by hand or switch off \"Detect full load automatically\".";
   return st;
 }
 

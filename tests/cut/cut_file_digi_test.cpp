@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "base/error.h"
 #include "cut_fixture.h"
 #include "platform/core/text.h"
@@ -92,6 +96,39 @@ TEST_F(CutDigi, BothChannelsByDefaultAndZoom) {
   ASSERT_EQ(out.rows(), 6614);
   EXPECT_EQ(out.row(0), Y.row(4411));
   EXPECT_EQ(out.bottomRows(1), Y.row(11024));
+}
+
+// With the full-load marks: a run at 5 m/s for 2 s that speeds up evenly to 25 m/s at 6 s and
+// holds that speed to 8 s shows two dashed red lines at the start and the end of the rise (within
+// 0.5 s inside: the evaluated part leaves out the samples next to a corner, and a pulse interval at
+// the start is 0.27 s long); the cut itself is unchanged.
+TEST_F(CutDigi, FullLoadPartMarked) {
+  const Eigen::Index n = static_cast<Eigen::Index>(8 * kFs);
+  Eigen::MatrixXd Y(n, 1);
+  double distance = 0;
+  for (Eigen::Index i = 0; i < n; ++i) {
+    const double t = static_cast<double>(i) / kFs;
+    distance += std::clamp(5 + 5 * (t - 2), 5.0, 25.0) / kFs;
+    Y(i, 0) = std::fmod(distance / kU, 1.0) < 0.5 ? 0.5 : -0.5;
+  }
+  std::vector<double> marks;
+  script({[&] {
+    for (Handle h : g().children(cut_axes())) {
+      if (g().type(h) != ObjType::Line || g().get_text(h, "LineStyle") != "--") continue;
+      EXPECT_EQ(g().get(h, "Color"), Value::row({1, 0, 0}));
+      marks.push_back(g().get_row(h, "XData")(0));
+    }
+  }});
+  Eigen::MatrixXd ch(1, 1);
+  ch << 1;
+  const Eigen::MatrixXd out = cut_on_pulse_speed(env(), Y, kFs, kU, 1, strings(), ch, true);
+  ASSERT_EQ(marks.size(), 2u);
+  std::sort(marks.begin(), marks.end());
+  EXPECT_GE(marks[0], 2);
+  EXPECT_LE(marks[0], 2.5);
+  EXPECT_GE(marks[1], 5.5);
+  EXPECT_LE(marks[1], 6);
+  EXPECT_GT(out.rows(), n / 2);
 }
 
 // Through the function table with and without the channel; a channel the recording lacks and a

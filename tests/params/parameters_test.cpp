@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "base/error.h"
+#include "params/mat_read.h"
 #include "params/par_file.h"
 #include "support/program_fixture.h"
 
@@ -91,6 +92,29 @@ TEST_F(ParFile, SaveAndLoadRoundTripWithChannelTwoAfterItsList) {
   EXPECT_EQ(v2("popup_yaxis"), 7);
   EXPECT_EQ(v2("add_wav_to_comment"), 1);
   EXPECT_EQ(v2("cut_File"), 1);  // not part of the file
+}
+
+// The method choices enter a parameter file only when they differ from their defaults, so that a
+// file of default settings stays what it always was; a file without them loads the defaults.
+TEST_F(ParFile, MethodChoicesWrittenOnlyWhenChosen) {
+  start();
+  services_.answer_file(path("default.cfg"));
+  ASSERT_TRUE(program_->run("save_par"));
+  const MatReader plain = MatReader::open(path("default.cfg"));
+  EXPECT_FALSE(plain.find("autotrim"));
+  EXPECT_FALSE(plain.find("estim"));
+
+  choose("auto_trim", 1);
+  choose("estimator", 2);
+  services_.answer_file(path("precise.cfg"));
+  ASSERT_TRUE(program_->run("save_par"));
+  const ParSet p = read_par_file(path("precise.cfg"));
+  EXPECT_EQ(p.auto_trim, 1);
+  EXPECT_EQ(p.estimator, 2);
+
+  ASSERT_NO_THROW(load_par(env(), path("default.cfg")));
+  EXPECT_EQ(val("auto_trim"), 0);
+  EXPECT_EQ(val("estimator"), 1);
 }
 
 TEST_F(ParFile, BadFieldOrCancelWritesNothing) {
