@@ -65,11 +65,12 @@ std::optional<DiagInputs> calc_diag_inputs(Env& env) {
     if (!raw) return std::nullopt;
   }
 
-  check_speed_samples(wavfile, raw->v, par);
+  // The cache keeps the whole traces; the full-load detection picks its part for each evaluation.
+  const IndexRange range = full_load_range(*raw, par);
+  check_speed_samples(wavfile, raw->v.segment(range.first, range.last - range.first + 1), par);
   // The cache is written only once the result computation has succeeded, so that a failing
-  // evaluation leaves it as it was. A hand cut may have named a new file meanwhile. The cache keeps
-  // the whole traces; the full-load detection picks its part for each evaluation.
-  const DiagData d = evaluate_traces(*raw, par);
+  // evaluation leaves it as it was. A hand cut may have named a new file meanwhile.
+  const DiagData d = evaluate_range(*raw, par, range);
   if (!cached) cache_traces(env.g, w.wav_file(), par, *raw);
 
   DiagInputs in;

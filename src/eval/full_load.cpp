@@ -190,13 +190,22 @@ std::optional<IndexRange> evaluated_range(const RawTraces& raw, const ParSet& pa
   return find_full_load(raw.t, raw.v, raw.rpm, trace_resolution(par));
 }
 
-DiagData evaluate_traces(const RawTraces& raw, const ParSet& par) {
-  if (par.auto_trim == 0) return compute_results(raw.t, raw.v, raw.rpm, par);
+IndexRange full_load_range(const RawTraces& raw, const ParSet& par) {
   const std::optional<IndexRange> r = evaluated_range(raw, par);
   if (!r) throw Error(st_text(strings(), "no_full_load"));
-  const Eigen::Index n = r->last - r->first + 1;
-  return compute_results(raw.t.segment(r->first, n), raw.v.segment(r->first, n),
-                         raw.rpm.segment(r->first, n), par);
+  return *r;
+}
+
+DiagData evaluate_range(const RawTraces& raw, const ParSet& par, const IndexRange& r) {
+  if (r.first == 0 && r.last == raw.t.size() - 1)
+    return compute_results(raw.t, raw.v, raw.rpm, par);
+  const Eigen::Index n = r.last - r.first + 1;
+  return compute_results(raw.t.segment(r.first, n), raw.v.segment(r.first, n),
+                         raw.rpm.segment(r.first, n), par);
+}
+
+DiagData evaluate_traces(const RawTraces& raw, const ParSet& par) {
+  return evaluate_range(raw, par, full_load_range(raw, par));
 }
 
 }  // namespace ziva

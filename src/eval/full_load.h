@@ -45,8 +45,14 @@ double trace_resolution(const ParSet& par);
 // (nothing when none is found).
 std::optional<IndexRange> evaluated_range(const RawTraces& raw, const ParSet& par);
 
-// compute_results on the evaluated range of the raw traces. Throws the German message
-// "no_full_load" when par.auto_trim finds no full-load part.
+// evaluated_range; throws the German message "no_full_load" when par.auto_trim finds no
+// full-load part.
+IndexRange full_load_range(const RawTraces& raw, const ParSet& par);
+
+// compute_results on the samples `r` of the raw traces.
+DiagData evaluate_range(const RawTraces& raw, const ParSet& par, const IndexRange& r);
+
+// evaluate_range on full_load_range.
 DiagData evaluate_traces(const RawTraces& raw, const ParSet& par);
 
 }  // namespace ziva
