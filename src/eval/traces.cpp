@@ -82,9 +82,9 @@ RawTraces alternator_with_pulses(const SpeedTrace& n, const SpeedTrace& s) {
 }
 
 // Warns through the warning channel when the conversion of column `ch` (1 left, 2 right) cannot be
-// trusted and `warn`; the trace is handed on unchanged.
-SpeedTrace checked(SpeedTrace s, int ch, bool warn) {
-  const TraceVerdict verdict = warn ? judge(s.quality) : TraceVerdict::reliable;
+// trusted, in every mode; the trace is handed on unchanged.
+SpeedTrace checked(SpeedTrace s, int ch) {
+  const TraceVerdict verdict = judge(s.quality);
   if (verdict == TraceVerdict::reliable) return s;
   const Record st = strings();
   const char* key = verdict == TraceVerdict::noise_only     ? "warn_noise_only"
@@ -104,23 +104,19 @@ SpeedTrace checked(SpeedTrace s, int ch, bool warn) {
 class Converter {
  public:
   Converter(const ConversionContext& ctx, double FS, const ParSet& par)
-      : ctx_(ctx),
-        FS_(FS),
-        par_(par),
-        est_(estimator_of(par)),
-        warn_(par.auto_trim != 0 || est_ != Estimator::standard) {}
+      : ctx_(ctx), FS_(FS), par_(par), est_(estimator_of(par)) {}
 
   // Engine revolutions per second from the alternator tone in column `ch` (0: the recording).
   SpeedTrace alternator(Eigen::MatrixXd Y, int ch) {
-    return checked(tone(std::move(Y), par_.coils, par_.coils), ch, warn_);
+    return checked(tone(std::move(Y), par_.coils, par_.coils), ch);
   }
   // Roller revolutions per second from the roller tone.
   SpeedTrace roller(Eigen::MatrixXd Y, int ch) {
-    return checked(tone(std::move(Y), par_.sensors, roller_L()), ch, warn_);
+    return checked(tone(std::move(Y), par_.sensors, roller_L()), ch);
   }
   SpeedTrace pulses(const Eigen::Ref<const Eigen::MatrixXd>& Y, int ch) {
     auto p = open();
-    return checked(dig2v(*p, Y, FS_, par_.tyre_perimeter_m, par_.sensors, est_), ch, warn_);
+    return checked(dig2v(*p, Y, FS_, par_.tyre_perimeter_m, par_.sensors, est_), ch);
   }
   // The speeds of the edges found beforehand in column `ch` of Y (refined there for the precise
   // estimator).
@@ -128,7 +124,7 @@ class Converter {
                     int ch) {
     auto p = open();
     return checked(dig2v_from_edges(*p, edges, FS_, par_.tyre_perimeter_m, par_.sensors, refined),
-                   ch, warn_);
+                   ch);
   }
   bool precise() const { return est_ == Estimator::precise; }
   // Tone periods per roller revolution, seen as periods per engine revolution.
@@ -152,7 +148,6 @@ class Converter {
   Estimator est_;
   // The quality warnings come with the new methods: the standard evaluation of the whole recording
   // reports exactly what it always did.
-  bool warn_;
 };
 
 }  // namespace
