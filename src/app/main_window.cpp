@@ -108,6 +108,7 @@ void uicontrols_main(Env& env, double fig) {
     }
     if (std::string(c.style) == "popupmenu") p.emplace_back("Value", 1.0);
     if (*c.callback) p.emplace_back("Callback", c.callback);
+    if (caption == "push_sdiag") p.emplace_back("TooltipString", st.at("push_sdiag_tip"));
     if (tag == tag::curve_colour) {
       p.emplace_back("BackgroundColor", Value::row({0, 0, 1}));
       p.emplace_back("ForegroundColor", Value::row({1, 1, 1}));

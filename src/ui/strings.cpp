@@ -35,6 +35,7 @@ Record german_strings() {
   st["air_pres"] = "Luft Druck [mbar]";
   st["frame_diag"] = "Diagramme";
   st["push_sdiag"] = "Berechne Diagramm >>";
+  st["push_sdiag_tip"] = "Berechnet das Diagramm (F5 oder Strg+Eingabe)";
   st["frame_xaxis"] = "X - Achse";
   st["popup_xaxis"] =
       Value::list({"RPM [1/min]", "Zeit [s]", "Strecke [m]", "Geschwindigkeit [km/h]"}, 22);

@@ -34,6 +34,7 @@ Record english_strings() {
   st["air_pres"] = "Air pressure [mbar]";
   st["frame_diag"] = "Diagrams";
   st["push_sdiag"] = "Compute diagram >>";
+  st["push_sdiag_tip"] = "Computes the diagram (F5 or Ctrl+Return)";
   st["frame_xaxis"] = "X axis";
   st["popup_xaxis"] = Value::list({"RPM [1/min]", "Time [s]", "Distance [m]", "Speed [km/h]"}, 22);
   st["frame_yaxis"] = "Y axis";

@@ -4,15 +4,21 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRubberBand>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QTimer>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +29,7 @@
 #include "platform/qt/language_choice.h"
 #include "platform/qt/layout.h"
 #include "platform/render/renderer.h"
+#include "ui/main_window_view.h"
 
 namespace ziva {
 
@@ -51,6 +58,25 @@ void guarded(F&& f) {
   }
 }
 
+// The files of a drag the main window takes: the first WAV file and the first parameter file.
+struct DroppedFiles {
+  QString wav, cfg;
+  bool any() const { return !wav.isEmpty() || !cfg.isEmpty(); }
+};
+
+DroppedFiles dropped_files(const QMimeData* mime) {
+  DroppedFiles d;
+  if (mime == nullptr || !mime->hasUrls()) return d;
+  for (const QUrl& url : mime->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString file = url.toLocalFile();
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    if (suffix == "wav" && d.wav.isEmpty()) d.wav = file;
+    if (suffix == "cfg" && d.cfg.isEmpty()) d.cfg = file;
+  }
+  return d;
+}
+
 }  // namespace
 
 FigureWindow::FigureWindow(Desktop& desktop, Handle fig)
@@ -61,6 +87,12 @@ FigureWindow::FigureWindow(Desktop& desktop, Handle fig)
   sync_title();
   sync_color();
   sync_geometry();
+  setAcceptDrops(true);
+  for (QKeySequence keys : {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_Return),
+                            QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, &FigureWindow::press_evaluate);
+  }
   // Shown once the program has filled it (at the next turn of the event loop, a drawing flush
   // or a pause), in the size it ends up with.
   QTimer::singleShot(0, this, [this] {
@@ -76,6 +108,63 @@ FigureWindow::~FigureWindow() {
 
 const Graphics& FigureWindow::g() const {
   return desktop_.graphics();
+}
+
+bool FigureWindow::is_main() const {
+  return !detached_ && g().exists(fig_) && g().get_text(fig_, "Tag") == tag::main_figure;
+}
+
+void FigureWindow::press_evaluate() {
+  if (!is_main()) return;
+  for (auto& [h, view] : controls_) {
+    if (view.kind != ControlKind::Button || !view.widget || !g().exists(h)) continue;
+    if (trim_blanks(g().get_text(h, "Callback")) != "calc_diag") continue;
+    auto* button = static_cast<QPushButton*>(view.widget.data());
+    if (button->isEnabled() && button->isVisible()) button->click();
+    return;
+  }
+}
+
+bool FigureWindow::take_drop(QEvent* e) {
+  if (!is_main()) return false;
+  auto* drag = static_cast<QDropEvent*>(e);
+  const DroppedFiles files = dropped_files(drag->mimeData());
+  if (!files.any()) return false;
+  drag->setDropAction(Qt::CopyAction);
+  drag->accept();
+  if (e->type() != QEvent::Drop) return true;
+  // A parameter file loads as "Laden" loads it; a WAV file goes into "WAV Datei" after it, so
+  // that a parameter file dropped together with it does not replace it.
+  if (!files.cfg.isEmpty())
+    desktop_.run("load_par('" + escape_quotes(files.cfg.toStdString()) + "')");
+  if (!files.wav.isEmpty()) {
+    const std::string wav = files.wav.toStdString();
+    desktop_.serve([this, wav] {
+      if (!is_main()) return;
+      guarded([&] { MainWindowView(desktop_.program().env()).set_wav_file(wav); });
+    });
+  }
+  return true;
+}
+
+void FigureWindow::dragEnterEvent(QDragEnterEvent* e) {
+  if (!take_drop(e)) QWidget::dragEnterEvent(e);
+}
+
+void FigureWindow::dragMoveEvent(QDragMoveEvent* e) {
+  if (!take_drop(e)) QWidget::dragMoveEvent(e);
+}
+
+void FigureWindow::dropEvent(QDropEvent* e) {
+  if (!take_drop(e)) QWidget::dropEvent(e);
+}
+
+bool FigureWindow::eventFilter(QObject* watched, QEvent* e) {
+  // Edit fields take dropped text themselves; files for the main window pass them by.
+  const QEvent::Type t = e->type();
+  if ((t == QEvent::DragEnter || t == QEvent::DragMove || t == QEvent::Drop) && take_drop(e))
+    return true;
+  return QWidget::eventFilter(watched, e);
 }
 
 void FigureWindow::sync_title() {
@@ -242,6 +331,7 @@ QWidget* FigureWindow::control_widget(Handle h) const {
 
 void FigureWindow::wire(Handle h, const ControlView& view) {
   QWidget* w = view.widget;
+  w->installEventFilter(this);
   Graphics& model = desktop_.graphics();
   switch (view.kind) {
     case ControlKind::Button:

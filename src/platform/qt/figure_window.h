@@ -61,6 +61,10 @@ class FigureWindow : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   struct ControlView {
@@ -74,6 +78,11 @@ class FigureWindow : public QWidget {
   };
 
   const Graphics& g() const;
+  bool is_main() const;
+  // "Berechne Diagramm >>" of the main window, as its keyboard shortcuts press it.
+  void press_evaluate();
+  // Takes a drag of files the main window understands; true when it was one.
+  bool take_drop(QEvent* e);
   void wire(Handle h, const ControlView& view);
   void operated(Handle h);
   void layout_controls();
