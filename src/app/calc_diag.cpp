@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "cut/cut_views.h"
+#include "cut/cut_window.h"
 #include "diagram/export.h"
 #include "diagram/plot_diag.h"
 #include "eval/full_load.h"
@@ -34,6 +35,12 @@ std::optional<RawTraces> channel_traces(Env& env, Eigen::MatrixXd Y, double FS, 
 
 std::optional<DiagInputs> calc_diag_inputs(Env& env) {
   Record st = strings();
+  // While a cut window waits for its range, its evaluation is still running: a second one
+  // would stack another cut window on it. The waiting window comes to the front instead.
+  if (const Handle cut_ax = env.g.find_first("Tag", cut_axes_tag(st)); cut_ax != 0) {
+    env.g.make_current(env.g.parent(cut_ax));
+    return std::nullopt;
+  }
   const MainWindowView w(env);
   std::string wavfile = w.wav_file();
   if (wavfile.empty()) {

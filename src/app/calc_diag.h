@@ -32,7 +32,8 @@ std::optional<RawTraces> channel_traces(Env& env, Eigen::MatrixXd Y, double FS, 
 // Steps 1 to 8 of an evaluation: file name (an empty one opens the file dialog and the evaluation
 // starts once more), parameters, the trace cache or the conversions, the result computation.
 // Fresh traces enter the cache only after the result computation succeeded: an error leaves the
-// cache as it was. Nothing when the run ended early (no file, missing file, both channels off).
+// cache as it was. Nothing when the run ended early (no file, missing file, both channels off)
+// or when the cut window of a running evaluation waits (that window becomes the current one).
 std::optional<DiagInputs> calc_diag_inputs(Env& env);
 
 // The whole evaluation: calc_diag_inputs, then plot_diag.

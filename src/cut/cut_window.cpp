@@ -114,10 +114,15 @@ void set_time_limits(Graphics& g, Handle ax, const Eigen::VectorXd& t) {
 
 Eigen::RowVector2d wait_for_range(Env& env, Handle ax) {
   LimitWatch watch(env.g, ax);
-  while (watch.open()) {
+  const Handle main = env.g.find_first("Tag", tag::main_figure);
+  const auto main_open = [&] { return main == 0 || env.g.exists(main); };
+  while (watch.open() && main_open()) {
     watch.look();
     env.s.pause(0.1);
   }
+  // The main window closed meanwhile: the evaluation it started has nowhere to go. It ends
+  // quietly, and the cut window closes with it (see CutWindowGuard).
+  if (!main_open()) throw ReportedError(st_text(strings(), "eval_ended"));
   return watch.last();
 }
 

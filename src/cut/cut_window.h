@@ -35,7 +35,8 @@ void set_time_limits(Graphics& g, Handle ax, const Eigen::VectorXd& t);
 
 // Waits until the cut axes are gone (the window closed by its done button or its frame), pausing
 // 0.1 s between looks so that the window's callbacks run meanwhile. Returns the axes' last "XLim":
-// the range shown when the window was closed.
+// the range shown when the window was closed. When the main window is closed meanwhile, the wait
+// ends with a ReportedError (the user closed it: no dialog follows).
 Eigen::RowVector2d wait_for_range(Env& env, Handle ax);
 
 // The rows of Y (samples × channels at rate FS, row i at time i/FS counting from 0) whose time

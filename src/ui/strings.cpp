@@ -84,6 +84,7 @@ Record german_strings() {
   st["no_full_load"] =
       "Keine Volllast in der Aufnahme gefunden: die Geschwindigkeit steigt nirgends stetig an. "
       "Bitte den Bereich von Hand schneiden oder \"Volllast automatisch erkennen\" ausschalten.";
+  st["eval_ended"] = "Auswertung beendet: das Hauptfenster wurde geschlossen.";
   return st;
 }
 

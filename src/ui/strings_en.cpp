@@ -82,6 +82,7 @@ Record english_strings() {
   st["no_full_load"] =
       "No full load found in the recording: the speed nowhere rises steadily. Please cut the range "
       "by hand or switch off \"Detect full load automatically\".";
+  st["eval_ended"] = "Evaluation ended: the main window was closed.";
   return st;
 }
 

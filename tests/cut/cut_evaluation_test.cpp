@@ -126,3 +126,38 @@ TEST_F(CutEvaluation, EmptyRangeEndsWithAnErrorAndCachesNothing) {
     EXPECT_EQ(cut_axes(), 0);
   }
 }
+
+// While the cut window waits, pressing "Berechne Diagramm >>" again opens no second cut window:
+// the waiting one becomes the current window, and the first evaluation goes on to its diagram.
+TEST_F(CutEvaluation, ASecondEvaluationWhileACutWaitsBringsTheCutWindowForward) {
+  type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off)));
+  channels(1, 4);
+  std::size_t cut_windows = 0;
+  Handle current = 0, waiting = 0;
+  script({[&] {
+    waiting = cut_figure();
+    const Handle main = g().find_first("Tag", "Main Figure");
+    g().make_current(main);
+    EXPECT_TRUE(program_->run("calc_diag"));
+    cut_windows = g().findobj(Props{{"Name", std::string(ziva::testing::kCutName)}}).size();
+    current = g().current_figure();
+  }});
+  ASSERT_TRUE(program_->run("calc_diag"));
+  EXPECT_EQ(cut_windows, 1u);
+  EXPECT_EQ(current, waiting);
+  EXPECT_TRUE(services_.errors.empty());
+  EXPECT_EQ(cut_axes(), 0);
+  EXPECT_EQ(cache_lines(), 2u);
+}
+
+// Closing the main window while the cut window waits ends the evaluation quietly: no dialog, the
+// cut window closes, nothing is cached, and no window is left.
+TEST_F(CutEvaluation, ClosingTheMainWindowDuringACutEndsItQuietly) {
+  type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off)));
+  channels(1, 4);
+  script({[&] { g().close(g().find_first("Tag", "Main Figure")); }});
+  EXPECT_FALSE(program_->run("calc_diag"));
+  EXPECT_TRUE(services_.errors.empty());
+  EXPECT_EQ(cut_axes(), 0);
+  EXPECT_TRUE(g().all_figures().empty());
+}
