@@ -33,6 +33,12 @@ VisibleCurves visible_curves(const Graphics& g, Handle ad);
 VisibleCurves ax_lims(Env& env, Handle ad, int ly, const std::string& figname,
                       const std::string& var_y);
 
+// Keeps the second scale of `ad` in step with its new limits (a zoom or its restore), given the
+// limits before: the tick labels follow the ticks at the new right edge, and the unit keeps its
+// place relative to the axes. Nothing when the axes has no second scale.
+void follow_limits(Graphics& g, Handle ad, const Eigen::RowVectorXd& old_x,
+                   const Eigen::RowVectorXd& old_y);
+
 // By-name form: results xx, yy (one curve: its data; several: a list of one vector per curve)
 // and the handles as a column.
 std::tuple<Value, Value, Value> ax_lims_v(Env& env, const Value& ad, double ly,

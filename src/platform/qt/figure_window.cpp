@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "diagram/ax_lims.h"
 #include "platform/core/text.h"
 #include "platform/qt/canvas.h"
 #include "platform/qt/desktop.h"
@@ -489,9 +490,11 @@ void FigureWindow::zoom_to(Handle ax, Range x, Range y) {
                         iequals(model.get_text(ax, "XLimMode"), "auto"),
                         iequals(model.get_text(ax, "YLimMode"), "auto")};
   }
+  const Eigen::RowVectorXd old_x = model.get_row(ax, "XLim"), old_y = model.get_row(ax, "YLim");
   guarded([&] {
     model.set(ax, "XLim", Value(row2(x)));
     model.set(ax, "YLim", Value(row2(y)));
+    follow_limits(model, ax, old_x, old_y);
   });
 }
 
@@ -501,11 +504,13 @@ void FigureWindow::restore_zoom(Handle ax) {
   if (it == before_zoom_.end() || !model.exists(ax)) return;
   Limits l = it->second;
   before_zoom_.erase(it);
+  const Eigen::RowVectorXd old_x = model.get_row(ax, "XLim"), old_y = model.get_row(ax, "YLim");
   guarded([&] {
     model.set(ax, "XLim", Value(l.x));
     model.set(ax, "YLim", Value(l.y));
     if (l.x_auto) model.set(ax, "XLimMode", "auto");
     if (l.y_auto) model.set(ax, "YLimMode", "auto");
+    follow_limits(model, ax, old_x, old_y);
   });
 }
 

@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 
 #include "desktop_fixture.h"
+#include "diagram/ax_lims.h"
+#include "platform/core/text.h"
 
 namespace ziva::testing {
 namespace {
@@ -124,6 +126,63 @@ TEST_F(DesktopZoom, WithoutZoomModeClicksChangeNothing) {
   services_->zoom(fig_, true);
   click(win_, Qt::LeftButton, QPoint(3, 3));
   expect_limits(0, 10, 0, 10);
+}
+
+// The right-hand scale of a power/torque diagram: one label per left tick at the right edge,
+// showing twice its value, up to the first tick at or above the torque curve's top; the unit at
+// the same fraction of the axes' width and height.
+struct SecondScale {
+  std::vector<std::pair<double, std::string>> ticks;  // y and text
+  double unit_fx = 0, unit_fy = 0;
+  int units = 0;
+};
+
+SecondScale second_scale(Graphics& g, Handle ax) {
+  SecondScale s;
+  const Eigen::RowVectorXd xl = g.get_row(ax, "XLim"), yl = g.get_row(ax, "YLim");
+  for (Handle h : g.findobj({{"Type", "text"}, {"Tag", "YTicks2Zoom"}})) {
+    const Eigen::RowVectorXd p = g.get_row(h, "Position");
+    if (g.get_scalar(h, "Rotation") != 0) {
+      s.unit_fx = (p(0) - xl(0)) / (xl(1) - xl(0));
+      s.unit_fy = (p(1) - yl(0)) / (yl(1) - yl(0));
+      ++s.units;
+      EXPECT_EQ(g.get_text(h, "String"), "Drehm[Nm]");
+      continue;
+    }
+    EXPECT_DOUBLE_EQ(p(0), xl(1));
+    s.ticks.emplace_back(p(1), g.get_text(h, "String"));
+  }
+  std::sort(s.ticks.begin(), s.ticks.end());
+  return s;
+}
+
+TEST_F(DesktopZoom, ZoomAndRestoreKeepTheTorqueScaleInStep) {
+  Eigen::RowVectorXd x = Eigen::RowVectorXd::LinSpaced(11, 0, 10);
+  g().line(ax_, x, x * 0.5, {{"Tag", "2torque"}});  // top 5
+  ax_lims(program_->env(), ax_, 2, "Zoom", "Leistung[PS]/Drehm[Nm]");
+  const SecondScale before = second_scale(g(), ax_);
+  ASSERT_FALSE(before.ticks.empty());
+  ASSERT_EQ(before.units, 1);
+
+  drag(at(2, 8.5), at(6, 3.5));
+  const Eigen::RowVectorXd ticks = g().get_row(ax_, "YTick");
+  const SecondScale zoomed = second_scale(g(), ax_);
+  std::vector<std::pair<double, std::string>> expected;
+  for (Eigen::Index i = 0; i < ticks.size(); ++i) {
+    expected.emplace_back(ticks(i), "-" + num2str(2 * ticks(i)));
+    if (ticks(i) >= 5) break;
+  }
+  ASSERT_GE(expected.size(), 2u);
+  EXPECT_EQ(zoomed.ticks, expected);
+  EXPECT_EQ(zoomed.units, 1);
+  EXPECT_NEAR(zoomed.unit_fx, before.unit_fx, 1e-12);
+  EXPECT_NEAR(zoomed.unit_fy, before.unit_fy, 1e-12);
+
+  double_click(at(4, 6));
+  const SecondScale restored = second_scale(g(), ax_);
+  EXPECT_EQ(restored.ticks, before.ticks);
+  EXPECT_NEAR(restored.unit_fx, before.unit_fx, 1e-12);
+  EXPECT_NEAR(restored.unit_fy, before.unit_fy, 1e-12);
 }
 
 }  // namespace
