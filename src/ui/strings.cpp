@@ -35,7 +35,6 @@ Record german_strings() {
   st["air_pres"] = "Luft Druck [mbar]";
   st["frame_diag"] = "Diagramme";
   st["push_sdiag"] = "Berechne Diagramm >>";
-  st["push_sdiag_tip"] = "Berechnet das Diagramm (F5 oder Strg+Eingabe)";
   st["frame_xaxis"] = "X - Achse";
   st["popup_xaxis"] =
       Value::list({"RPM [1/min]", "Zeit [s]", "Strecke [m]", "Geschwindigkeit [km/h]"}, 22);
@@ -54,11 +53,6 @@ Record german_strings() {
   st["get_file"] = "...";
   st["file_not_f"] = "Datei nicht gefunden:";
   st["file_error"] = "Datei Fehler";
-  st["error_title"] = "Fehler";
-  st["warning_title"] = "Warnung";
-  st["language"] = "Sprache";
-  st["language_name"] = "Deutsch";
-  st["language_later"] = "Die gewählte Sprache gilt ab dem nächsten Start des Programms.";
   st["file_overw"] = "Soll die Datei wirklich überschrieben werden?";
   st["error_num2s"] = "Fehlerhaftes Zahlenformat von ";
   st["yes"] = "ja";
@@ -72,6 +66,13 @@ Record german_strings() {
   st["cfg_file"] = "CFG Dateien (*.cfg)";
   st["par_file"] = "Parameter Datei";
   st["cut_done"] = "Fertig";
+  // Texts added since the first version follow its 54 fields.
+  st["push_sdiag_tip"] = "Berechnet das Diagramm (F5 oder Strg+Eingabe)";
+  st["error_title"] = "Fehler";
+  st["warning_title"] = "Warnung";
+  st["language"] = "Sprache";
+  st["language_name"] = "Deutsch";
+  st["language_later"] = "Die gewählte Sprache gilt ab dem nächsten Start des Programms.";
   st["auto_trim"] = "Volllast automatisch erkennen";
   st["estimator"] = "Auswertung:";
   st["popup_estimator"] = Value::list({"Standard", "Präzise"}, 8);
