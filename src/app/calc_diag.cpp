@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/warning.h"
 #include "cut/cut_views.h"
 #include "cut/cut_window.h"
 #include "diagram/export.h"
@@ -78,6 +79,7 @@ std::optional<DiagInputs> calc_diag_inputs(Env& env) {
   // The cache is written only once the result computation has succeeded, so that a failing
   // evaluation leaves it as it was. A hand cut may have named a new file meanwhile.
   const DiagData d = evaluate_range(*raw, par, range);
+  if (!d.air_warning.empty()) warning(d.air_warning);
   if (!cached) cache_traces(env.g, w.wav_file(), par, *raw);
 
   DiagInputs in;

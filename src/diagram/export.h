@@ -5,7 +5,9 @@
 #include <string>
 
 #include "diagram/ax_lims.h"
+#include "params/parameters.h"
 #include "platform/core/function_table.h"
+#include "platform/core/value.h"
 
 namespace ziva {
 
@@ -15,6 +17,8 @@ struct ExportRequest {
   std::string table_file;  // the main window's ASCII file ("": none)
   std::string print_file;  // the main window's bitmap file ("": none)
   std::string recording;   // the recording evaluated, which neither output may replace
+  std::string x_label;     // the axis pop-ups' entries (headers of a CSV table)
+  std::string y_label;
 };
 
 // Throws ziva::Error naming both fields and files when the (non-empty) table file or print file
@@ -26,8 +30,24 @@ void check_outputs(const std::string& recording, const std::string& table_file,
 // line "%5.0f %5.5f" per point, CR LF endings, through a temporary file.
 void write_ascii(const std::string& file, const VisibleCurves& curves);
 
-// Checks the outputs (check_outputs), then prints the figure when a print file is named and
-// writes the table when a table file is named.
+// The conditions of one evaluation as a cell list of caption/value texts, kept in "UserData" of
+// the curve group's main line for the CSV table: comment, WAV file, then every parameter of the
+// parameter table with its caption (pop-ups by the entry they show now, check boxes "ja"/"nein"),
+// the factor k at full precision after the correction standard.
+Value group_conditions(Env& env, const ParSet& par, double k, const std::string& comment,
+                       const std::string& wav_file);
+
+// Writes the visible curves as a CSV table (RFC 4180, UTF-8, CR LF): '#' lines with the program,
+// the time of writing and each group's conditions, one header row (curve number, x, y columns as
+// the axis pop-ups name them), then one row per point at full precision. One curve per group,
+// power and torque side by side for a two-scale diagram (the torque at its own scale, not the
+// half drawn). Groups in the order of the ASCII table. Throws ziva::Error naming the file.
+void write_csv(const std::string& file, const Graphics& g, const VisibleCurves& curves,
+               const std::string& x_label, const std::string& y_label);
+
+// Checks the outputs (check_outputs), then prints the figure when a print file is named (the
+// print service picks BMP, PNG, SVG or PDF by the name) and writes the table when a table file is
+// named: CSV for a name ending in ".csv" (any case), the ASCII table otherwise.
 void export_diagram(Env& env, const ExportRequest& request, const VisibleCurves& curves);
 
 }  // namespace ziva

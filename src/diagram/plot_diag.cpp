@@ -50,8 +50,25 @@ Eigen::RowVectorXd as_row(const Eigen::MatrixXd& m) {
   return Eigen::Map<const Eigen::RowVectorXd>(m.data(), m.size());
 }
 
-// The parameter summary appended to the comment, laid out as the channel table says.
-std::string summary(const ParSet& p, double k) {
+// The correction standard's short name beside k when it is not the first version's (DIN 70020,
+// the default of its pop-up); empty otherwise.
+std::string standard_note(const ParSet& p, const Record& st) {
+  const ParamSpec* corr = find_param("air_corr");
+  if (corr == nullptr || p.air_correction == corr->default_value) return {};
+  return " " + trim_blanks(st_row(st, "corr_short", static_cast<int>(p.air_correction)));
+}
+
+// What the parameter summary adds after k for other air settings: the standard, the humidity.
+std::string air_note(const ParSet& p, const Record& st) {
+  std::string note = standard_note(p, st);
+  if (p.air_humidity_pct != 0)
+    note += st_text(st, "humid_short") + num2str(p.air_humidity_pct) + "%";
+  return note;
+}
+
+// The parameter summary appended to the comment, laid out as the channel table says; `note`
+// follows k.
+std::string summary(const ParSet& p, double k, const std::string& note) {
   auto n = [](double x) { return num2str(x); };
   const std::string mass = " [ M: " + n(p.total_mass_kg) + "kg " + " FA: " + n(p.frontal_area_m2) +
                            "m² " + " Cw: " + n(p.cw) + "  R: " + n(p.gear_ratio) +
@@ -60,7 +77,7 @@ std::string summary(const ParSet& p, double k) {
                              " UR: " + n(p.roller_perimeter_m) + " Cw: " + n(p.cw);
   const std::string coils = " L#: " + n(p.coils);
   const std::string sensors = " S#: " + n(p.sensors);
-  const std::string tail = " FL: " + n(p.filter_length_s) + "s " + "  k: " + n(k) + " ]";
+  const std::string tail = " FL: " + n(p.filter_length_s) + "s " + "  k: " + n(k) + note + " ]";
   const std::optional<ChannelRow> row = channel_row(p.sig_ch1, p.sig_ch2);
   switch (row ? row->summary : Summary::None) {
     case Summary::Road:
@@ -130,7 +147,8 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
   const ParSet par = get_par(env);
   const std::string default_comment = st_text(st, "comment");
   std::string shown = kkk == default_comment ? std::string() : kkk;
-  const std::string comment = kkk + summary(par, k);
+  const std::string note = air_note(par, st);
+  const std::string comment = kkk + summary(par, k, note);
   const std::string wav_file = w.wav_file();
   if (par.add_par_to_comment == 1) shown += "; " + comment;
   if (par.add_wav_to_comment == 1) {
@@ -142,7 +160,10 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
   Eigen::MatrixXd yy = y;
   if (yy.rows() == 1 && yy.cols() == x.size() && x.size() > 1) yy.transposeInPlace();
   const int ly = yy.cols() >= 2 ? 2 : 1;
-  const std::string group = figname + wav_file + comment;
+  std::string group = figname + wav_file + comment;
+  // Channel choices without a summary leave k out of the group's key; a run corrected to another
+  // standard or humidity is another group all the same.
+  if (!note.empty() && comment == kkk) group += "  k: " + num2str(k) + note;
   if (!g.findobj({{"Tag", "Diag" + group}}).empty()) {
     for (const std::string& tag : {"Diag" + group, "2Diag" + group})
       for (Handle h : g.findobj({{"Tag", tag}})) g.set(h, "Visible", "on");
@@ -153,7 +174,10 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
     const Value colour{Eigen::RowVectorXd(to_rgb(Value(ccc)))};
     g.set_current_axes(fig, ax);
     g.line(ax, xr, as_row(yy.col(0)),
-           {{"LineWidth", 1.0}, {"Color", colour}, {"Tag", "Diag" + group}});
+           {{"LineWidth", 1.0},
+            {"Color", colour},
+            {"Tag", "Diag" + group},
+            {"UserData", group_conditions(env, par, k, kkk, wav_file)}});
 
     const std::string frame_tag = figname + "CommentFrame";
     std::vector<Handle> frames = g.findobj({fig}, {{"Tag", frame_tag}});
@@ -190,7 +214,7 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
       g.uicontrol(fig, p);
     }
     p = control_props("text", 0.19, h + 0.03 * d, 0.118, 0.02 * d);
-    p.emplace_back("String", "k: " + num2str(k));
+    p.emplace_back("String", "k: " + num2str(k) + standard_note(par, st));
     g.uicontrol(fig, p);
     Eigen::Index top = first_max(Eigen::VectorXd(xr.transpose()));
     double x_max = top < 0 ? std::numeric_limits<double>::quiet_NaN() : round2(xr(top));
@@ -239,8 +263,8 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
   xlabel(env, ax, x_label);
   title(env, ax, par.title, {{"FontSize", 12.0}, {"FontWeight", "bold"}});
 
-  // 11.-13. Bitmap, ASCII file (neither may replace the recording or the other), zoom.
-  export_diagram(env, {fig, w.out_file(), w.print_file(), wav_file}, curves);
+  // 11.-13. Print, table file (neither may replace the recording or the other), zoom.
+  export_diagram(env, {fig, w.out_file(), w.print_file(), wav_file, x_label, y_label}, curves);
   env.s.zoom(fig, true);
 }
 

@@ -5,8 +5,10 @@
 #include "base/error.h"
 #include "dsp/butter.h"
 #include "dsp/filtfilt.h"
+#include "eval/air_correction.h"
 #include "eval/smoothing.h"
 #include "params/channels.h"
+#include "ui/strings.h"
 
 namespace ziva {
 
@@ -57,7 +59,11 @@ constexpr int kLocalDegree = 2;
 void finish(RunQuantities& q, const Eigen::RowVectorXd& v, const ParSet& par) {
   q.ratio = ((q.rpm / 60).array() / v.array() * par.tyre_perimeter_m).matrix();
 
-  q.k = (1013 / par.air_pressure_mbar) * std::sqrt((273 + par.air_temp_c) / 293);
+  const Record st = strings();
+  const AirCorrection air = correct_air(air_standard(par.air_correction, st), par.air_temp_c,
+                                        par.air_pressure_mbar, par.air_humidity_pct, st);
+  q.k = air.k;
+  q.air_warning = air.warning;
   q.P *= q.k;
   q.Pps = q.P * kKwToPs;
   q.M = ((q.Pps.array() / q.rpm.array()) * kTorqueFactor).matrix();
@@ -169,6 +175,7 @@ RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::R
 DiagData pick_axes(const RunQuantities& q, const ParSet& par) {
   DiagData d;
   d.k = q.k;
+  d.air_warning = q.air_warning;
   const int xaxis = static_cast<int>(par.xaxis);
   const int yaxis = static_cast<int>(par.yaxis);
   if (par.xaxis != xaxis) throw Error("Undefined function or variable 'x'.");

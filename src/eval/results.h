@@ -4,6 +4,7 @@
 #pragma once
 
 #include <Eigen/Dense>
+#include <string>
 
 #include "eval/estimator.h"
 #include "params/parameters.h"
@@ -22,7 +23,8 @@ struct RunQuantities {
   Eigen::RowVectorXd Pps;    // the same in PS
   Eigen::RowVectorXd M;      // torque at the engine speed, Nm
   Eigen::RowVectorXd ratio;  // overall ratio, engine revolutions per wheel revolution
-  double k = 1;              // air correction factor
+  double k = 1;              // air correction factor of the chosen standard
+  std::string air_warning;   // the standard's range warning, empty inside its range
   double Wn = 0;             // normalised cut-off of the smoothing filter
   bool roller = false;       // the roller formula was used
 };
@@ -32,11 +34,13 @@ struct DiagData {
   Eigen::RowVectorXd x;
   Eigen::MatrixXd y;
   double k = 1;
+  std::string air_warning;
 };
 
 // Computes every quantity from the raw traces t (s), v (m/s) and rpm (1/min), rows of equal
 // length. Throws "Index exceeds matrix dimensions." with fewer than three samples after the
-// Vmax cut, and the errors of the filter design and the zero-phase filter (ten samples needed).
+// Vmax cut, the errors of the filter design and the zero-phase filter (ten samples needed), and
+// those of correct_air for impossible air data with the standard par.air_correction.
 // The precise estimator (par.estimator 2) takes speed, acceleration and engine speed from local
 // quadratic fits over 1.5 filter lengths of time (local_fit) and the power directly from them.
 RunQuantities compute_quantities(const Eigen::RowVectorXd& t, const Eigen::RowVectorXd& v,

@@ -162,6 +162,12 @@ const std::vector<ParamSpec> kParams = {
      0,
      true,
      {}},
+    // Beyond the first version, in free room of the main window: the humidity below the air and
+    // roller rows, the correction standard below the output files.
+    {"air_humid", "air_humid", "air_humid", &ParSet::air_humidity_pct, K::Number, "", 0, "0", 0,
+     false, ParamPlacement{{0.54, 0.21, 0.29, 0.03}, {0.85, 0.2, 0.105, 0.05}}},
+    {"air_corr", "air_corr", "air_corr", &ParSet::air_correction, K::PopUp, "popup_corr", 4, "", 1,
+     false, ParamPlacement{{0.035, 0.555, 0.15, 0.03}, {0.19, 0.545, 0.26, 0.05}}},
     {"title_txt", "title", "tit", nullptr, K::Text, "", 0, "Rizid Ziva", 0, true, {}},
     {"auto_trim", "auto_trim", "autotrim", &ParSet::auto_trim, K::CheckBox, "", 0, "", 0, false,
      ParamPlacement{{0, 0, 0, 0}, {0.505, 0.955, 0.23, 0.04}}},

@@ -30,6 +30,8 @@ struct ParSet {
   double add_wav_to_comment = 0;
   double air_temp_c = 0;
   double air_pressure_mbar = 0;
+  double air_humidity_pct = 0;  // relative humidity of the air
+  double air_correction = 1;    // pop-up entry of the correction standard (1: DIN 70020)
   std::string title;
   double auto_trim = 0;  // 1: only the automatically found full-load part is evaluated
   double estimator = 1;  // pop-up entry: 1 the standard estimators, 2 the precise ones

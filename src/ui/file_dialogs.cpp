@@ -1,6 +1,8 @@
 #include "ui/file_dialogs.h"
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "ui/main_window_view.h"
 #include "ui/strings.h"
@@ -24,14 +26,19 @@ class WorkingDirectory {
   std::filesystem::path saved_;
 };
 
-void ask_into_field(Env& env, const char* tag, bool save, const char* pattern,
-                    const char* filter_field, const char* title_field) {
+// Asks for a file name and writes it into the field tagged `tag`. `filters` come first (the
+// first is the dialog's default), then "all files".
+void ask_into_field(Env& env, const char* tag, bool save,
+                    std::vector<std::pair<const char*, const char*>> filters,
+                    const char* title_field) {
   Record st = strings();
   Handle field = control(env, tag);
+  std::vector<FileFilter> rows;
+  for (const auto& [pattern, text_field] : filters)
+    rows.push_back({pattern, st_text(st, text_field)});
+  rows.push_back({"*.*", st_text(st, "all_file")});
   FileChoice c =
-      file_dialog_near(env, env.g.get_text(field, "String"), save,
-                       {{pattern, st_text(st, filter_field)}, {"*.*", st_text(st, "all_file")}},
-                       st_text(st, title_field));
+      file_dialog_near(env, env.g.get_text(field, "String"), save, rows, st_text(st, title_field));
   if (!c.cancelled) env.g.set(field, "String", c.dir + c.name);
 }
 
@@ -55,15 +62,20 @@ FileChoice file_dialog_near(Env& env, const std::string& current, bool save,
 }
 
 void get_wav_filename(Env& env) {
-  ask_into_field(env, tag::wav_file, false, "*.wav", "wav_file", "wav_files");
+  ask_into_field(env, tag::wav_file, false, {{"*.wav", "wav_file"}}, "wav_files");
 }
 
 void get_out_filename(Env& env) {
-  ask_into_field(env, tag::out_file, true, "*.asc", "asc_file", "out_files");
+  // The ASCII table first; a ".csv" name writes a CSV table.
+  ask_into_field(env, tag::out_file, true, {{"*.asc", "asc_file"}, {"*.csv", "csv_file"}},
+                 "out_files");
 }
 
 void get_print_filename(Env& env) {
-  ask_into_field(env, tag::print_file, true, "*.bmp", "bmp_file", "print_files");
+  // The bitmap first; ".svg" and ".pdf" names print vector drawings.
+  ask_into_field(env, tag::print_file, true,
+                 {{"*.bmp", "bmp_file"}, {"*.svg", "svg_file"}, {"*.pdf", "pdf_file"}},
+                 "print_files");
 }
 
 }  // namespace ziva

@@ -86,6 +86,31 @@ Record german_strings() {
       "Keine Volllast in der Aufnahme gefunden: die Geschwindigkeit steigt nirgends stetig an. "
       "Bitte den Bereich von Hand schneiden oder \"Volllast automatisch erkennen\" ausschalten.";
   st["eval_ended"] = "Auswertung beendet: das Hauptfenster wurde geschlossen.";
+  // Air correction standards.
+  st["air_corr"] = "Normkorrektur";
+  st["popup_corr"] = Value::list({"DIN 70020", "SAE J1349", "ISO 1585 / EWG 80/1269", "keine"}, 22);
+  st["air_humid"] = "Luft Feuchte [%]";
+  st["corr_short"] = Value::list({"DIN 70020", "SAE J1349", "ISO 1585", "keine"}, 9);
+  st["humid_short"] = "  rF: ";
+  st["humid_range"] = "Luft Feuchte [%] muss zwischen 0 und 100 liegen: ";
+  st["corr_choice_bad"] = "Normkorrektur: unbekannte Auswahl ";
+  st["corr_air_bad"] =
+      "Normkorrektur nicht möglich: trockener Luftdruck %pd hPa bei %T °C (Luft Druck [mbar], "
+      "Luft Temperatur [°C] und Luft Feuchte [%] prüfen)";
+  st["corr_range_sae"] =
+      "SAE J1349 gilt für 15 bis 35 °C und 900 bis 1050 hPa trockenen Luftdruck, hier %T °C und "
+      "%pd hPa: die Leistung ist dennoch mit k = %k korrigiert.";
+  st["corr_range_iso"] =
+      "ISO 1585 / EWG 80/1269 gilt für k von 0.93 bis 1.07, hier k = %k: die Leistung ist "
+      "dennoch mit diesem Faktor korrigiert.";
+  // Report outputs: CSV tables, SVG and PDF prints.
+  st["csv_curve"] = "Kurve";
+  st["csv_written"] = "Geschrieben am";
+  st["csv_k"] = "Korrekturfaktor k";
+  st["csv_write_error"] = "Die CSV Datei kann nicht geschrieben werden: ";
+  st["csv_file"] = "CSV Dateien (*.csv)";
+  st["svg_file"] = "SVG Dateien (*.svg)";
+  st["pdf_file"] = "PDF Dateien (*.pdf)";
   return st;
 }
 

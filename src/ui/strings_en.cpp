@@ -83,6 +83,29 @@ Record english_strings() {
       "No full load found in the recording: the speed nowhere rises steadily. Please cut the range "
       "by hand or switch off \"Detect full load automatically\".";
   st["eval_ended"] = "Evaluation ended: the main window was closed.";
+  st["air_corr"] = "Correction standard";
+  st["popup_corr"] = Value::list({"DIN 70020", "SAE J1349", "ISO 1585 / EEC 80/1269", "none"}, 22);
+  st["air_humid"] = "Air humidity [%]";
+  st["corr_short"] = Value::list({"DIN 70020", "SAE J1349", "ISO 1585", "none"}, 9);
+  st["humid_short"] = "  RH: ";
+  st["humid_range"] = "Air humidity [%] must lie between 0 and 100: ";
+  st["corr_choice_bad"] = "Correction standard: unknown choice ";
+  st["corr_air_bad"] =
+      "Correction not possible: dry air pressure %pd hPa at %T °C (check Air pressure [mbar], "
+      "Air temperature [°C] and Air humidity [%])";
+  st["corr_range_sae"] =
+      "SAE J1349 applies from 15 to 35 °C and 900 to 1050 hPa dry air pressure, here %T °C and "
+      "%pd hPa: the power is corrected with k = %k all the same.";
+  st["corr_range_iso"] =
+      "ISO 1585 / EEC 80/1269 applies to k from 0.93 to 1.07, here k = %k: the power is "
+      "corrected with this factor all the same.";
+  st["csv_curve"] = "Curve";
+  st["csv_written"] = "Written on";
+  st["csv_k"] = "Correction factor k";
+  st["csv_write_error"] = "The CSV file cannot be written: ";
+  st["csv_file"] = "CSV files (*.csv)";
+  st["svg_file"] = "SVG files (*.svg)";
+  st["pdf_file"] = "PDF files (*.pdf)";
   return st;
 }
 

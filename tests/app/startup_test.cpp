@@ -41,6 +41,8 @@ TEST_F(Startup, MainWindowWithSixtyOneControlsAndDefaults) {
   EXPECT_EQ(g().get_text(controls[4], "Tag"), "wav_file");
   EXPECT_EQ(g().get_text(controls[60], "Tag"), "cut_File");
   EXPECT_EQ(g().get_text(controls[60], "Units"), "normalized");
+  EXPECT_EQ(val("air_corr"), 1);
+  EXPECT_EQ(str("air_humid"), "0");
 
   EXPECT_EQ(str("total_mass"), "200.0");
   EXPECT_EQ(str("cylin_perim"), "0.9321");

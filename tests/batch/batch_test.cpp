@@ -218,6 +218,29 @@ TEST_F(BatchTool, QtAndTheMatFileLibraryAreLoadedOnlyWhenNeeded) {
   EXPECT_TRUE(read_bmp24("run.bmp").ok);
 }
 
+// Report outputs chosen by the names: a CSV table with the correction standard among its
+// conditions and the standard beside k in an SVG print; a run that prints nothing loads no Qt.
+TEST_F(BatchTool, CsvTableAndSvgPrintByTheirNames) {
+  make_wav("run.wav");
+  const std::vector<std::string> air = {"--set", "air_corr=3",   "--set", "air_temp=30",
+                                        "--set", "air_pres=970", "--set", "air_humid=50"};
+  std::vector<std::string> args = air;
+  args.insert(args.end(), {"--asc", "run.csv", "run.wav"});
+  Outcome table = batch(args, "LD_DEBUG=files");
+  ASSERT_EQ(table.status, 0) << table.err;
+  EXPECT_EQ(table.err.find("libQt6"), std::string::npos);
+  const std::string csv = slurp("run.csv");
+  EXPECT_EQ(csv.rfind("# Rizid Ziva V0.1.9\r\n", 0), 0u);
+  EXPECT_NE(csv.find("\r\n# Normkorrektur,ISO 1585 / EWG 80/1269\r\n"), std::string::npos);
+  EXPECT_NE(csv.find("\r\n# Korrekturfaktor k,1.06322"), std::string::npos);
+  EXPECT_NE(csv.find("\r\nKurve,RPM [1/min],Leistung[PS],Drehm[Nm]\r\n1,"), std::string::npos);
+
+  args = air;
+  args.insert(args.end(), {"--bmp", "run.svg", "run.wav"});
+  ASSERT_EQ(batch(args).status, 0);
+  EXPECT_NE(slurp("run.svg").find(">k: 1.0632 ISO 1585</text>"), std::string::npos);
+}
+
 TEST_F(BatchTool, SeveralRecordingsOverlayInOneDiagram) {
   make_wav("a.wav", SynthSignal::alternator, SynthSignal::wheel, 30);
   make_wav("b.wav", SynthSignal::alternator, SynthSignal::wheel, 36);

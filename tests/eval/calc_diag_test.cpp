@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "base/error.h"
+#include "base/warning.h"
+#include "eval/air_correction.h"
 #include "eval/trace_cache.h"
 #include "eval/wav2v.h"
 #include "progress_log.h"
@@ -351,4 +353,41 @@ TEST_F(Driver, CalcDiagDrawsTheDiagram) {
   EXPECT_TRUE(services_.errors.empty());
   EXPECT_EQ(g().all_figures().size(), before + 1);
   EXPECT_EQ(cache_lines().size(), 2u);
+}
+
+// The standards scale power and torque by their factors alone, and a standard's range warning
+// reaches the user once per evaluation.
+TEST_F(Driver, CorrectionStandardScalesPowerByItsFactorAndWarnsOnce) {
+  type("wav_file", make_wav("air.wav", short_run(SynthSignal::alternator, SynthSignal::wheel)));
+  channels(1, 2);
+  type("air_temp", "30");
+  type("air_pres", "970");
+  type("air_humid", "50");
+  std::vector<std::string> warnings;
+  ScopedWarningSink sink([&](const std::string& w) { warnings.push_back(w); });
+  std::optional<DiagInputs> din = calc_diag_inputs(env());
+  ASSERT_TRUE(din);
+  EXPECT_NEAR(din->k, 1.06200, 5e-6);
+  // The factors of 30 °C, 970 mbar, 50 % for SAE J1349, ISO 1585 and none.
+  const std::pair<int, double> others[] = {{2, 1.06164}, {3, 1.06322}, {4, 1.0}};
+  for (const auto& [standard, k] : others) {
+    choose("air_corr", standard);
+    std::optional<DiagInputs> other = calc_diag_inputs(env());
+    ASSERT_TRUE(other);
+    EXPECT_NEAR(other->k, k, 5e-6);
+    const double ratio = other->k / din->k;
+    ASSERT_EQ(other->y.rows(), din->y.rows());
+    for (Eigen::Index i = 0; i < din->y.rows(); i += 7) {
+      EXPECT_NEAR(other->y(i, 0), din->y(i, 0) * ratio, 1e-12 * std::abs(din->y(i, 0)));
+      EXPECT_NEAR(other->y(i, 1), din->y(i, 1) * ratio, 1e-12 * std::abs(din->y(i, 1)));
+    }
+  }
+  EXPECT_TRUE(warnings.empty());
+  choose("air_corr", 2);
+  type("air_temp", "40");  // beyond SAE J1349's 35 °C
+  ASSERT_TRUE(calc_diag_inputs(env()));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("hier 40 °C"), std::string::npos) << warnings[0];
+  type("air_humid", "120");
+  EXPECT_THROW(calc_diag_inputs(env()), Error);
 }

@@ -147,3 +147,38 @@ TEST_F(ParFile, DamagedOrIncompleteFileChangesNoControl) {
   EXPECT_EQ(str("total_mass"), "999");
   EXPECT_NE(services_.errors.back().message.find("sig1"), std::string::npos);
 }
+
+// The correction standard and humidity: in the file only when not at their defaults, so that
+// files of default settings keep the first version's twenty variables; files without them load
+// DIN 70020 and 0 %.
+TEST_F(ParFile, AirCorrectionVariablesOnlyWhenNotDefault) {
+  start();
+  auto number = [&](const std::string& file, const char* name) -> std::optional<double> {
+    auto v = MatReader::open(file).find(name);
+    return v ? mat_scalar(*v) : std::nullopt;
+  };
+  write_par_file(path("default.cfg"), get_par(env()));
+  EXPECT_EQ(number(path("default.cfg"), "air_humid"), std::nullopt);
+  EXPECT_EQ(number(path("default.cfg"), "air_corr"), std::nullopt);
+  EXPECT_EQ(number(path("default.cfg"), "P"), 1013);
+
+  choose("air_corr", 3);
+  type("air_humid", "42,5");
+  write_par_file(path("iso.cfg"), get_par(env()));
+  EXPECT_EQ(number(path("iso.cfg"), "air_humid"), 42.5);
+  EXPECT_EQ(number(path("iso.cfg"), "air_corr"), 3);
+
+  ASSERT_TRUE(program_->run("load_par('default.cfg')"));
+  EXPECT_EQ(val("air_corr"), 1);
+  EXPECT_EQ(str("air_humid"), "0");
+  ASSERT_TRUE(program_->run("load_par('iso.cfg')"));
+  EXPECT_EQ(val("air_corr"), 3);
+  EXPECT_EQ(str("air_humid"), "42.5");
+
+  ParSet bad;
+  bad.air_correction = 5;
+  write_par_file(path("corr.cfg"), bad);
+  EXPECT_FALSE(program_->run("load_par('corr.cfg')"));
+  EXPECT_NE(services_.errors.back().message.find("air_corr"), std::string::npos);
+  EXPECT_EQ(val("air_corr"), 3);  // a refused file changes nothing
+}

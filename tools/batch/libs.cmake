@@ -1,4 +1,4 @@
-# ziva-batch loads its printer (the renderer, with Qt) as a module on the first print, so that
+# ziva-batch loads its printer (the renderer, with Qt: bitmaps, SVG, PDF) as a module on the first print, so that
 # runs without a print never load Qt. The module holds only the renderer: the object model and
 # everything below it are the executable's own copy, which the executable exports to the module.
 target_link_libraries(${exe} PRIVATE ziva_program ${CMAKE_DL_LIBS})
@@ -14,10 +14,10 @@ set(ziva_render_includes $<TARGET_PROPERTY:ziva_render,INCLUDE_DIRECTORIES>
   $<TARGET_PROPERTY:ziva_core,INTERFACE_INCLUDE_DIRECTORIES>
   $<TARGET_PROPERTY:ziva_base,INTERFACE_INCLUDE_DIRECTORIES>)
 target_include_directories(ziva_render_pic PRIVATE ${ziva_render_includes})
-target_link_libraries(ziva_render_pic PRIVATE Qt6::Gui Eigen3::Eigen)
+target_link_libraries(ziva_render_pic PRIVATE Qt6::Gui Qt6::Svg Eigen3::Eigen)
 add_library(ziva-batch-print MODULE ${ziva_batch_print_srcs} $<TARGET_OBJECTS:ziva_render_pic>)
 target_include_directories(ziva-batch-print PRIVATE ${ziva_render_includes})
-target_link_libraries(ziva-batch-print PRIVATE Qt6::Gui Eigen3::Eigen ZLIB::ZLIB)
+target_link_libraries(ziva-batch-print PRIVATE Qt6::Gui Qt6::Svg Eigen3::Eigen ZLIB::ZLIB)
 set_target_properties(ziva-batch-print PROPERTIES
   PREFIX "" CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 add_dependencies(${exe} ziva-batch-print)

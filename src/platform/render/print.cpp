@@ -2,8 +2,12 @@
 
 #include <zlib.h>
 
+#include <QBuffer>
 #include <QGuiApplication>
+#include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -27,8 +31,60 @@ void quiet_start_handler(QtMsgType type, const QMessageLogContext& context, cons
   if (previous_handler != nullptr) previous_handler(type, context, text);
 }
 
-bool ends_with_png(const std::string& file) {
-  return file.size() >= 4 && to_lower(file.substr(file.size() - 4)) == ".png";
+bool ends_with(const std::string& file, const char* ext) {
+  const std::string e(ext);
+  return file.size() >= e.size() && to_lower(file.substr(file.size() - e.size())) == e;
+}
+
+std::string figure_name(const Graphics& g, Handle fig) {
+  const Value name = g.get(fig, "Name");
+  return name.is_text() ? name.text() : std::string();
+}
+
+// Paints a vector print onto `device`, whose logical resolution is kPrintDpi and whose drawing
+// area is print_pixel_size (white paper, then the figure as print_image draws it).
+void paint_print(const Graphics& g, Handle fig, QPaintDevice& device, QSize size) {
+  QPainter painter(&device);
+  painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+  RenderOptions options;
+  options.pixels_per_point = kPrintDpi / 72.0;
+  render_figure(g, fig, painter, size, options);
+  painter.end();
+}
+
+// The figure as an SVG document: curves as paths, texts as text elements.
+QByteArray svg_bytes(const Graphics& g, Handle fig, QSize size) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QSvgGenerator svg;
+  svg.setOutputDevice(&buffer);
+  svg.setSize(size);
+  svg.setViewBox(QRect(QPoint(0, 0), size));
+  svg.setResolution(static_cast<int>(kPrintDpi));
+  svg.setTitle(QString::fromStdString(figure_name(g, fig)));
+  svg.setDescription(QStringLiteral("Rizid Ziva"));
+  paint_print(g, fig, svg, size);
+  return bytes;
+}
+
+// The figure as a one-page PDF of the print's size, texts embedded as text.
+QByteArray pdf_bytes(const Graphics& g, Handle fig, QSize size) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  {
+    QPdfWriter pdf(&buffer);
+    pdf.setResolution(static_cast<int>(kPrintDpi));
+    const double to_points = 72.0 / kPrintDpi;
+    pdf.setPageSize(QPageSize(QSizeF(size.width() * to_points, size.height() * to_points),
+                              QPageSize::Point, QString(), QPageSize::ExactMatch));
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    pdf.setTitle(QString::fromStdString(figure_name(g, fig)));
+    pdf.setCreator(QStringLiteral("Rizid Ziva"));
+    paint_print(g, fig, pdf, size);
+  }
+  return bytes;
 }
 
 }  // namespace
@@ -141,8 +197,23 @@ std::string png_bytes(const QImage& rgb, int dots_per_meter) {
 void print_figure(const Graphics& g, Handle fig, const std::string& file,
                   const std::string& device) {
   std::string d = to_lower(trim_blanks(device));
+  if (ends_with(file, ".svg") || ends_with(file, ".pdf") || d == "-dsvg" || d == "-dpdf") {
+    if (file.empty()) throw Error("No file name to print to.");
+    if (!g.exists(fig) || g.type(fig) != ObjType::Figure) throw Error("Invalid figure handle.");
+    const bool svg = ends_with(file, ".svg") || (!ends_with(file, ".pdf") && d == "-dsvg");
+    ensure_gui();
+    const QSize size = print_pixel_size(g, fig);
+    const QByteArray bytes = svg ? svg_bytes(g, fig, size) : pdf_bytes(g, fig, size);
+    const std::string kind = svg ? "SVG" : "PDF";
+    const std::string write_error = "Could not write the " + kind + " file '" + file + "'.";
+    AtomicFile out(file, "Could not create the " + kind + " file '" + file + "'.");
+    if (bytes.isEmpty() || !out.write(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+      throw Error(write_error);
+    out.commit(write_error);
+    return;
+  }
   const char* format = nullptr;
-  if (ends_with_png(file) || d == "-dpng") {
+  if (ends_with(file, ".png") || d == "-dpng") {
     format = "PNG";
   } else if (d.rfind("-dbmp", 0) == 0) {
     format = "BMP";

@@ -1,5 +1,6 @@
-// Printing a figure to a bitmap file (24-bit BMP, or PNG for a ".png" name), and the Qt GUI
-// object that drawing text needs, started only when something is drawn.
+// Printing a figure to a file: a bitmap (24-bit BMP, or PNG for a ".png" name) or a vector
+// drawing (SVG or PDF for a ".svg" or ".pdf" name), and the Qt GUI object that drawing text
+// needs, started only when something is drawn.
 #pragma once
 
 #include <QImage>
@@ -24,8 +25,10 @@ QSize print_pixel_size(const Graphics& g, Handle fig);
 // The figure drawn as a print (white paper behind nothing; the figure's colours as shown).
 QImage print_image(const Graphics& g, Handle fig);
 
-// Prints figure `fig` with a device option ("-dbmp" and its variants, "-dpng") to `file`: a
-// name ending in ".png" (any case) always writes PNG. The file is written to a temporary name
+// Prints figure `fig` with a device option ("-dbmp" and its variants, "-dpng", "-dsvg", "-dpdf")
+// to `file`: a name ending in ".png", ".svg" or ".pdf" (any case) always writes that format. SVG
+// and PDF carry the bitmap's drawing at the same size (PDF: one page of that size at kPrintDpi),
+// with curves as vectors and texts as text. The file is written to a temporary name
 // beside it and renamed when complete. Throws ziva::Error for an unknown device or a file that
 // cannot be written.
 void print_figure(const Graphics& g, Handle fig, const std::string& file,

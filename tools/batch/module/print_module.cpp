@@ -1,5 +1,6 @@
-// The bitmap printer of ziva-batch, built as a module that the tool loads on its first print:
-// the renderer and Qt stay out of runs that print nothing. One C entry, everything else hidden.
+// The printer of ziva-batch (bitmaps, SVG, PDF), built as a module that the tool loads on its
+// first print: the renderer and Qt stay out of runs that print nothing. One C entry, everything
+// else hidden.
 #include <cstdio>
 #include <exception>
 
