@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
             write_seed(dir + "/v4.mat", MAT_FT_MAT4, MAT_COMPRESSION_NONE, u"Lauf");
   // the header of a version 7.3 file
   std::string head(128, ' ');
-  head.replace(0, 19, "MATLAB 7.3 MAT-file");
+  head.replace(0, 25, "MAT-file, version 7.3 HDF");
   head[124] = 0;
   head[125] = 2;
   head[126] = 'I';

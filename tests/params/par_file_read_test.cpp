@@ -52,7 +52,7 @@ struct Mat5 {
   }
 
   std::string header(std::uint16_t version = 0x0100) const {
-    std::string h = "MATLAB 5.0 MAT-file, written by the parameter tests";
+    std::string h = "Level 5 MAT-file, written by the parameter tests";
     h.resize(124, ' ');
     return h + u16(version) + (big ? "MI" : "IM");
   }
