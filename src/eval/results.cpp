@@ -14,6 +14,18 @@ namespace ziva {
 
 namespace {
 
+// The distance covered up to each sample: the running sum of v·dt (the first sample already holds
+// v(1)·dt(1)).
+Eigen::RowVectorXd cumulative_distance(const Eigen::RowVectorXd& v, const Eigen::RowVectorXd& dt) {
+  Eigen::RowVectorXd X(v.size());
+  double distance = 0;
+  for (Eigen::Index i = 0; i < v.size(); ++i) {
+    distance += v(i) * dt(i);
+    X(i) = distance;
+  }
+  return X;
+}
+
 constexpr double kPi = 3.1416;
 constexpr double kDragFactor = 0.65;
 constexpr double kRollerLoss = 0.0001;
@@ -79,13 +91,7 @@ void precise_quantities(RunQuantities& q, const Eigen::RowVectorXd& v_raw,
   const Eigen::RowVectorXd& v = fv.value;
   q.a = fv.slope;
   q.rpm = local_fit(q.t, rpm_raw, width, kLocalDegree).value;
-  const Eigen::Index n = q.t.size();
-  q.X.resize(n);
-  double distance = 0;
-  for (Eigen::Index i = 0; i < n; ++i) {
-    distance += v(i) * q.dt(i);
-    q.X(i) = distance;
-  }
+  q.X = cumulative_distance(v, q.dt);
   q.roller = is_roller_run(par.sig_ch1, par.sig_ch2);
   const Eigen::ArrayXd va = v.transpose().array();
   const Eigen::ArrayXd aa = q.a.transpose().array();
@@ -139,12 +145,7 @@ RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::R
   const Eigen::RowVectorXd dv = step_extrapolation(v);
   q.a = filter((dv.array() / q.dt.array()).matrix());
 
-  q.X.resize(n);
-  double distance = 0;
-  for (Eigen::Index i = 0; i < n; ++i) {
-    distance += v(i) * q.dt(i);
-    q.X(i) = distance;
-  }
+  q.X = cumulative_distance(v, q.dt);
 
   q.roller = is_roller_run(par.sig_ch1, par.sig_ch2);
   if (q.roller) {
