@@ -39,6 +39,19 @@ struct SynthOptions {
   double torque_drop = 0.8;  // T = peak·(1 − drop·((n − n_peak)/n_peak)²)
   double rpm_start = 3000;   // 1/min at the start of full load
   double rpm_end = 11000;    // 1/min where full load ends
+
+  // Clutch-in coast after full load, used instead of the roll-off when positive: the engine idles
+  // down from its full-load end speed to idle_rpm while the vehicle (or roller and wheel) rolls
+  // down under the road load alone.
+  double coast = 0;        // s
+  double idle_rpm = 1500;  // 1/min
+  // Road load beyond the air drag (road) or the roller's loss term (roller), acting throughout
+  // the run: rolling resistance rolling_coeff·mass·9.81 N and drivetrain drag drag_f0 +
+  // drag_f1·v N at the wheel (on the roller: at the roller surface, with mass the load on the
+  // driven wheel).
+  double rolling_coeff = 0;  // c_rr
+  double drag_f0 = 0;        // N
+  double drag_f1 = 0;        // N per m/s
 };
 
 // The true course of the run, one row per 10 ms.
@@ -48,6 +61,10 @@ struct SynthTruth {
   Eigen::VectorXd rpm;     // 1/min
   Eigen::VectorXd power;   // engine power, kW
   Eigen::VectorXd torque;  // engine torque, Nm
+  // The whole road load power (air drag or roller losses plus the extra road load): what a
+  // perfect coast-down measurement would give, kW.
+  Eigen::VectorXd loss_power;
+  bool with_loss = false;  // the CSV carries loss_kW (a coast or an extra road load was asked)
 };
 
 struct SynthRun {
@@ -56,6 +73,8 @@ struct SynthRun {
   SynthTruth truth;
   double full_load_start = 0;  // s
   double full_load_end = 0;    // s
+  double coast_start = 0;      // s, 0 without a coast
+  double coast_end = 0;        // s, 0 without a coast
 };
 
 // The full-load engine torque at engine speed `rpm`, Nm.
@@ -64,12 +83,14 @@ double engine_torque(const SynthOptions& o, double rpm);
 double engine_power(const SynthOptions& o, double rpm);
 
 // Simulates the run. Throws ziva::Error for options it cannot simulate (for example a torque
-// that never reaches rpm_end against the drag, or a length shorter than the run).
+// that never reaches rpm_end against the drag, a length shorter than the run, or a coast in
+// which the vehicle comes to rest).
 SynthRun synthesize(const SynthOptions& o);
 
 // Writes the recording with the options' sample format.
 void write_run_wav(const SynthRun& run, int bits, const std::string& path);
-// Writes the truth as CSV: t_s, v_mps, rpm, power_kW, torque_Nm.
+// Writes the truth as CSV: t_s, v_mps, rpm, power_kW, torque_Nm, and loss_kW when the truth
+// has it (with_loss).
 void write_truth_csv(const SynthTruth& truth, const std::string& path);
 
 }  // namespace ziva

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <numbers>
+#include <string>
 
 #include "base/error.h"
 #include "eval/dig2v.h"
@@ -51,6 +53,24 @@ double turns(const SynthRun& r, double per_metre, double from, double to) {
   return sum * per_metre;
 }
 
+// dv/dt at row k of the truth, by central differences.
+double accel_at(const SynthTruth& tr, Eigen::Index k) {
+  return (tr.v(k + 1) - tr.v(k - 1)) / (tr.t(k + 1) - tr.t(k - 1));
+}
+
+// A rolling resistance and a drivetrain drag of a few per cent of the peak power.
+SynthOptions with_extra_load(SynthOptions o) {
+  o.rolling_coeff = 0.015;
+  o.drag_f0 = 10;
+  o.drag_f1 = 0.5;
+  return o;
+}
+
+// The extra road load force at speed v, N, written out by hand.
+double extra_force(const SynthOptions& o, double v) {
+  return 0.015 * o.mass * 9.81 + 10 + 0.5 * v;
+}
+
 }  // namespace
 
 // The recorded course obeys the road model: engine power = m·v·dv/dt + 0.65·cw·A·v³, with dv/dt
@@ -66,6 +86,7 @@ TEST(Simulate, RoadRunFollowsItsEquationOfMotion) {
     EXPECT_NEAR(P / 1000, tr.power(k), 0.002 * tr.power(k));
     EXPECT_NEAR(tr.rpm(k), v / o.tyre * o.gear_ratio * 60, 1e-9);
     EXPECT_NEAR(tr.torque(k), engine_torque(o, tr.rpm(k)), 1e-9);
+    EXPECT_NEAR(tr.loss_power(k), 0.65 * o.cw * o.area * v * v * v / 1000, 1e-9);
   }
   EXPECT_NEAR(tr.rpm(full_load_rows(r).back()), o.rpm_end, 100);
   EXPECT_NEAR(r.full_load_start, o.lead_in, 1e-9);
@@ -123,6 +144,99 @@ TEST(Simulate, NoiseLevelLengthAndSeed) {
   EXPECT_LE(noisy.y.cwiseAbs().maxCoeff(), 1.0);
 }
 
+class SimulateRoadLoad : public ::testing::TestWithParam<bool> {};
+
+// In the clutch-in coast the engine idles down while the vehicle (roller) rolls down: on the road
+// m·dv/dt = −(0.65·cw·A·v² + F), on the roller J·ω·dω/dt = −(0.1·cw·ω² + F·v), with F the extra
+// road load; the truth's loss power is that load and the engine gives no power.
+TEST_P(SimulateRoadLoad, CoastRollsDownUnderTheRoadLoad) {
+  SynthOptions o = with_extra_load(quiet(GetParam()));
+  o.coast = 4;
+  const SynthRun r = synthesize(o);
+  const SynthTruth& tr = r.truth;
+  EXPECT_NEAR(r.coast_start, r.full_load_end, 1e-9);
+  EXPECT_NEAR(r.coast_end - r.coast_start, o.coast, 1e-9);
+  EXPECT_NEAR(static_cast<double>(r.y.rows()) / o.rate, r.coast_end, 1e-9);
+  const double per_rad = o.roller_perim / (2 * std::numbers::pi);  // roller radius, m
+  int rows = 0;
+  for (Eigen::Index k = 1; k + 1 < tr.t.size(); ++k) {
+    if (tr.t(k) < r.coast_start + 0.05 || tr.t(k) > r.coast_end - 0.05) continue;
+    ++rows;
+    const double v = tr.v(k);
+    const double a = accel_at(tr, k);
+    double expected = 0, loss = 0;
+    if (o.roller_run) {
+      const double w = v / per_rad;
+      loss = 0.1 * o.cw * w * w + extra_force(o, v) * v;
+      expected = -loss / (o.roller_inertia * w) * per_rad;
+    } else {
+      loss = 0.65 * o.cw * o.area * v * v * v + extra_force(o, v) * v;
+      expected = -loss / (o.mass * v);
+    }
+    EXPECT_NEAR(a, expected, 0.002 * std::abs(expected)) << tr.t(k);
+    EXPECT_NEAR(tr.loss_power(k), loss / 1000, 1e-9);
+    EXPECT_EQ(tr.power(k), 0);
+    EXPECT_LT(tr.rpm(k), tr.rpm(k - 1));
+    EXPECT_GT(tr.rpm(k), o.idle_rpm);
+  }
+  EXPECT_GT(rows, 300);
+  // Half a second in, the engine has fallen well below road speed × ratio; at the end it idles.
+  const auto half = static_cast<Eigen::Index>((r.coast_start + 0.5) / 0.01);
+  EXPECT_LT(tr.rpm(half), 0.8 * tr.v(half) / o.tyre * o.gear_ratio * 60);
+  EXPECT_NEAR(tr.rpm(tr.t.size() - 1), o.idle_rpm, 0.01 * (o.rpm_end - o.idle_rpm));
+}
+
+// The engine drives against the extra road load too: at the same speed the full-load
+// acceleration drops by F/m (road) or F·r²/J (roller), and the engine power stays its curve.
+TEST_P(SimulateRoadLoad, ExtraLoadSlowsFullLoadByItsForce) {
+  const SynthOptions plain = quiet(GetParam());
+  const SynthOptions o = with_extra_load(plain);
+  const SynthRun without = synthesize(plain);
+  const SynthRun with = synthesize(o);
+  const SynthTruth& a = without.truth;
+  const SynthTruth& b = with.truth;
+  const double per_rad = o.roller_perim / (2 * std::numbers::pi);
+  for (double share : {0.25, 0.5, 0.75}) {
+    const double t = with.full_load_start + share * (with.full_load_end - with.full_load_start);
+    const auto k = static_cast<Eigen::Index>(t / 0.01);
+    const double v = b.v(k);
+    Eigen::Index j = 1;
+    while (a.v(j + 1) <= v || a.t(j) < without.full_load_start) ++j;
+    const double x = (v - a.v(j)) / (a.v(j + 1) - a.v(j));
+    const double a_plain = (1 - x) * accel_at(a, j) + x * accel_at(a, j + 1);
+    const double drop =
+        extra_force(o, v) / (o.roller_run ? o.roller_inertia / (per_rad * per_rad) : o.mass);
+    EXPECT_NEAR(a_plain - accel_at(b, k), drop, 0.01 * drop) << share;
+    EXPECT_NEAR(b.power(k), engine_power(o, b.rpm(k)), 1e-9);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(RoadAndRoller, SimulateRoadLoad, ::testing::Bool());
+
+// The truth CSV carries loss_kW only for a coast or an extra road load.
+TEST(Simulate, LossColumnOnlyWhenAsked) {
+  struct Case {
+    double coast, drag_f1;
+    const char* header;
+  };
+  for (const Case& c : {Case{0, 0, "t_s,v_mps,rpm,power_kW,torque_Nm"},
+                        Case{2, 0, "t_s,v_mps,rpm,power_kW,torque_Nm,loss_kW"},
+                        Case{0, 0.5, "t_s,v_mps,rpm,power_kW,torque_Nm,loss_kW"}}) {
+    SynthOptions o = quiet(false);
+    o.coast = c.coast;
+    o.drag_f1 = c.drag_f1;
+    const std::string path = ::testing::TempDir() + "simulate_truth.csv";
+    write_truth_csv(synthesize(o).truth, path);
+    std::ifstream in(path);
+    std::string header, row;
+    std::getline(in, header);
+    std::getline(in, row);
+    EXPECT_EQ(header, c.header);
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','),
+              std::count(header.begin(), header.end(), ','));
+  }
+}
+
 TEST(Simulate, ImpossibleRunsAreRefused) {
   SynthOptions o = quiet(false);
   o.length = 2;
@@ -132,5 +246,17 @@ TEST(Simulate, ImpossibleRunsAreRefused) {
   EXPECT_THROW(synthesize(o), Error);
   o = quiet(false);
   o.bits = 12;
+  EXPECT_THROW(synthesize(o), Error);
+  o = quiet(false);
+  o.coast = 2;
+  o.idle_rpm = 12000;  // above the end engine speed
+  EXPECT_THROW(synthesize(o), Error);
+  o.idle_rpm = 1500;
+  o.coast = 60;
+  o.rolling_coeff = 0.1;  // the vehicle stops long before
+  EXPECT_THROW(synthesize(o), Error);
+  o.coast = 0;
+  o.rolling_coeff = 0;
+  o.drag_f0 = -1;
   EXPECT_THROW(synthesize(o), Error);
 }

@@ -21,12 +21,14 @@ using ziva::SynthSignal;
 
 const char* const kHelp = R"(Usage: ziva-synth [options]
 Simulates a full-load run (lead-in at the start speed, full load up to the end engine speed,
-roll-off) and writes what a sound card would record from the sensors, plus the true course.
+roll-off or clutch-in coast) and writes what a sound card would record from the sensors, plus
+the true course.
 
 Output
   --out FILE          WAV file to write (default run.wav)
   --csv FILE          truth as CSV: t_s,v_mps,rpm,power_kW,torque_Nm (default: FILE of --out
-                      with .csv instead of .wav)
+                      with .csv instead of .wav); with a coast or an extra road load also
+                      loss_kW, the whole road load power
 Recording
   --left SIGNAL       left channel: alternator, wheel, roller or off (default alternator)
   --right SIGNAL      right channel (default wheel; roller for --kind roller)
@@ -36,6 +38,10 @@ Recording
                       leave (default: lead-in + full load + roll-off)
   --lead-in S         seconds at the start speed before full load (default 3)
   --roll-off S        seconds after full load, throttle closed (default 3)
+  --coast S           seconds of clutch-in coast after full load instead of the roll-off: the
+                      engine idles down, the vehicle or roller rolls down under the road load
+                      (default 0: no coast)
+  --idle-rpm RPM      engine speed the engine idles down to in the coast (default 1500)
   --snr DB            signal to noise power ratio of each used channel (default 20)
   --seed N            seed of the noise (default 1)
 Run
@@ -47,6 +53,12 @@ Run
   --tyre M            tyre circumference (default 1.325)
   --inertia KGM2      roller moment of inertia (default 10)
   --roller-perim M    roller circumference (default 0.9321)
+Extra road load (besides air drag or the roller loss; the engine drives against it, the coast
+shows it)
+  --rolling C         rolling resistance coefficient: C * mass * 9.81 N; on the roller mass is
+                      the load on the driven wheel (default 0)
+  --drag-f0 N         drivetrain drag, constant part in N (default 0)
+  --drag-f1 NS/M      drivetrain drag per m/s of speed (default 0)
 Sensors
   --coils N           alternator tone periods per engine revolution (default 3)
   --wheel-marks N     wheel-sensor pulses per wheel revolution (default 1)
@@ -112,7 +124,12 @@ int run(int argc, char** argv) {
                                             {"--rpm-peak", &o.rpm_peak},
                                             {"--torque-drop", &o.torque_drop},
                                             {"--rpm-start", &o.rpm_start},
-                                            {"--rpm-end", &o.rpm_end}};
+                                            {"--rpm-end", &o.rpm_end},
+                                            {"--coast", &o.coast},
+                                            {"--idle-rpm", &o.idle_rpm},
+                                            {"--rolling", &o.rolling_coeff},
+                                            {"--drag-f0", &o.drag_f0},
+                                            {"--drag-f1", &o.drag_f1}};
   for (int i = 1; i < argc; ++i) {
     const std::string opt = argv[i];
     if (opt == "--help" || opt == "-h") {
@@ -192,6 +209,19 @@ int run(int argc, char** argv) {
               ziva::num2str(p_max).c_str(), ziva::num2str(p_max * 1.35962).c_str(),
               ziva::num2str(rpm_p).c_str(), ziva::num2str(t_max).c_str(),
               ziva::num2str(rpm_t).c_str());
+  if (r.coast_end > r.coast_start) {
+    std::printf("Clutch-in coast from %s s to %s s, the engine idling down to %s 1/min.\n",
+                ziva::num2str(r.coast_start).c_str(), ziva::num2str(r.coast_end).c_str(),
+                ziva::num2str(o.idle_rpm).c_str());
+  }
+  if (o.rolling_coeff > 0 || o.drag_f0 > 0 || o.drag_f1 > 0) {
+    // The extra road load at the speed of the peak power.
+    const double v = rpm_p / 60 / o.gear_ratio * o.tyre;
+    const double extra = (o.rolling_coeff * o.mass * 9.81 + o.drag_f0 + o.drag_f1 * v) * v / 1000;
+    std::printf("Extra road load %s kW at %s 1/min (%s %% of the peak power).\n",
+                ziva::num2str(extra).c_str(), ziva::num2str(rpm_p).c_str(),
+                ziva::num2str(100 * extra / p_max).c_str());
+  }
   return 0;
 }
 
