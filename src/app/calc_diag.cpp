@@ -90,13 +90,21 @@ std::optional<DiagInputs> calc_diag_inputs(Env& env) {
   in.kkk = w.comment();
   in.vx = par.xaxis;
   in.vy = par.yaxis;
+  if (d.load) {
+    LossNote& l = in.loss.emplace();
+    l.roller = d.load->roller;
+    l.coefficients = d.load_coefficients;
+    l.from_kmh = d.load->high * 3.6;
+    l.to_kmh = d.load->low * 3.6;
+    l.at_peak_kw = d.loss_at_peak_kw;
+  }
   return in;
 }
 
 void calc_diag(Env& env) {
   std::optional<DiagInputs> in = calc_diag_inputs(env);
   if (!in) return;
-  plot_diag(env, in->x, in->y, in->ccc, in->kkk, in->vx, in->vy, in->k);
+  plot_diag_with_loss(env, in->x, in->y, in->ccc, in->kkk, in->vx, in->vy, in->k, in->loss);
 }
 
 }  // namespace ziva

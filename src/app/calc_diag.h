@@ -7,12 +7,13 @@
 #include <optional>
 #include <string>
 
+#include "diagram/export.h"
 #include "eval/traces.h"
 #include "platform/core/function_table.h"
 
 namespace ziva {
 
-// The seven inputs of plot_diag.
+// The inputs of plot_diag.
 struct DiagInputs {
   Eigen::RowVectorXd x;
   Eigen::MatrixXd y;
@@ -21,6 +22,7 @@ struct DiagInputs {
   double vx = 1;
   double vy = 1;
   double k = 1;
+  std::optional<LossNote> loss;  // the load measured from the coast (par.coast_loss)
 };
 
 // The channel step on the desktop: channel_traces with progress windows and, when `cut`, the

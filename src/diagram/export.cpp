@@ -98,8 +98,17 @@ void check_outputs(const std::string& recording, const std::string& table_file,
   }
 }
 
+std::string loss_note_text(const LossNote& loss) {
+  const Record st = strings();
+  std::string text = trim_blanks(st_row(st, "loss_note", loss.roller ? 2 : 1));
+  text = replace_all(text, "%a", num2str(loss.coefficients(0)));
+  text = replace_all(text, "%b", num2str(loss.coefficients(1)));
+  text = replace_all(text, "%c", num2str(loss.coefficients(2)));
+  return replace_all(text, "%p", num2str(std::round(loss.at_peak_kw * 100) / 100));
+}
+
 Value group_conditions(Env& env, const ParSet& par, double k, const std::string& comment,
-                       const std::string& wav_file) {
+                       const std::string& wav_file, const std::optional<LossNote>& loss) {
   const Record st = strings();
   std::vector<Value> cells;
   auto add = [&](const std::string& key, const std::string& value) {
@@ -109,6 +118,8 @@ Value group_conditions(Env& env, const ParSet& par, double k, const std::string&
   add(caption(st, "comment"), comment);
   add(caption(st, "wav_files"), wav_file);
   for (const ParamSpec& s : param_table()) {
+    // Tables of runs without the measured load read as they always did.
+    if (s.field == &ParSet::coast_loss && par.coast_loss != 1) continue;
     switch (s.kind) {
       case ParamKind::Number:
         add(caption(st, s.caption), shortest_text(par.*(s.field)));
@@ -124,6 +135,15 @@ Value group_conditions(Env& env, const ParSet& par, double k, const std::string&
     }
   }
   add(caption(st, "csv_k"), shortest_text(k));
+  if (loss) {
+    const int first = loss->roller ? 4 : 1;
+    add(caption(st, "loss_model"), trim_blanks(st_row(st, "loss_models", loss->roller ? 2 : 1)));
+    for (int i = 0; i < 3; ++i)
+      add(trim_blanks(st_row(st, "loss_coeffs", first + i)), shortest_text(loss->coefficients(i)));
+    add(trim_blanks(st_row(st, "loss_range", 1)), shortest_text(loss->from_kmh));
+    add(trim_blanks(st_row(st, "loss_range", 2)), shortest_text(loss->to_kmh));
+    add(caption(st, "loss_at_peak"), shortest_text(loss->at_peak_kw));
+  }
   return Value(std::move(cells));
 }
 

@@ -2,6 +2,8 @@
 // format one function, chosen by the file name.
 #pragma once
 
+#include <Eigen/Dense>
+#include <optional>
 #include <string>
 
 #include "diagram/ax_lims.h"
@@ -30,12 +32,29 @@ void check_outputs(const std::string& recording, const std::string& table_file,
 // line "%5.0f %5.5f" per point, CR LF endings, through a temporary file.
 void write_ascii(const std::string& file, const VisibleCurves& curves);
 
+// The road load measured from a coast, as the comment block and the CSV table report it.
+struct LossNote {
+  bool roller = false;
+  // Road: c0, c1, c2 of F = c0 + c1·v + c2·v² (N, v in m/s); roller: a1, a2, a3 of
+  // P = a1·ω + a2·ω² + a3·ω³ (W, ω in 1/s).
+  Eigen::Vector3d coefficients = Eigen::Vector3d::Zero();
+  double from_kmh = 0, to_kmh = 0;  // the coast's speed range
+  double at_peak_kw = 0;            // loss power at the point of the highest power
+};
+
+// The load as one line of the comment block: the model with its coefficients and units, and the
+// loss power at the highest power.
+std::string loss_note_text(const LossNote& loss);
+
 // The conditions of one evaluation as a cell list of caption/value texts, kept in "UserData" of
 // the curve group's main line for the CSV table: comment, WAV file, then every parameter of the
-// parameter table with its caption (pop-ups by the entry they show now, check boxes "ja"/"nein"),
-// the factor k at full precision after the correction standard.
+// parameter table with its caption (pop-ups by the entry they show now, check boxes "ja"/"nein";
+// "coast_loss" only when it is set), the factor k at full precision after the correction
+// standard, then with a measured load its model, coefficients, coast range and loss power at the
+// highest power.
 Value group_conditions(Env& env, const ParSet& par, double k, const std::string& comment,
-                       const std::string& wav_file);
+                       const std::string& wav_file,
+                       const std::optional<LossNote>& loss = std::nullopt);
 
 // Writes the visible curves as a CSV table (RFC 4180, UTF-8, CR LF): '#' lines with the program,
 // the time of writing and each group's conditions, one header row (curve number, x, y columns as

@@ -116,6 +116,12 @@ Props control_props(const char* style, double left, double bottom, double width,
 
 void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
                const Eigen::MatrixXd& ccc, const std::string& kkk, double vx, double vy, double k) {
+  plot_diag_with_loss(env, x, y, ccc, kkk, vx, vy, k, std::nullopt);
+}
+
+void plot_diag_with_loss(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
+                         const Eigen::MatrixXd& ccc, const std::string& kkk, double vx, double vy,
+                         double k, const std::optional<LossNote>& loss) {
   Graphics& g = env.g;
   // 1. Labels and window name.
   const Record st = strings();
@@ -155,6 +161,8 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
     std::size_t sep = wav_file.rfind('/');
     shown += " " + (sep == std::string::npos ? wav_file : wav_file.substr(sep + 1));
   }
+  const std::string loss_text = loss ? loss_note_text(*loss) : std::string();
+  if (loss) shown += (shown.empty() ? "" : "; ") + loss_text;
 
   // 7. The curve group: shown again when it exists.
   Eigen::MatrixXd yy = y;
@@ -164,6 +172,8 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
   // Channel choices without a summary leave k out of the group's key; a run corrected to another
   // standard or humidity is another group all the same.
   if (!note.empty() && comment == kkk) group += "  k: " + num2str(k) + note;
+  // A run with the measured load is a group of its own.
+  if (loss) group += " " + loss_text;
   if (!g.findobj({{"Tag", "Diag" + group}}).empty()) {
     for (const std::string& tag : {"Diag" + group, "2Diag" + group})
       for (Handle h : g.findobj({{"Tag", tag}})) g.set(h, "Visible", "on");
@@ -177,7 +187,7 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
            {{"LineWidth", 1.0},
             {"Color", colour},
             {"Tag", "Diag" + group},
-            {"UserData", group_conditions(env, par, k, kkk, wav_file)}});
+            {"UserData", group_conditions(env, par, k, kkk, wav_file, loss)}});
 
     const std::string frame_tag = figname + "CommentFrame";
     std::vector<Handle> frames = g.findobj({fig}, {{"Tag", frame_tag}});

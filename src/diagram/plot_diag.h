@@ -3,8 +3,10 @@
 #pragma once
 
 #include <Eigen/Dense>
+#include <optional>
 #include <string>
 
+#include "diagram/export.h"
 #include "platform/core/function_table.h"
 
 namespace ziva {
@@ -17,5 +19,11 @@ namespace ziva {
 // names are set, and switches zoom on.
 void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
                const Eigen::MatrixXd& ccc, const std::string& kkk, double vx, double vy, double k);
+
+// plot_diag with the load measured from the coast, when there is one: it joins the shown comment,
+// the group's key and the CSV conditions.
+void plot_diag_with_loss(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
+                         const Eigen::MatrixXd& ccc, const std::string& kkk, double vx, double vy,
+                         double k, const std::optional<LossNote>& loss);
 
 }  // namespace ziva

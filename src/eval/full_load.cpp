@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/warning.h"
+#include "eval/coast_loss.h"
 #include "eval/wav2v.h"
 #include "params/channels.h"
+#include "ui/messages.h"
 #include "ui/strings.h"
 
 namespace ziva {
@@ -197,11 +200,30 @@ IndexRange full_load_range(const RawTraces& raw, const ParSet& par) {
 }
 
 DiagData evaluate_range(const RawTraces& raw, const ParSet& par, const IndexRange& r) {
-  if (r.first == 0 && r.last == raw.t.size() - 1)
-    return compute_results(raw.t, raw.v, raw.rpm, par);
+  const bool whole = r.first == 0 && r.last == raw.t.size() - 1;
+  if (par.coast_loss == 0) {
+    if (whole) return compute_results(raw.t, raw.v, raw.rpm, par);
+    const Eigen::Index n = r.last - r.first + 1;
+    return compute_results(raw.t.segment(r.first, n), raw.v.segment(r.first, n),
+                           raw.rpm.segment(r.first, n), par);
+  }
+  const RoadLoad load = measure_road_load(raw, par);
   const Eigen::Index n = r.last - r.first + 1;
-  return compute_results(raw.t.segment(r.first, n), raw.v.segment(r.first, n),
-                         raw.rpm.segment(r.first, n), par);
+  const RunQuantities q = compute_quantities(raw.t.segment(r.first, n), raw.v.segment(r.first, n),
+                                             raw.rpm.segment(r.first, n), par, &load);
+  // Below the coast the load is continued, not measured: say so when the run goes well below.
+  const double lowest = q.v.minCoeff() / 3.6;
+  if (lowest < load.low * 2 / 3)
+    warning(messages::coast_below(std::round(q.v.minCoeff() * 10) / 10,
+                                  std::round(load.low * 36) / 10));
+  DiagData d = pick_axes(q, par);
+  d.load = load;
+  d.load_coefficients = reported_coefficients(load, par);
+  Eigen::Index peak = -1;
+  for (Eigen::Index i = 0; i < q.P.size(); ++i)
+    if (std::isfinite(q.P(i)) && (peak < 0 || q.P(i) > q.P(peak))) peak = i;
+  d.loss_at_peak_kw = peak < 0 ? std::nan("") : q.loss(peak);
+  return d;
 }
 
 DiagData evaluate_traces(const RawTraces& raw, const ParSet& par) {

@@ -49,7 +49,10 @@ std::optional<IndexRange> evaluated_range(const RawTraces& raw, const ParSet& pa
 // full-load part.
 IndexRange full_load_range(const RawTraces& raw, const ParSet& par);
 
-// compute_results on the samples `r` of the raw traces.
+// compute_results on the samples `r` of the raw traces. With par.coast_loss, the road load is
+// first measured from the coast of the whole traces (measure_road_load, whose errors end the
+// evaluation) and replaces the assumed loss term; a warning says when the run reaches more than a
+// third below the coast's lowest speed.
 DiagData evaluate_range(const RawTraces& raw, const ParSet& par, const IndexRange& r);
 
 // evaluate_range on full_load_range.

@@ -67,6 +67,15 @@ Eigen::RowVectorXd smooth(const ButterCoeffs& f, const Eigen::RowVectorXd& x) {
 constexpr double kLocalWidth = 1.5;
 constexpr int kLocalDegree = 2;
 
+// The loss power (kW) at the speeds v (m/s): the measured road load, or the assumed term of the
+// formula (air drag on the road, the roller's loss term).
+Eigen::ArrayXd loss_power(bool roller, const Eigen::ArrayXd& v, const ParSet& par,
+                          const RoadLoad* load) {
+  if (load != nullptr) return v.unaryExpr([&](double x) { return load->power(x) / 1000; });
+  if (roller) return kRollerLoss * par.cw * (v / par.roller_perimeter_m * 2 * kPi).square();
+  return kDragFactor * par.cw * par.frontal_area_m2 * v.cube() / 1000;
+}
+
 // Ratio, air correction, power in PS, torque and speed in km/h from the smoothed speed v (m/s).
 void finish(RunQuantities& q, const Eigen::RowVectorXd& v, const ParSet& par) {
   q.ratio = ((q.rpm / 60).array() / v.array() * par.tyre_perimeter_m).matrix();
@@ -85,7 +94,8 @@ void finish(RunQuantities& q, const Eigen::RowVectorXd& v, const ParSet& par) {
 // The precise estimator: speed, its rate of change and the engine speed from local polynomial
 // fits over the filter length in time, power from them directly (no second smoothing).
 void precise_quantities(RunQuantities& q, const Eigen::RowVectorXd& v_raw,
-                        const Eigen::RowVectorXd& rpm_raw, const ParSet& par) {
+                        const Eigen::RowVectorXd& rpm_raw, const ParSet& par,
+                        const RoadLoad* load) {
   const double width = kLocalWidth * par.filter_length_s;
   const LocalFit fv = local_fit(q.t, v_raw, width, kLocalDegree);
   const Eigen::RowVectorXd& v = fv.value;
@@ -95,23 +105,28 @@ void precise_quantities(RunQuantities& q, const Eigen::RowVectorXd& v_raw,
   q.roller = is_roller_run(par.sig_ch1, par.sig_ch2);
   const Eigen::ArrayXd va = v.transpose().array();
   const Eigen::ArrayXd aa = q.a.transpose().array();
+  const Eigen::ArrayXd loss = loss_power(q.roller, va, par, load);
   Eigen::ArrayXd P;
   if (q.roller) {
     const Eigen::ArrayXd w = va / par.roller_perimeter_m * 2 * kPi;
     const Eigen::ArrayXd dw = aa / par.roller_perimeter_m * 2 * kPi;
-    P = par.roller_inertia_kgm2 * dw * w / 1000 + kRollerLoss * par.cw * w.square();
+    P = par.roller_inertia_kgm2 * dw * w / 1000 + loss;
+  } else if (load != nullptr) {
+    P = par.total_mass_kg * va * aa / 1000 + loss;
   } else {
     P = (par.total_mass_kg * va * aa + kDragFactor * par.cw * par.frontal_area_m2 * va.cube()) /
         1000;
   }
   q.P = P.matrix().transpose();
+  q.loss = loss.matrix().transpose();
   finish(q, v, par);
 }
 
 }  // namespace
 
 RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::RowVectorXd& v_raw,
-                                 const Eigen::RowVectorXd& rpm_raw, const ParSet& par) {
+                                 const Eigen::RowVectorXd& rpm_raw, const ParSet& par,
+                                 const RoadLoad* load) {
   if (t_raw.size() != v_raw.size() || t_raw.size() != rpm_raw.size())
     throw Error("Matrix dimensions must agree.");
   RunQuantities q;
@@ -136,7 +151,7 @@ RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::R
 
   q.dt = step_extrapolation(q.t);
   if (estimator_of(par) == Estimator::precise) {
-    precise_quantities(q, v, rpm, par);
+    precise_quantities(q, v, rpm, par, load);
     return q;
   }
   v = filter(v);
@@ -148,14 +163,22 @@ RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::R
   q.X = cumulative_distance(v, q.dt);
 
   q.roller = is_roller_run(par.sig_ch1, par.sig_ch2);
+  const Eigen::ArrayXd va = v.transpose().array();
+  const Eigen::ArrayXd loss = loss_power(q.roller, va, par, load);
+  q.loss = loss.matrix().transpose();
   if (q.roller) {
     const Eigen::RowVectorXd w = (v / par.roller_perimeter_m * 2 * kPi);
     const Eigen::RowVectorXd dw = step_extrapolation(w);
     q.P = ((par.roller_inertia_kgm2 * dw).array() / q.dt.array() * w.array() / 1000).matrix();
-    q.P.array() += kRollerLoss * par.cw * w.array().square();
+    if (load != nullptr) {
+      q.P.array() += loss.transpose();
+    } else {
+      q.P.array() += kRollerLoss * par.cw * w.array().square();
+    }
   } else {
-    const Eigen::ArrayXd va = v.transpose().array();
-    const Eigen::ArrayXd Fr = kDragFactor * par.cw * par.frontal_area_m2 * va.square();
+    const Eigen::ArrayXd Fr =
+        load != nullptr ? Eigen::ArrayXd(va.unaryExpr([&](double x) { return load->force(x); }))
+                        : Eigen::ArrayXd(kDragFactor * par.cw * par.frontal_area_m2 * va.square());
     const Eigen::ArrayXd Wr = Fr * va * q.dt.transpose().array();
     Eigen::ArrayXd Wv(n);
     double before = 2 * v(0) - v(1);
@@ -232,6 +255,9 @@ DiagData pick_axes(const RunQuantities& q, const ParSet& par) {
       break;
     case 11:
       d.y = column(q.ratio);
+      break;
+    case 12:
+      d.y = column(q.loss);
       break;
     default:
       throw Error("Undefined function or variable 'y'.");

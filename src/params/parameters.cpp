@@ -134,7 +134,7 @@ const std::vector<ParamSpec> kParams = {
      &ParSet::yaxis,
      K::PopUp,
      "popup_yaxis",
-     11,
+     12,
      "",
      1,
      true,
@@ -173,6 +173,8 @@ const std::vector<ParamSpec> kParams = {
      ParamPlacement{{0, 0, 0, 0}, {0.505, 0.955, 0.23, 0.04}}},
     {"estimator", "estimator", "estim", &ParSet::estimator, K::PopUp, "popup_estimator", 2, "", 1,
      false, ParamPlacement{{0.74, 0.96, 0.09, 0.03}, {0.835, 0.955, 0.125, 0.04}}},
+    {"coast_loss", "coast_loss", "coastloss", &ParSet::coast_loss, K::CheckBox, "", 0, "", 0, false,
+     ParamPlacement{{0, 0, 0, 0}, {0.035, 0.955, 0.36, 0.04}}},
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "ui/messages.h"
 
+#include <cmath>
 #include <initializer_list>
 #include <map>
 
@@ -45,6 +46,34 @@ const Table& german() {
        "Aus der WAV Datei {1} ergeben sich bis Vmax nur {2} "
        "Geschwindigkeitswerte; gebraucht werden mindestens {3}. Passen „{4}“ "
        "und „{5}“ zur Aufnahme?"},
+      {"coast_no_speed",
+       "„{1}“ braucht eine Geschwindigkeit, die beim Ausrollen weiterläuft: eine Lichtmaschine "
+       "allein folgt dem Motor und kann kein Ausrollen zeigen. Bitte Radsensoren oder die "
+       "Trägheitsrolle mit aufnehmen oder „{1}“ ausschalten."},
+      {"coast_coupled",
+       "Kein Ausrollen nach der Volllast gefunden: die Motordrehzahl folgt bis zum Ende der "
+       "Aufnahme der Geschwindigkeit (eingekuppelt, Motorbremse). Für „{1}“ nach der Volllast "
+       "auskuppeln und ausrollen lassen, oder „{1}“ ausschalten."},
+      {"coast_none",
+       "Kein Ausrollen nach der Volllast gefunden: die Geschwindigkeit fällt nach ihrem "
+       "Höchstwert nicht. Für „{1}“ nach der Volllast auskuppeln und ausrollen lassen, oder "
+       "„{1}“ ausschalten."},
+      {"coast_short",
+       "Das Ausrollen nach der Volllast dauert nur {1} s; für „{2}“ werden mindestens {3} s "
+       "gebraucht (Gaswegnehmen mit eingelegtem Gang ist kein Ausrollen)."},
+      {"coast_span",
+       "Beim Ausrollen fällt die Geschwindigkeit nur von {1} auf {2} km/h; für „{3}“ muss sie "
+       "um mindestens {4} % fallen. Bitte länger ausrollen lassen."},
+      {"coast_rising",
+       "Beim Ausrollen nach der Volllast nimmt die Geschwindigkeit nicht stetig ab; „{1}“ "
+       "ergibt daraus keine Verluste."},
+      {"coast_irregular",
+       "Die Verzögerung beim Ausrollen folgt keinem gleichmäßigen Fahrwiderstand (Streuung {1} "
+       "%, {2} % der Werte passen nicht); „{3}“ ergibt daraus keine verlässlichen Verluste."},
+      {"coast_below",
+       "Der Lauf reicht bis {1} km/h hinab, mehr als ein Drittel unter der kleinsten "
+       "Geschwindigkeit des Ausrollens ({2} km/h): die Verluste darunter sind fortgesetzt, nicht "
+       "gemessen."},
       {"same_file",
        "{1} {2} ist dieselbe Datei wie {3} {4} und würde sie überschreiben. Bitte "
        "einen anderen Dateinamen wählen."},
@@ -81,6 +110,33 @@ const Table& english() {
       {"few_speeds_vmax",
        "The WAV file {1} gives only {2} speed values up to Vmax; at least {3} "
        "are needed. Do “{4}” and “{5}” match the recording?"},
+      {"coast_no_speed",
+       "“{1}” needs a speed that keeps running in the coast: an alternator alone follows the "
+       "engine and cannot show a coast. Please record the wheel sensors or the roller too, or "
+       "switch off “{1}”."},
+      {"coast_coupled",
+       "No coast found after full load: the engine speed follows the road speed up to the end of "
+       "the recording (clutch engaged, engine braking). For “{1}” disengage the clutch after full "
+       "load and let the vehicle roll down, or switch off “{1}”."},
+      {"coast_none",
+       "No coast found after full load: the speed does not fall after its highest value. For "
+       "“{1}” disengage the clutch after full load and let the vehicle roll down, or switch off "
+       "“{1}”."},
+      {"coast_short",
+       "The coast after full load lasts only {1} s; “{2}” needs at least {3} s (closing the "
+       "throttle in gear is no coast)."},
+      {"coast_span",
+       "In the coast the speed falls only from {1} to {2} km/h; for “{3}” it must fall by at "
+       "least {4} %. Please let the vehicle roll down longer."},
+      {"coast_rising",
+       "In the coast after full load the speed does not fall steadily; “{1}” cannot measure the "
+       "losses from it."},
+      {"coast_irregular",
+       "The deceleration in the coast follows no steady road load (scatter {1} %, {2} % of the "
+       "values do not fit); “{3}” cannot measure reliable losses from it."},
+      {"coast_below",
+       "The run reaches down to {1} km/h, more than a third below the lowest speed of the coast "
+       "({2} km/h): the losses there are continued, not measured."},
       {"same_file",
        "{1} {2} is the same file as {3} {4} and would replace it. Please choose "
        "another file name."},
@@ -181,6 +237,37 @@ std::string too_few_speeds(const std::string& file, long count, long needed, boo
 std::string same_file(const std::string& key_a, const std::string& file_a, const std::string& key_b,
                       const std::string& file_b) {
   return text("same_file", {field(key_b), quoted(file_b), field(key_a), quoted(file_a)});
+}
+
+std::string coast_no_speed() {
+  return text("coast_no_speed", {field("coast_loss")});
+}
+
+std::string coast_not_found(bool engine) {
+  return text(engine ? "coast_coupled" : "coast_none", {field("coast_loss")});
+}
+
+std::string coast_too_short(double seconds, double needed) {
+  return text("coast_short",
+              {num2str(std::round(seconds * 10) / 10), field("coast_loss"), num2str(needed)});
+}
+
+std::string coast_span_too_small(double high, double low, double needed) {
+  return text("coast_span", {num2str(high), num2str(low), field("coast_loss"),
+                             num2str(std::round(needed * 100))});
+}
+
+std::string coast_not_decelerating() {
+  return text("coast_rising", {field("coast_loss")});
+}
+
+std::string coast_irregular(double scatter, double rejected) {
+  return text("coast_irregular", {num2str(std::round(scatter * 100)),
+                                  num2str(std::round(rejected * 100)), field("coast_loss")});
+}
+
+std::string coast_below(double run, double coast) {
+  return text("coast_below", {num2str(run), num2str(coast)});
 }
 
 std::string ascii_not_created(const std::string& file, const std::string& reason) {

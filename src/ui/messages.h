@@ -29,6 +29,23 @@ std::string too_short(const std::string& file, long samples, double rate, double
                       long needed);
 std::string too_few_speeds(const std::string& file, long count, long needed, bool up_to_vmax);
 
+// The coast after the run, for the losses measured from it (the field "coast_loss").
+// The channels follow the engine only.
+std::string coast_no_speed();
+// No coast after full load: with an engine channel (`engine`) the engine stays coupled; with a
+// speed channel alone the speed does not fall after its highest value.
+std::string coast_not_found(bool engine);
+std::string coast_too_short(double seconds, double needed);
+// The speed falls only from `high` to `low` km/h, less than the share `needed`.
+std::string coast_span_too_small(double high, double low, double needed);
+std::string coast_not_decelerating();
+// The deceleration scatters by the share `scatter` of the force; the share `rejected` of the
+// samples fits no smooth load.
+std::string coast_irregular(double scatter, double rejected);
+// Warning: the run reaches down to `run` km/h, more than a third below the coast's lowest speed
+// `coast` km/h.
+std::string coast_below(double run, double coast);
+
 // Outputs.
 // An output field names the same file as another field; keys "wav_files", "out_files",
 // "print_files".

@@ -42,7 +42,7 @@ Record german_strings() {
   st["popup_yaxis"] = Value::list(
       {"Leistung[PS]/Drehm[Nm]", "Leistung[kW]/Drehm[Nm]", "Leistung [PS]", "Leistung [kW]",
        "Drehmoment [Nm]", "Geschwindigkeit [km/h]", "Beschleunigung [m/s²]", "Zeit [s]",
-       "Strecke [m]", "RPM [1/min]", "Getriebe Übersetzung [1/1]"},
+       "Strecke [m]", "RPM [1/min]", "Getriebe Übersetzung [1/1]", "Verlustleistung [kW]"},
       26);
   st["fig_diag"] = "Diagramme";
   st["wb_sdiag"] = "Berechne Diagramm";
@@ -111,6 +111,18 @@ Record german_strings() {
   st["csv_file"] = "CSV Dateien (*.csv)";
   st["svg_file"] = "SVG Dateien (*.svg)";
   st["pdf_file"] = "PDF Dateien (*.pdf)";
+  // Losses measured from the coast after the run.
+  st["coast_loss"] = "Verluste aus dem Ausrollen";
+  st["loss_note"] =
+      Value::list({"Verluste: F = %a N + %b N·s/m·v + %c N·s²/m²·v², %p kW bei Pmax",
+                   "Verluste: P = %a W·s·ω + %b W·s²·ω² + %c W·s³·ω³, %p kW bei Pmax"});
+  st["loss_model"] = "Verlustmodell";
+  st["loss_models"] =
+      Value::list({"F = c0 + c1·v + c2·v², v [m/s]", "P = a1·ω + a2·ω² + a3·ω³, ω [1/s]"});
+  st["loss_coeffs"] =
+      Value::list({"c0 [N]", "c1 [N·s/m]", "c2 [N·s²/m²]", "a1 [W·s]", "a2 [W·s²]", "a3 [W·s³]"});
+  st["loss_range"] = Value::list({"Ausrollen von [km/h]", "Ausrollen bis [km/h]"});
+  st["loss_at_peak"] = "Verlustleistung bei Höchstleistung [kW]";
   return st;
 }
 

@@ -41,7 +41,7 @@ Record english_strings() {
   st["popup_yaxis"] =
       Value::list({"Power[PS]/Torque[Nm]", "Power[kW]/Torque[Nm]", "Power [PS]", "Power [kW]",
                    "Torque [Nm]", "Speed [km/h]", "Acceleration [m/s²]", "Time [s]", "Distance [m]",
-                   "RPM [1/min]", "Gear ratio [1/1]"},
+                   "RPM [1/min]", "Gear ratio [1/1]", "Loss power [kW]"},
                   26);
   st["fig_diag"] = "Diagrams";
   st["wb_sdiag"] = "Computing diagram";
@@ -106,6 +106,16 @@ Record english_strings() {
   st["csv_file"] = "CSV files (*.csv)";
   st["svg_file"] = "SVG files (*.svg)";
   st["pdf_file"] = "PDF files (*.pdf)";
+  st["coast_loss"] = "Losses from the coast-down";
+  st["loss_note"] = Value::list({"Losses: F = %a N + %b N·s/m·v + %c N·s²/m²·v², %p kW at Pmax",
+                                 "Losses: P = %a W·s·ω + %b W·s²·ω² + %c W·s³·ω³, %p kW at Pmax"});
+  st["loss_model"] = "Loss model";
+  st["loss_models"] =
+      Value::list({"F = c0 + c1·v + c2·v², v [m/s]", "P = a1·ω + a2·ω² + a3·ω³, ω [1/s]"});
+  st["loss_coeffs"] =
+      Value::list({"c0 [N]", "c1 [N·s/m]", "c2 [N·s²/m²]", "a1 [W·s]", "a2 [W·s²]", "a3 [W·s³]"});
+  st["loss_range"] = Value::list({"Coast from [km/h]", "Coast to [km/h]"});
+  st["loss_at_peak"] = "Loss power at peak power [kW]";
   return st;
 }
 

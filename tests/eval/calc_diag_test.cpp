@@ -309,7 +309,7 @@ TEST_F(Driver, ChannelWithoutPulsesIsReported) {
 TEST_F(Driver, FailedResultComputationLeavesTheCacheAsItWas) {
   type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off)));
   channels(1, 4);
-  choose("popup_yaxis", 12);  // no such diagram
+  choose("popup_yaxis", 13);  // no such diagram
   EXPECT_THROW(calc_diag_inputs(env()), Error);
   EXPECT_TRUE(cache_lines().empty());
   choose("popup_yaxis", 1);

@@ -218,7 +218,7 @@ TEST(Results, ErrorCases) {
   p.xaxis = 5;
   EXPECT_NE(error_of(linear_run(20, 0.1, 10, 1, p), p), "no error");
   p.xaxis = 1;
-  p.yaxis = 12;
+  p.yaxis = 13;
   EXPECT_NE(error_of(linear_run(20, 0.1, 10, 1, p), p), "no error");
 }
 

@@ -58,7 +58,7 @@ TEST_F(DesktopMainWindow, StartUpDefaultsAreVisibleInTheWidgets) {
   EXPECT_EQ(ch2->currentText().toStdString(), "Lichtmaschine");
   EXPECT_EQ(ch1->itemText(2).toStdString(), "Trägheitsrolle");
   EXPECT_EQ(as<QComboBox>("popup_xaxis")->currentText().toStdString(), "RPM [1/min]");
-  EXPECT_EQ(as<QComboBox>("popup_yaxis")->count(), 11);
+  EXPECT_EQ(as<QComboBox>("popup_yaxis")->count(), 12);
   EXPECT_EQ(as<QComboBox>("popup_yaxis")->currentText().toStdString(), "Leistung[PS]/Drehm[Nm]");
 
   EXPECT_TRUE(as<QCheckBox>("cut_Vmax")->isChecked());
