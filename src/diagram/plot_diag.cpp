@@ -153,6 +153,9 @@ void plot_diag_with_loss(Env& env, const Eigen::MatrixXd& x, const Eigen::Matrix
   const ParSet par = get_par(env);
   const std::string default_comment = st_text(st, "comment");
   std::string shown = kkk == default_comment ? std::string() : kkk;
+  // The measured load follows the user's comment, ahead of the longer parameter summary.
+  const std::string loss_text = loss ? loss_note_text(*loss) : std::string();
+  if (loss) shown += (shown.empty() ? "" : "; ") + loss_text;
   const std::string note = air_note(par, st);
   const std::string comment = kkk + summary(par, k, note);
   const std::string wav_file = w.wav_file();
@@ -161,8 +164,6 @@ void plot_diag_with_loss(Env& env, const Eigen::MatrixXd& x, const Eigen::Matrix
     std::size_t sep = wav_file.rfind('/');
     shown += " " + (sep == std::string::npos ? wav_file : wav_file.substr(sep + 1));
   }
-  const std::string loss_text = loss ? loss_note_text(*loss) : std::string();
-  if (loss) shown += (shown.empty() ? "" : "; ") + loss_text;
 
   // 7. The curve group: shown again when it exists.
   Eigen::MatrixXd yy = y;
