@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <map>
 #include <vector>
 
 #include "base/warning.h"
@@ -239,4 +241,33 @@ TEST_F(CoastLossAccuracy, RunsWithoutCoastGiveTheirMessage) {
       EXPECT_EQ(e, n.message);
     }
   }
+}
+
+// Through the whole evaluation: the CSV conditions carry the fitted coefficients (the air drag
+// 0.65·cw·A = 0.24375 N·s²/m² and the constant 0.012·m·g + 5 = 28.54 N of the simulated load) and
+// the comment block shows the load.
+TEST_F(CoastLossAccuracy, TableAndCommentCarryTheFit) {
+  SynthOptions o = options_of(kCases[0]);
+  o.rate = 22050;
+  write_run_wav(synthesize(o), o.bits, path("run.wav"));
+  type("wav_file", path("run.wav"));
+  type("out_file", path("run.csv"));
+  choose("cut_File", 0);
+  settings(kCases[0], 1, 1, 2);
+  ASSERT_TRUE(program_->run("calc_diag"));
+  ASSERT_TRUE(services_.errors.empty());
+  std::ifstream in(path("run.csv"));
+  std::map<std::string, std::string> meta;
+  for (std::string line; std::getline(in, line) && line.rfind("# ", 0) == 0;) {
+    const std::size_t comma = line.find(',');
+    if (comma != std::string::npos) meta[line.substr(2, comma - 2)] = line.substr(comma + 1);
+  }
+  EXPECT_EQ(meta[messages::field("coast_loss")], "ja\r");
+  EXPECT_NEAR(std::stod(meta["c2 [N·s²/m²]"]), 0.24375, 0.002);
+  EXPECT_NEAR(std::stod(meta["c0 [N]"]), 28.54, 1);
+  EXPECT_GT(std::stod(meta["Verlustleistung bei Höchstleistung [kW]"]), 10);
+  bool shown = false;
+  for (Handle h : g().findobj({{"Style", "edit"}}))
+    shown = shown || g().get_text(h, "String").rfind("Verluste: F = 28.", 0) == 0;
+  EXPECT_TRUE(shown);
 }
