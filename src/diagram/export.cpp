@@ -101,9 +101,15 @@ void check_outputs(const std::string& recording, const std::string& table_file,
 std::string loss_note_text(const LossNote& loss) {
   const Record st = strings();
   std::string text = trim_blanks(st_row(st, "loss_note", loss.roller ? 2 : 1));
-  text = replace_all(text, "%a", num2str(loss.coefficients(0)));
-  text = replace_all(text, "%b", num2str(loss.coefficients(1)));
-  text = replace_all(text, "%c", num2str(loss.coefficients(2)));
+  // Three significant digits keep the note within one comment line; the CSV carries them in full.
+  auto brief = [](double c) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3g", c);
+    return std::string(buf);
+  };
+  text = replace_all(text, "%a", brief(loss.coefficients(0)));
+  text = replace_all(text, "%b", brief(loss.coefficients(1)));
+  text = replace_all(text, "%c", brief(loss.coefficients(2)));
   return replace_all(text, "%p", num2str(std::round(loss.at_peak_kw * 100) / 100));
 }
 

@@ -114,8 +114,8 @@ Record german_strings() {
   // Losses measured from the coast after the run.
   st["coast_loss"] = "Verluste aus dem Ausrollen";
   st["loss_note"] =
-      Value::list({"Verluste: F = %a N + %b N·s/m·v + %c N·s²/m²·v², %p kW bei Pmax",
-                   "Verluste: P = %a W·s·ω + %b W·s²·ω² + %c W·s³·ω³, %p kW bei Pmax"});
+      Value::list({"Verluste: %a N + %b N·s/m·v + %c N·s²/m²·v², %p kW bei Pmax",
+                   "Verluste: %a W·s·ω + %b W·s²·ω² + %c W·s³·ω³, %p kW bei Pmax"});
   st["loss_model"] = "Verlustmodell";
   st["loss_models"] =
       Value::list({"F = c0 + c1·v + c2·v², v [m/s]", "P = a1·ω + a2·ω² + a3·ω³, ω [1/s]"});

@@ -107,8 +107,8 @@ Record english_strings() {
   st["svg_file"] = "SVG files (*.svg)";
   st["pdf_file"] = "PDF files (*.pdf)";
   st["coast_loss"] = "Losses from the coast-down";
-  st["loss_note"] = Value::list({"Losses: F = %a N + %b N·s/m·v + %c N·s²/m²·v², %p kW at Pmax",
-                                 "Losses: P = %a W·s·ω + %b W·s²·ω² + %c W·s³·ω³, %p kW at Pmax"});
+  st["loss_note"] = Value::list({"Losses: %a N + %b N·s/m·v + %c N·s²/m²·v², %p kW at Pmax",
+                                 "Losses: %a W·s·ω + %b W·s²·ω² + %c W·s³·ω³, %p kW at Pmax"});
   st["loss_model"] = "Loss model";
   st["loss_models"] =
       Value::list({"F = c0 + c1·v + c2·v², v [m/s]", "P = a1·ω + a2·ω² + a3·ω³, ω [1/s]"});
