@@ -265,7 +265,7 @@ void plot_diag(Env& env, const Eigen::MatrixXd& x, const Eigen::MatrixXd& y,
 
   // 11.-13. Print, table file (neither may replace the recording or the other), zoom.
   export_diagram(env, {fig, w.out_file(), w.print_file(), wav_file, x_label, y_label}, curves);
-  env.s.zoom(fig, true);
+  env.s.zoom(fig, true, ZoomDrag::Box);
 }
 
 }  // namespace ziva

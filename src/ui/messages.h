@@ -29,6 +29,13 @@ std::string too_short(const std::string& file, long samples, double rate, double
                       long needed);
 std::string too_few_speeds(const std::string& file, long count, long needed, bool up_to_vmax);
 
+// Times typed into a cut view's start or end field (keys "cut_start", "cut_end"): not a number,
+// outside the recording of `duration` seconds, or not before the end (start) / after the start
+// (end) at `other`.
+std::string cut_time_not_number(const std::string& key, const std::string& typed);
+std::string cut_time_outside(const std::string& key, double value, double duration);
+std::string cut_time_order(const std::string& key, double value, double other);
+
 // Outputs.
 // An output field names the same file as another field; keys "wav_files", "out_files",
 // "print_files".

@@ -111,6 +111,13 @@ Record german_strings() {
   st["csv_file"] = "CSV Dateien (*.csv)";
   st["svg_file"] = "SVG Dateien (*.svg)";
   st["pdf_file"] = "PDF Dateien (*.pdf)";
+  // Cut views: the chosen range in seconds, shown and typed.
+  st["cut_start"] = "Anfang [s]:";
+  st["cut_end"] = "Ende [s]:";
+  st["cut_not_number"] = "{1}: „{2}“ ist keine Zahl. Bitte eine Zeit in Sekunden eingeben.";
+  st["cut_outside"] = "{1}: {2} s liegt außerhalb der Aufnahme (0 bis {3} s).";
+  st["cut_start_late"] = "{1}: {2} s liegt nicht vor dem Ende ({3} s).";
+  st["cut_end_early"] = "{1}: {2} s liegt nicht nach dem Anfang ({3} s).";
   return st;
 }
 

@@ -106,6 +106,12 @@ Record english_strings() {
   st["csv_file"] = "CSV files (*.csv)";
   st["svg_file"] = "SVG files (*.svg)";
   st["pdf_file"] = "PDF files (*.pdf)";
+  st["cut_start"] = "Start [s]:";
+  st["cut_end"] = "End [s]:";
+  st["cut_not_number"] = "{1}: “{2}” is not a number. Please enter a time in seconds.";
+  st["cut_outside"] = "{1}: {2} s lies outside the recording (0 to {3} s).";
+  st["cut_start_late"] = "{1}: {2} s does not lie before the end ({3} s).";
+  st["cut_end_early"] = "{1}: {2} s does not lie after the start ({3} s).";
   return st;
 }
 
