@@ -152,6 +152,7 @@ CutWindow open_cut_window(Env& env, const Record& st, bool browse_saves) {
     env.g.uicontrol(w.fig, {{"Style", "text"},
                             {"Position", Value::row({left, 0.944, 0.12, 0.035})},
                             {"HorizontalAlignment", "right"},
+                            {"BackgroundColor", env.g.get(w.fig, "Color")},
                             {"Tag", std::string(key) + "_txt"},
                             {"String", st_text(texts, key)}});
     const Handle field =
