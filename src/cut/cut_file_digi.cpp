@@ -52,9 +52,9 @@ Eigen::MatrixXd cut_on_pulse_speed(Env& env, const Eigen::MatrixXd& Y, double FS
             {{"Position", cut_axes_position()}, {"Box", "on"}, {"XGrid", "on"}, {"YGrid", "on"}});
   xlabel(env, w.ax, "[s]");
   ylabel(env, w.ax, "[km/h]");
-  env.s.zoom(w.fig, true);
+  env.s.zoom(w.fig, true, ZoomDrag::Time);
 
-  const Eigen::RowVector2d tt = wait_for_range(env, w.ax);
+  const Eigen::RowVector2d tt = wait_for_range(env, w, static_cast<double>(Y.rows()) / FS);
   return rows_inside(Y, FS, tt);
 }
 

@@ -49,9 +49,9 @@ Eigen::MatrixXd cut_on_spectrogram(Env& env, const Eigen::MatrixXd& Y, double FS
   env.g.set(w.ax, "Position", cut_axes_position());
   xlabel(env, w.ax, "[s]");
   ylabel(env, w.ax, "[Hz]");
-  env.s.zoom(w.fig, true);
+  env.s.zoom(w.fig, true, ZoomDrag::Time);
 
-  const Eigen::RowVector2d tt = wait_for_range(env, w.ax);
+  const Eigen::RowVector2d tt = wait_for_range(env, w, static_cast<double>(Y.rows()) / FS);
   return rows_inside(Y, FS, tt);
 }
 

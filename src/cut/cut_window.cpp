@@ -1,45 +1,90 @@
 #include "cut/cut_window.h"
 
+#include <cmath>
+#include <optional>
+
 #include "base/error.h"
 #include "eval/full_load.h"
 #include "platform/core/text.h"
 #include "plot/figure_helpers.h"
 #include "ui/main_window_view.h"
+#include "ui/messages.h"
 #include "ui/strings.h"
 
 namespace ziva {
 
 namespace {
 
-// Follows the x limits of the cut axes: every change of the axes is seen at once, so a zoom made
-// just before the window closes still counts.
-class LimitWatch : public GraphicsObserver {
+// Keeps the cut axes' x limits and the start and end fields in step: every change of the limits is
+// seen at once (so a zoom made just before the window closes still counts) and shown in the
+// fields; a time typed into a field becomes the new start or end, unless it is not a number, lies
+// outside the recording or does not keep the start before the end, which a message names while
+// the fields and the limits keep their values.
+class RangeWatch : public GraphicsObserver {
  public:
-  LimitWatch(Graphics& g, Handle ax) : g_(g), ax_(ax) {
+  RangeWatch(Env& env, const CutWindow& w, double duration)
+      : env_(env), ax_(w.ax), start_(w.start), end_(w.end), duration_(duration) {
     look();
-    g_.add_observer(this);
+    env_.g.add_observer(this);
   }
-  ~LimitWatch() override { g_.remove_observer(this); }
-  LimitWatch(const LimitWatch&) = delete;
-  LimitWatch& operator=(const LimitWatch&) = delete;
+  ~RangeWatch() override { env_.g.remove_observer(this); }
+  RangeWatch(const RangeWatch&) = delete;
+  RangeWatch& operator=(const RangeWatch&) = delete;
 
   void created(Handle) override {}
-  void changed(Handle h, const std::string&) override {
-    if (h == ax_) look();
+  void changed(Handle h, const std::string& property) override {
+    if (h == ax_) {
+      look();
+    } else if (!showing_ && property == "string" && (h == start_ || h == end_)) {
+      typed(h);
+    }
   }
   void deleted(Handle, ObjType) override {}
 
-  bool open() const { return g_.exists(ax_); }
+  bool open() const { return env_.g.exists(ax_); }
   void look() {
     if (!open()) return;
-    const Eigen::RowVectorXd lim = g_.get_row(ax_, "XLim");
-    if (lim.size() == 2) last_ = lim;
+    const Eigen::RowVectorXd lim = env_.g.get_row(ax_, "XLim");
+    if (lim.size() != 2) return;
+    last_ = lim;
+    show();
   }
   const Eigen::RowVector2d& last() const { return last_; }
 
  private:
-  Graphics& g_;
-  Handle ax_;
+  void show() {
+    showing_ = true;
+    for (const auto& [h, v] : {std::pair{start_, last_(0)}, std::pair{end_, last_(1)}})
+      if (h != 0 && env_.g.exists(h)) env_.g.set(h, "String", num2str(v));
+    showing_ = false;
+  }
+
+  void typed(Handle h) {
+    const bool is_start = h == start_;
+    const std::string key = is_start ? "cut_start" : "cut_end";
+    const std::string text = env_.g.get_text(h, "String");
+    const std::optional<double> t = str2num(replace_all(text, ",", "."));
+    const double other = is_start ? last_(1) : last_(0);
+    std::string problem;
+    if (!t || !std::isfinite(*t)) {
+      problem = messages::cut_time_not_number(key, text);
+    } else if (*t < 0 || *t > duration_) {
+      problem = messages::cut_time_outside(key, *t, duration_);
+    } else if (is_start ? *t >= other : *t <= other) {
+      problem = messages::cut_time_order(key, *t, other);
+    }
+    if (!problem.empty()) {
+      show();
+      env_.s.error_dialog(problem, "");
+      return;
+    }
+    env_.g.set(ax_, "XLim", is_start ? Value::row({*t, other}) : Value::row({other, *t}));
+  }
+
+  Env& env_;
+  Handle ax_, start_, end_;
+  double duration_;
+  bool showing_ = false;
   Eigen::RowVector2d last_{0, 0};
 };
 
@@ -101,6 +146,22 @@ CutWindow open_cut_window(Env& env, const Record& st, bool browse_saves) {
                           {"Position", Value::row({0.835, 0.05, 0.1, 0.05})},
                           {"String", st_text(st, "cut_done")},
                           {"CallBack", close}});
+  // The range shown, in seconds, above the axes; typed times move its start and end.
+  const Record texts = strings();
+  for (const auto& [key, left] : {std::pair{"cut_start", 0.13}, std::pair{"cut_end", 0.42}}) {
+    env.g.uicontrol(w.fig, {{"Style", "text"},
+                            {"Position", Value::row({left, 0.944, 0.12, 0.035})},
+                            {"HorizontalAlignment", "right"},
+                            {"BackgroundColor", env.g.get(w.fig, "Color")},
+                            {"Tag", std::string(key) + "_txt"},
+                            {"String", st_text(texts, key)}});
+    const Handle field =
+        env.g.uicontrol(w.fig, {{"Style", "edit"},
+                                {"Position", Value::row({left + 0.125, 0.94, 0.12, 0.045})},
+                                {"HorizontalAlignment", "right"},
+                                {"Tag", key}});
+    (std::string(key) == "cut_start" ? w.start : w.end) = field;
+  }
   env.g.make_current(w.fig);
   env.g.set_current_axes(w.fig, w.ax);
   return w;
@@ -112,8 +173,8 @@ void set_time_limits(Graphics& g, Handle ax, const Eigen::VectorXd& t) {
   g.set(ax, "XLim", Value::row({t(0), t(t.size() - 1)}));
 }
 
-Eigen::RowVector2d wait_for_range(Env& env, Handle ax) {
-  LimitWatch watch(env.g, ax);
+Eigen::RowVector2d wait_for_range(Env& env, const CutWindow& w, double duration) {
+  RangeWatch watch(env, w, duration);
   const Handle main = env.g.find_first("Tag", tag::main_figure);
   const auto main_open = [&] { return main == 0 || env.g.exists(main); };
   while (watch.open() && main_open()) {

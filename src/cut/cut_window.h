@@ -14,6 +14,8 @@ namespace ziva {
 struct CutWindow {
   Handle fig = 0;
   Handle ax = 0;
+  Handle start = 0;  // the fields of the range's start and end in seconds
+  Handle end = 0;
 };
 
 // The Tag of the cut axes: the record's `cut_File` text followed by "Axes".
@@ -26,7 +28,8 @@ Value cut_axes_position();
 // on, current) and the controls: the cut file name field (tag "wav_cut_file") holding the main
 // window's WAV file name, the browse, save and done buttons. The save button runs
 // save_wav_cut with that name; the browse button runs put_wav_filename and, when `browse_saves`,
-// the save command after it; the done button closes the window.
+// the save command after it; the done button closes the window. Above the axes the fields tagged
+// "cut_start" and "cut_end" show the range in seconds while wait_for_range runs.
 CutWindow open_cut_window(Env& env, const Record& st, bool browse_saves);
 
 // Sets the x limits of the cut axes to [t(1), t(end)]. Throws ziva::Error when t holds fewer than
@@ -35,9 +38,13 @@ void set_time_limits(Graphics& g, Handle ax, const Eigen::VectorXd& t);
 
 // Waits until the cut axes are gone (the window closed by its done button or its frame), pausing
 // 0.1 s between looks so that the window's callbacks run meanwhile. Returns the axes' last "XLim":
-// the range shown when the window was closed. When the main window is closed meanwhile, the wait
-// ends with a ReportedError (the user closed it: no dialog follows).
-Eigen::RowVector2d wait_for_range(Env& env, Handle ax);
+// the range shown when the window was closed. Meanwhile the start and end fields show that range,
+// and a time typed into one of them (a number from 0 to `duration`, the recording's length in
+// seconds, keeping start before end) becomes its new start or end; other input is refused with
+// an error dialog naming the field, and the fields and the range keep their values. When the main
+// window is closed meanwhile, the wait ends with a ReportedError (the user closed it: no dialog
+// follows).
+Eigen::RowVector2d wait_for_range(Env& env, const CutWindow& w, double duration);
 
 // The rows of Y (samples × channels at rate FS, row i at time i/FS counting from 0) whose time
 // lies strictly inside (tt(0), tt(1)), all channels, in order.

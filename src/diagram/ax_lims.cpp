@@ -32,7 +32,9 @@ Value limits(double lo, double hi) {
   return Value::row({lo, hi});
 }
 
-constexpr const char* kSecondScale = "YTicks2";
+constexpr const char* kSecondScale = kSecondScaleTag;
+// The right-hand scale shows torque in Nm at twice the left-hand value.
+constexpr double kSecondFactor = 2;
 
 // The top of the half-scale (torque) curves, those tagged with a leading '2'; 0 without one.
 double half_scale_top(const Graphics& g, const VisibleCurves& curves) {
@@ -56,10 +58,13 @@ void second_tick_labels(Graphics& g, Handle ad, const Eigen::RowVectorXd& ticks,
   Eigen::Index labels = std::min<Eigen::Index>(ticks.size(), below + 1);
   for (Eigen::Index i = 0; i < labels; ++i) {
     std::string label = "-";
-    label += num2str(2 * ticks(i));
-    g.text(
-        ad, x, ticks(i), label,
-        {{"FontSize", fs}, {"HorizontalAlignment", "left"}, {"FontWeight", "bold"}, {"Tag", tag}});
+    label += num2str(kSecondFactor * ticks(i));
+    g.text(ad, x, ticks(i), label,
+           {{"FontSize", fs},
+            {"HorizontalAlignment", "left"},
+            {"FontWeight", "bold"},
+            {"Tag", tag},
+            {"UserData", kSecondFactor}});
   }
 }
 

@@ -276,7 +276,7 @@ void plot_diag_with_loss(Env& env, const Eigen::MatrixXd& x, const Eigen::Matrix
 
   // 11.-13. Print, table file (neither may replace the recording or the other), zoom.
   export_diagram(env, {fig, w.out_file(), w.print_file(), wav_file, x_label, y_label}, curves);
-  env.s.zoom(fig, true);
+  env.s.zoom(fig, true, ZoomDrag::Box);
 }
 
 }  // namespace ziva

@@ -144,11 +144,8 @@ const Table& english() {
   return t;
 }
 
-// The text `key` in the chosen language with {1}, {2}, … replaced by `args`.
-std::string text(const char* key, std::initializer_list<std::string> args = {}) {
-  const Table& own = language() == Language::English ? english() : german();
-  auto found = own.find(key);
-  const std::string& pattern = found != own.end() ? found->second : german().at(key);
+// `pattern` with {1}, {2}, … replaced by `args`.
+std::string fill(const std::string& pattern, std::initializer_list<std::string> args) {
   std::string out;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const std::size_t close = pattern.find('}', i);
@@ -163,6 +160,18 @@ std::string text(const char* key, std::initializer_list<std::string> args = {}) 
     out += pattern[i];
   }
   return out;
+}
+
+// The text `key` in the chosen language with {1}, {2}, … replaced by `args`.
+std::string text(const char* key, std::initializer_list<std::string> args = {}) {
+  const Table& own = language() == Language::English ? english() : german();
+  auto found = own.find(key);
+  return fill(found != own.end() ? found->second : german().at(key), args);
+}
+
+// The UI text record's field `key` with {1}, {2}, … replaced by `args`.
+std::string record_text(const char* key, std::initializer_list<std::string> args) {
+  return fill(st_text(strings(), key), args);
 }
 
 std::string quoted(const std::string& file) {
@@ -180,6 +189,19 @@ std::string field(const std::string& key) {
   std::string caption = trim_blanks(st_text(strings(), key));
   if (!caption.empty() && caption.back() == ':') caption.pop_back();
   return trim_blanks(caption);
+}
+
+std::string cut_time_not_number(const std::string& key, const std::string& typed) {
+  return record_text("cut_not_number", {field(key), trim_blanks(typed)});
+}
+
+std::string cut_time_outside(const std::string& key, double value, double duration) {
+  return record_text("cut_outside", {field(key), num2str(value), num2str(duration)});
+}
+
+std::string cut_time_order(const std::string& key, double value, double other) {
+  return record_text(key == "cut_end" ? "cut_end_early" : "cut_start_late",
+                     {field(key), num2str(value), num2str(other)});
 }
 
 std::string must_be_positive(const std::string& key, double value) {

@@ -45,6 +45,12 @@ std::string coast_irregular(double scatter, double rejected);
 // Warning: the run reaches down to `run` km/h, more than a third below the coast's lowest speed
 // `coast` km/h.
 std::string coast_below(double run, double coast);
+// Times typed into a cut view's start or end field (keys "cut_start", "cut_end"): not a number,
+// outside the recording of `duration` seconds, or not before the end (start) / after the start
+// (end) at `other`.
+std::string cut_time_not_number(const std::string& key, const std::string& typed);
+std::string cut_time_outside(const std::string& key, double value, double duration);
+std::string cut_time_order(const std::string& key, double value, double other);
 
 // Outputs.
 // An output field names the same file as another field; keys "wav_files", "out_files",

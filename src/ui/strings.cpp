@@ -123,6 +123,13 @@ Record german_strings() {
       Value::list({"c0 [N]", "c1 [N·s/m]", "c2 [N·s²/m²]", "a1 [W·s]", "a2 [W·s²]", "a3 [W·s³]"});
   st["loss_range"] = Value::list({"Ausrollen von [km/h]", "Ausrollen bis [km/h]"});
   st["loss_at_peak"] = "Verlustleistung bei Höchstleistung [kW]";
+  // Cut views: the chosen range in seconds, shown and typed.
+  st["cut_start"] = "Anfang [s]:";
+  st["cut_end"] = "Ende [s]:";
+  st["cut_not_number"] = "{1}: „{2}“ ist keine Zahl. Bitte eine Zeit in Sekunden eingeben.";
+  st["cut_outside"] = "{1}: {2} s liegt außerhalb der Aufnahme (0 bis {3} s).";
+  st["cut_start_late"] = "{1}: {2} s liegt nicht vor dem Ende ({3} s).";
+  st["cut_end_early"] = "{1}: {2} s liegt nicht nach dem Anfang ({3} s).";
   return st;
 }
 

@@ -116,6 +116,12 @@ Record english_strings() {
       Value::list({"c0 [N]", "c1 [N·s/m]", "c2 [N·s²/m²]", "a1 [W·s]", "a2 [W·s²]", "a3 [W·s³]"});
   st["loss_range"] = Value::list({"Coast from [km/h]", "Coast to [km/h]"});
   st["loss_at_peak"] = "Loss power at peak power [kW]";
+  st["cut_start"] = "Start [s]:";
+  st["cut_end"] = "End [s]:";
+  st["cut_not_number"] = "{1}: “{2}” is not a number. Please enter a time in seconds.";
+  st["cut_outside"] = "{1}: {2} s lies outside the recording (0 to {3} s).";
+  st["cut_start_late"] = "{1}: {2} s does not lie before the end ({3} s).";
+  st["cut_end_early"] = "{1}: {2} s does not lie after the start ({3} s).";
   return st;
 }
 

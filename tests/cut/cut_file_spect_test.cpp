@@ -60,8 +60,8 @@ TEST_F(CutSpect, WindowImageTrackAndAxes) {
     EXPECT_EQ(g().get(button("Speichern"), "Position"), Value::row({0.62, 0.05, 0.1, 0.05}));
     EXPECT_EQ(g().get(button("..."), "Position"), Value::row({0.57, 0.05, 0.04, 0.05}));
     const auto labels = g().findobj({fig}, {{"Style", "text"}});
-    ASSERT_EQ(labels.size(), 1u);
-    EXPECT_EQ(g().get_text(labels[0], "String"), "WAV Datei:");
+    ASSERT_EQ(labels.size(), 3u);  // the file name's and the range fields' captions
+    EXPECT_EQ(g().get_text(labels.back(), "String"), "WAV Datei:");
     EXPECT_EQ(g().findobj({fig}, {{"Style", "frame"}}).size(), 1u);
 
     const Handle ax = cut_axes();
@@ -101,6 +101,7 @@ TEST_F(CutSpect, WindowImageTrackAndAxes) {
   EXPECT_EQ(inspected, 1);
   ASSERT_EQ(services_.zooms.size(), 1u);
   EXPECT_TRUE(services_.zooms[0].second);
+  EXPECT_EQ(services_.zoom_drags[0], ZoomDrag::Time);
   for (double s : pause_seconds_) EXPECT_EQ(s, 0.1);
   EXPECT_EQ(cut_axes(), 0);  // the window is closed
   EXPECT_GT(out.rows(), 0);
@@ -197,3 +198,54 @@ TEST_F(CutSpect, ByNameAndFailures) {
   EXPECT_EQ(cut_axes(), 0);
   EXPECT_EQ(services_.pause_count, pauses);
 }
+
+// Times typed into the start and end fields (after a zoom to 1 s … 4 s of the 5 s recording): a
+// number (a decimal comma too) moves that end of the range; anything else is refused with a
+// message naming the field, and the fields and the range keep their values.
+struct Typed {
+  const char* field;
+  const char* text;
+  double lo, hi;        // the range afterwards
+  const char* message;  // empty when accepted
+};
+
+class CutSpectTyped : public CutSpect, public ::testing::WithParamInterface<Typed> {};
+
+TEST_P(CutSpectTyped, MovesTheRangeOrIsRefused) {
+  const Typed& c = GetParam();
+  const Eigen::MatrixXd Y = two_tones();
+  Eigen::RowVectorXd shown;
+  std::string start, end;
+  script({[&] { zoom(1, 4); },
+          [&] {
+            g().set(g().find_first("Tag", c.field), "String", c.text);
+            shown = g().get_row(cut_axes(), "XLim");
+            start = g().get_text(g().find_first("Tag", "cut_start"), "String");
+            end = g().get_text(g().find_first("Tag", "cut_end"), "String");
+          }});
+  const Eigen::MatrixXd out = cut_file_spect(env(), Y, 4410, 1, 3, strings());
+  ASSERT_EQ(shown.size(), 2);
+  EXPECT_EQ(shown(0), c.lo);
+  EXPECT_EQ(shown(1), c.hi);
+  EXPECT_EQ(start, num2str(c.lo));
+  EXPECT_EQ(end, num2str(c.hi));
+  EXPECT_TRUE(same(out, rows_between(Y, 4410, c.lo, c.hi)));
+  if (std::string(c.message).empty()) {
+    EXPECT_TRUE(services_.errors.empty());
+  } else {
+    ASSERT_EQ(services_.errors.size(), 1u);
+    EXPECT_EQ(services_.errors[0].message, c.message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, CutSpectTyped,
+    ::testing::Values(
+        Typed{"cut_start", "2.5", 2.5, 4, ""}, Typed{"cut_end", " 3,25 ", 1, 3.25, ""},
+        Typed{"cut_start", "abc", 1, 4,
+              "Anfang [s]: „abc“ ist keine Zahl. Bitte eine Zeit in Sekunden eingeben."},
+        Typed{"cut_end", "7", 1, 4, "Ende [s]: 7 s liegt außerhalb der Aufnahme (0 bis 5 s)."},
+        Typed{"cut_start", "-1", 1, 4,
+              "Anfang [s]: -1 s liegt außerhalb der Aufnahme (0 bis 5 s)."},
+        Typed{"cut_start", "4", 1, 4, "Anfang [s]: 4 s liegt nicht vor dem Ende (4 s)."},
+        Typed{"cut_end", "0.5", 1, 4, "Ende [s]: 0.5 s liegt nicht nach dem Anfang (1 s)."}));

@@ -1,9 +1,12 @@
 // The spectrogram cut view on real widgets (offscreen): its image shows the spectrum in the
-// platform's colour map, a drag zooms, and the done button ends the wait with the range shown.
+// platform's colour map, a drag zooms the time alone, the range fields show it and take a typed
+// end, and the done button ends the wait with the range shown.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSet>
@@ -13,6 +16,7 @@
 
 #include "app/functions.h"
 #include "cut/cut_file_spect.h"
+#include "platform/core/text.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/qt_services.h"
 #include "platform/render/renderer.h"
@@ -100,7 +104,8 @@ TEST_F(CutViewQt, SpectrogramImageIsNotBlankZoomAndDoneWork) {
   QImage image;
   QRect box;
   bool zoom_on = false;
-  Eigen::RowVectorXd zoomed;
+  Eigen::RowVectorXd zoomed, ylim_before, ylim_after, typed;
+  std::string start_shown;
   Eigen::MatrixXd out;
   bool returned = false;
 
@@ -112,13 +117,24 @@ TEST_F(CutViewQt, SpectrogramImageIsNotBlankZoomAndDoneWork) {
     zoom_on = win->zoom_on();
     image = win->grab().toImage();
     box = win->view(ax).box.toAlignedRect();
-    // A drag across the middle third of the axes zooms the time axis.
+    // A slanting drag across the middle third of the axes zooms the time axis alone.
+    ylim_before = g().get_row(ax, "YLim");
     const QPoint from(box.left() + box.width() / 3, box.center().y());
-    const QPoint to(box.left() + 2 * box.width() / 3, box.center().y() + 1);
+    const QPoint to(box.left() + 2 * box.width() / 3, box.center().y() + box.height() / 4);
     send_mouse(win, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
     send_mouse(win, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
     send_mouse(win, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
     zoomed = g().get_row(ax, "XLim");
+    ylim_after = g().get_row(ax, "YLim");
+    auto* start = qobject_cast<QLineEdit*>(win->control_widget(g().find_first("Tag", "cut_start")));
+    auto* end = qobject_cast<QLineEdit*>(win->control_widget(g().find_first("Tag", "cut_end")));
+    ASSERT_TRUE(start && end);
+    start_shown = start->text().toStdString();
+    end->setFocus();
+    end->setText("4.25");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(end, &enter);
+    typed = g().get_row(ax, "XLim");
     QPushButton* done = nullptr;
     for (Handle h : g().findobj({g().parent(ax)}, {{"Style", "pushbutton"}}))
       if (g().get_text(h, "String") == "Fertig")
@@ -161,10 +177,15 @@ TEST_F(CutViewQt, SpectrogramImageIsNotBlankZoomAndDoneWork) {
   ASSERT_EQ(zoomed.size(), 2);
   EXPECT_GT(zoomed(0), 1.5);
   EXPECT_LT(zoomed(1), 4.5);
+  EXPECT_EQ(ylim_after, ylim_before);
+  EXPECT_EQ(start_shown, num2str(zoomed(0)));
+  ASSERT_EQ(typed.size(), 2);
+  EXPECT_EQ(typed(0), zoomed(0));
+  EXPECT_EQ(typed(1), 4.25);
   Eigen::Index first = 0;
-  while (static_cast<double>(first) / kFs <= zoomed(0)) ++first;
+  while (static_cast<double>(first) / kFs <= typed(0)) ++first;
   Eigen::Index end = first;
-  while (static_cast<double>(end) / kFs < zoomed(1)) ++end;
+  while (static_cast<double>(end) / kFs < typed(1)) ++end;
   ASSERT_EQ(out.rows(), end - first);
   ASSERT_EQ(out.cols(), 2);
   EXPECT_EQ(out.row(0), Y.row(first));

@@ -118,6 +118,11 @@ class Graphics {
   double next_hidden_ = 0;
 };
 
+// Texts of an axes whose tag begins with this prefix make a second scale right of it: an upright
+// one stands at a y tick of the axes and labels it with the tick's value times the number in its
+// "UserData"; a rotated one names the scale's unit. The window layout draws such a scale afresh.
+inline constexpr const char* kSecondScaleTag = "YTicks2";
+
 // An RGB triple from a colour value: a 1x3 matrix or a colour letter/name ("w", "k", "red", ...).
 // Throws ziva::Error for anything else.
 Eigen::RowVector3d to_rgb(const Value& v);

@@ -37,7 +37,10 @@ class ScriptedServices : public Services {
   void pause(double seconds) override;
   void drawnow() override { ++drawnow_count; }
   void print(Handle figure, const std::string& device, const std::string& file) override;
-  void zoom(Handle figure, bool on) override { zooms.push_back({figure, on}); }
+  void zoom(Handle figure, bool on, ZoomDrag drag) override {
+    zooms.push_back({figure, on});
+    zoom_drags.push_back(drag);
+  }
   void show_warning(const std::string& text) override;
 
   // Queue a file dialog answer: a full path ("" = cancel).
@@ -59,6 +62,7 @@ class ScriptedServices : public Services {
   std::vector<std::string> warnings;
   std::vector<Printed> prints;
   std::vector<std::pair<Handle, bool>> zooms;
+  std::vector<ZoomDrag> zoom_drags;
   std::vector<std::string> questions_asked;
   int drawnow_count = 0;
   int pause_count = 0;

@@ -25,6 +25,10 @@ struct FileChoice {
   std::string path() const { return dir + name; }
 };
 
+// What a dragged rectangle zooms: both axes (a flat drag one of them), or the time (x) axis only,
+// both axes when Shift is held.
+enum class ZoomDrag { Box, Time };
+
 class Services {
  public:
   virtual ~Services() = default;
@@ -48,7 +52,7 @@ class Services {
   // Prints a figure to a bitmap file ("-dbmp"; a name ending in .png writes PNG).
   virtual void print(Handle figure, const std::string& device, const std::string& file) = 0;
   // Switches interactive zoom of a figure's axes on or off.
-  virtual void zoom(Handle figure, bool on) = 0;
+  virtual void zoom(Handle figure, bool on, ZoomDrag drag) = 0;
   // Shows a warning (numerics and file formats report through the warning channel).
   virtual void show_warning(const std::string& text) = 0;
 };

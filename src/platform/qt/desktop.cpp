@@ -149,8 +149,8 @@ void Desktop::drawnow() {
     if (w->isVisible() && w->needs_repaint()) w->repaint();
 }
 
-void Desktop::set_zoom(Handle fig, bool on) {
-  if (FigureWindow* w = window(fig)) w->set_zoom(on);
+void Desktop::set_zoom(Handle fig, bool on, ZoomDrag drag) {
+  if (FigureWindow* w = window(fig)) w->set_zoom(on, drag);
 }
 
 void Desktop::print(Handle fig, const std::string& device, const std::string& file) {

@@ -54,7 +54,7 @@ class Desktop : public QObject, public GraphicsObserver {
   // Services of the window layer.
   void pause(double seconds);
   void drawnow();
-  void set_zoom(Handle fig, bool on);
+  void set_zoom(Handle fig, bool on, ZoomDrag drag = ZoomDrag::Box);
   void print(Handle fig, const std::string& device, const std::string& file);
   QWidget* dialog_parent() const;
 

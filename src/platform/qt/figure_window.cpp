@@ -229,12 +229,31 @@ void FigureWindow::sync_geometry() {
 void FigureWindow::sync_visible() {
   bool visible = g().is_on(fig_, "Visible");
   if (visible && !isVisible()) {
-    if (!shown_) cascade();
+    if (!shown_) {
+      place_beside_main();
+      cascade();
+    }
     shown_ = true;
     show();
     bring_to_front(this);
   } else if (!visible && isVisible()) {
     hide();
+  }
+}
+
+void FigureWindow::place_beside_main() {
+  // The main window's controls stay in view: a new window that may be resized (a diagram, a cut
+  // view) opens beside it where the screen has room. Fixed-size windows (progress) keep their
+  // place.
+  if (is_main() || iequals(g().get_text(fig_, "Resize"), "off")) return;
+  for (FigureWindow* other : desktop_.windows()) {
+    if (other == this || !other->isVisible() || !other->is_main()) continue;
+    const QRect main = other->frameGeometry();
+    const QSize frame = size() + (main.size() - other->size());
+    QScreen* screen = other->screen();
+    if (screen == nullptr) return;
+    if (auto at = beside(main, frame, screen->availableGeometry())) move(*at);
+    return;
   }
 }
 
@@ -249,8 +268,8 @@ void FigureWindow::cascade() {
     for (FigureWindow* other : desktop_.windows())
       taken |= other != this && other->isVisible() && other->pos() == at;
     if (!taken) break;
-    QPoint next = at + QPoint(32, 32);
-    if (next.x() + width() > avail.right() || next.y() + height() > avail.bottom()) break;
+    const QPoint next = cascade_step(at, frameGeometry().size(), avail, 32);
+    if (next == at) break;
     at = next;
   }
   if (at != pos()) move(at);
@@ -470,8 +489,9 @@ AxesView FigureWindow::view(Handle ax) const {
   return screen_axes_view(g(), ax, size(), canvas_pixels_per_point(g(), fig_, desktop_.scale()));
 }
 
-void FigureWindow::set_zoom(bool on) {
+void FigureWindow::set_zoom(bool on, ZoomDrag drag) {
   zoom_ = on;
+  zoom_drag_ = drag;
   before_zoom_.clear();
   drag_axes_ = 0;
   band_->hide();
@@ -533,9 +553,7 @@ void FigureWindow::mousePressEvent(QMouseEvent* e) {
     QWidget::mousePressEvent(e);
     return;
   }
-  bool out = e->button() == Qt::RightButton ||
-             (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ShiftModifier));
-  if (out) {
+  if (e->button() == Qt::RightButton) {
     AxesView v = view(ax);
     QPointF d = v.to_data(p);
     zoom_to(ax, zoom_about({v.xlo, v.xhi}, d.x(), 0.5), zoom_about({v.ylo, v.yhi}, d.y(), 0.5));
@@ -545,6 +563,7 @@ void FigureWindow::mousePressEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
   drag_axes_ = ax;
   drag_start_ = p;
+  drag_both_ = (e->modifiers() & Qt::ShiftModifier) != 0;
   skip_release_ = false;
   band_->setGeometry(QRect(p, QSize()));
   band_->show();
@@ -556,7 +575,13 @@ void FigureWindow::mouseMoveEvent(QMouseEvent* e) {
     return;
   }
   QRect area = view(drag_axes_).box.toAlignedRect();
-  band_->setGeometry(QRect(drag_start_, e->position().toPoint()).normalized().intersected(area));
+  QRect band = QRect(drag_start_, e->position().toPoint()).normalized();
+  // A drag on the time axis alone spans the axes' full height.
+  if (zoom_drag_ == ZoomDrag::Time && !drag_both_) {
+    band.setTop(area.top());
+    band.setBottom(area.bottom());
+  }
+  band_->setGeometry(band.intersected(area));
 }
 
 void FigureWindow::mouseReleaseEvent(QMouseEvent* e) {
@@ -574,16 +599,20 @@ void FigureWindow::mouseReleaseEvent(QMouseEvent* e) {
   QPoint end = e->position().toPoint();
   int dx = std::abs(end.x() - drag_start_.x());
   int dy = std::abs(end.y() - drag_start_.y());
+  // Plain gestures of a time zoom act on the time axis only; with Shift they act on both axes.
+  const bool time_only = zoom_drag_ == ZoomDrag::Time && !drag_both_;
   if (dx < kClickSlack && dy < kClickSlack) {
+    // A click zooms in by two; with Shift it zooms out by two.
+    const double factor = drag_both_ ? 0.5 : 2.0;
     QPointF d = v.to_data(drag_start_);
-    zoom_to(ax, zoom_about(xr, d.x(), 2.0), zoom_about(yr, d.y(), 2.0));
+    zoom_to(ax, zoom_about(xr, d.x(), factor), time_only ? yr : zoom_about(yr, d.y(), factor));
     return;
   }
   QPointF a = v.to_data(drag_start_);
   QPointF b = v.to_data(end);
   // A flat drag zooms along one axis only.
   Range x = dx >= kClickSlack ? span(a.x(), b.x()) : xr;
-  Range y = dy >= kClickSlack ? span(a.y(), b.y()) : yr;
+  Range y = dy >= kClickSlack && !time_only ? span(a.y(), b.y()) : yr;
   zoom_to(ax, x, y);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/core/graphics.h"
+#include "platform/core/services.h"
 #include "platform/qt/controls.h"
 #include "platform/qt/zoom.h"
 #include "platform/render/renderer.h"
@@ -39,7 +40,7 @@ class FigureWindow : public QWidget {
   void invalidate();
   bool needs_repaint() const { return dirty_; }
 
-  void set_zoom(bool on);
+  void set_zoom(bool on, ZoomDrag drag = ZoomDrag::Box);
   bool zoom_on() const { return zoom_; }
   // The axes under a window point that zoom would act on (0 for none).
   Handle axes_at(QPoint p) const;
@@ -90,6 +91,7 @@ class FigureWindow : public QWidget {
   void sync_geometry();
   void sync_color();
   void sync_visible();
+  void place_beside_main();
   void cascade();
   void zoom_to(Handle ax, Range x, Range y);
   void restore_zoom(Handle ax);
@@ -103,6 +105,8 @@ class FigureWindow : public QWidget {
   bool shown_ = false;
 
   bool zoom_ = false;
+  ZoomDrag zoom_drag_ = ZoomDrag::Box;
+  bool drag_both_ = false;  // Shift held at the press
   std::map<Handle, Limits> before_zoom_;
   Handle drag_axes_ = 0;
   QPoint drag_start_;

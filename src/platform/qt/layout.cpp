@@ -58,6 +58,23 @@ QRect control_rect(const Graphics& g, Handle h, QSize window, double scale) {
   return place(g.get_row(h, "Position"), g.get_text(h, "Units"), window, scale);
 }
 
+std::optional<QPoint> beside(const QRect& main, QSize frame, const QRect& avail) {
+  const int gap = 8;
+  const int top = std::max(avail.top(), std::min(main.top(), avail.bottom() + 1 - frame.height()));
+  if (main.right() + 1 + gap + frame.width() <= avail.right() + 1)
+    return QPoint(main.right() + 1 + gap, top);
+  if (main.left() - gap - frame.width() >= avail.left())
+    return QPoint(main.left() - gap - frame.width(), top);
+  return std::nullopt;
+}
+
+QPoint cascade_step(QPoint at, QSize frame, const QRect& avail, int step) {
+  const int right = std::max(avail.left(), avail.right() + 1 - frame.width());
+  const int bottom = std::max(avail.top(), avail.bottom() + 1 - frame.height());
+  return {std::clamp(at.x() + step, std::min(at.x(), avail.left()), std::max(at.x(), right)),
+          std::clamp(at.y() + step, std::min(at.y(), avail.top()), std::max(at.y(), bottom))};
+}
+
 void bring_to_front(QWidget* w) {
   if (QGuiApplication::platformName() != "offscreen") w->raise();
 }

@@ -2,9 +2,11 @@
 // controls and axes inside a window, from their "Position" and "Units".
 #pragma once
 
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "platform/core/graphics.h"
@@ -25,6 +27,15 @@ QRect place(const Eigen::RowVectorXd& position, const std::string& units, QSize 
 
 // The rectangle of a control in its figure's window.
 QRect control_rect(const Graphics& g, Handle h, QSize window, double scale);
+
+// Where a new window whose frame measures `frame` goes beside the main window's frame `main`,
+// inside the available screen area `avail`: right of it, else left of it, with its top level with
+// the main window's (moved up as far as the screen needs); nothing when neither side has room.
+std::optional<QPoint> beside(const QRect& main, QSize frame, const QRect& avail);
+
+// The next place of a cascade from `at`: `step` pixels down and right, kept inside `avail` for a
+// frame of `frame` size; `at` itself when there is no room to move at all.
+QPoint cascade_step(QPoint at, QSize frame, const QRect& avail, int step);
 
 // Raises a window above the others where the window system can (not offscreen).
 void bring_to_front(QWidget* w);

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <cstdio>
 
 #include "base/error.h"
@@ -47,6 +48,21 @@ QString suffix_of(const std::string& pattern) {
   QString ext = p.mid(2);
   if (ext.isEmpty() || ext.contains('*') || ext.contains(';') || ext.contains(' ')) return {};
   return ext;
+}
+
+// The message boxes the program has open, oldest first. A new one that follows while earlier ones
+// are still open steps down and right from the newest of them, so that none hides another.
+void cascade_message(QWidget* box) {
+  static std::vector<QPointer<QWidget>> open;
+  std::erase_if(open, [](const QPointer<QWidget>& w) { return w.isNull() || !w->isVisible(); });
+  if (!open.empty()) {
+    QWidget* last = open.back();
+    box->adjustSize();
+    QScreen* screen = last->screen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+    box->move(cascade_step(last->pos(), box->frameGeometry().size(), avail, 24));
+  }
+  open.emplace_back(box);
 }
 
 }  // namespace
@@ -140,6 +156,7 @@ void QtDialogs::error(QWidget* parent, const std::string& message, const std::st
       new QMessageBox(QMessageBox::Critical, qs(title), qs(message), QMessageBox::Ok, parent);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);
+  cascade_message(box);
   box->show();
   bring_to_front(box);
 }
@@ -155,6 +172,7 @@ void QtDialogs::warning(QWidget* parent, const std::string& text) {
                         QMessageBox::Ok, parent);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);
+  cascade_message(box);
   box->show();
 }
 
@@ -217,8 +235,8 @@ void QtServices::print(Handle figure, const std::string& device, const std::stri
   desktop_->print(figure, device, file);
 }
 
-void QtServices::zoom(Handle figure, bool on) {
-  if (desktop_) desktop_->set_zoom(figure, on);
+void QtServices::zoom(Handle figure, bool on, ZoomDrag drag) {
+  if (desktop_) desktop_->set_zoom(figure, on, drag);
 }
 
 void QtServices::show_warning(const std::string& text) {

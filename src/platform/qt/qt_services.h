@@ -87,7 +87,7 @@ class QtServices : public Services {
   void pause(double seconds) override;
   void drawnow() override;
   void print(Handle figure, const std::string& device, const std::string& file) override;
-  void zoom(Handle figure, bool on) override;
+  void zoom(Handle figure, bool on, ZoomDrag drag) override;
   void show_warning(const std::string& text) override;
 
  private:

@@ -124,6 +124,16 @@ double ladder_up(double raw) {
   return 10 * p;
 }
 
+// The largest step of the 1-2-5 ladder not above `raw`.
+double ladder_down(double raw) {
+  if (!(raw > 0) || !finite(raw)) return 1.0;
+  double p = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {5.0, 2.0, 1.0}) {
+    if (m * p <= raw * (1 + 1e-9)) return m * p;
+  }
+  return p;
+}
+
 std::vector<double> evenly(double lo, double hi, double step) {
   std::vector<double> out;
   if (!(step > 0) || !finite(lo) || !finite(hi)) return out;
@@ -203,11 +213,63 @@ bool upright(double degrees) {
   return std::abs(std::fmod(std::abs(degrees), 180.0) - 90.0) > 1e-9;
 }
 
+// A tick label of a second scale right of the axes (see kSecondScaleTag).
+bool scale_label(const Graphics& g, Handle h) {
+  return g.type(h) == ObjType::Text && visible(g, h) &&
+         prop_text(g, h, "Tag").rfind(kSecondScaleTag, 0) == 0 &&
+         prop_number(g, h, "Rotation", 0) == 0;
+}
+
+// A second scale as the window draws it: 1-2-5 steps of its own values by pixel length, from the
+// bottom up to its highest given label.
+struct RightScale {
+  std::vector<double> y;  // axes y of each tick
+  std::vector<QString> labels;
+  Handle source = 0;  // a given label: font and colour
+  bool valid() const { return source != 0 && !y.empty(); }
+};
+
+RightScale right_scale(const Ctx& c, Handle ax, const AxesView& v) {
+  RightScale s;
+  if (!c.screen || !v.valid()) return s;
+  double factor = 0, top = -std::numeric_limits<double>::infinity();
+  for (Handle h : c.g.children(ax)) {
+    if (!scale_label(c.g, h)) continue;
+    const Value u = prop(c.g, h, "UserData");
+    const Eigen::RowVectorXd pos = prop_row(c.g, h, "Position");
+    if (!u.is_number() || u.num().size() != 1 || pos.size() < 2) continue;
+    factor = u.num()(0);
+    top = std::max(top, pos(1));
+    s.source = h;
+  }
+  if (s.source == 0 || !(factor > 0) || !finite(factor)) return {};
+  // Steps as the left ticks get them (labels 2.2 line heights apart at the least); finer, down
+  // to 1.3 line heights, while fewer than five labels would stand up to the torque curves.
+  const double line = c.metrics(c.font_of(s.source)).height();
+  const double per_pixel = factor * (v.yhi - v.ylo) / v.box.height();
+  const double span = factor * (std::min(top, v.yhi) - v.ylo);
+  double step = ladder_up(2.2 * line * per_pixel);
+  if (span / step < 4) step = std::max(ladder_down(span / 4), ladder_up(1.3 * line * per_pixel));
+  for (double value : evenly(factor * v.ylo, factor * std::min(top, v.yhi), step)) {
+    s.y.push_back(value / factor);
+    s.labels.push_back(QString::fromStdString(num2str(value)));
+  }
+  return s;
+}
+
 // How far the upright texts right of the axes box reach beyond it, in pixels.
 double right_reach(const Ctx& c, Handle ax, const AxesView& v) {
   double reach = 0;
+  const RightScale scale = right_scale(c, ax, v);
+  if (scale.valid()) {
+    const QFont f = c.font_of(scale.source);
+    for (const QString& label : scale.labels)
+      reach = std::max(
+          reach, 0.35 * c.metrics(c.font_of(ax)).height() + c.metrics(f).horizontalAdvance(label));
+  }
   for (Handle h : c.g.children(ax)) {
     if (c.g.type(h) != ObjType::Text || !visible(c.g, h)) continue;
+    if (scale.valid() && scale_label(c.g, h)) continue;
     if (!upright(prop_number(c.g, h, "Rotation", 0))) continue;
     QPointF at = anchor_of(c, h, v);
     if (!finite(at.x()) || at.x() < v.box.right() - 0.5) continue;
@@ -299,6 +361,7 @@ class AxesPainter {
   double ylabels_left_ = 0;              // leftmost pixel column used by the y tick labels
   std::vector<double> xticks_, yticks_;  // every tick of the axes, not cut to the limits
   double right_reach_ = 0;               // window layout: upright texts beyond the right edge
+  RightScale right_;                     // window layout: the second scale drawn afresh
 };
 
 QColor AxesPainter::axis_color(char axis) const {
@@ -373,6 +436,7 @@ void AxesPainter::draw(const std::vector<QRectF>& obstacles) {
     xticks_ = screen_ticks(c_, ax_, v_, 'x');
     yticks_ = screen_ticks(c_, ax_, v_, 'y');
     right_reach_ = right_reach(c_, ax_, v_);
+    right_ = right_scale(c_, ax_, v_);
   } else {
     xticks_ = model_ticks(c_.g, ax_, 'x');
     yticks_ = model_ticks(c_.g, ax_, 'y');
@@ -424,6 +488,7 @@ void AxesPainter::draw_children() {
   std::reverse(kids.begin(), kids.end());  // oldest first: the newest lies on top
   for (Handle h : kids) {
     if (!visible(c_.g, h)) continue;
+    if (right_.valid() && scale_label(c_.g, h)) continue;
     switch (c_.g.type(h)) {
       case ObjType::Line:
         draw_line(h);
@@ -727,12 +792,18 @@ void AxesPainter::draw_frame() {
         } else {
           double y = v_.to_pixel(v_.xlo, t).y();
           c_.p.drawLine(QPointF(b.left(), y), QPointF(b.left() + l, y));
-          if (box) c_.p.drawLine(QPointF(b.right(), y), QPointF(b.right() - l, y));
+          if (box && !right_.valid())
+            c_.p.drawLine(QPointF(b.right(), y), QPointF(b.right() - l, y));
         }
       }
     };
     marks(ticks(axis), len);
     if (prop_on(c_.g, ax_, (a + "MinorTick").c_str())) marks(minor_ticks(axis), minor_len);
+  }
+  // The second scale marks its own ticks on the right edge.
+  for (double t : right_.y) {
+    const double y = v_.to_pixel(v_.xlo, t).y();
+    c_.p.drawLine(QPointF(b.right(), y), QPointF(b.right() - len, y));
   }
   c_.p.restore();
 }
@@ -794,6 +865,17 @@ void AxesPainter::draw_labels(const std::vector<QRectF>& obstacles) {
                  VAlign::Middle, 0);
     }
     if (widest > 0) ylabels_left_ = b.left() - g - widest;
+
+    if (right_.valid()) {
+      const QFont f = c_.font_of(right_.source);
+      QColor col = prop_color(c_.g, right_.source, "Color");
+      if (!col.isValid()) col = Qt::black;
+      for (std::size_t i = 0; i < right_.y.size(); ++i) {
+        const double y = v_.to_pixel(v_.xlo, right_.y[i]).y();
+        draw_block(c_, measure(c_, f, {right_.labels[i]}), f, col, QPointF(b.right() + g, y),
+                   HAlign::Left, VAlign::Middle, 0);
+      }
+    }
   }
 
   // Axis labels and title: text objects owned by the axes, placed around it.

@@ -1,8 +1,10 @@
 // Windows follow the figures of the model; closing windows, callbacks one at a time, pause,
 // drawing flush, printing and errors of callbacks.
 #include <QTimer>
+#include <optional>
 
 #include "desktop_fixture.h"
+#include "platform/qt/layout.h"
 
 namespace ziva::testing {
 namespace {
@@ -43,6 +45,35 @@ TEST_F(DesktopWindows, ANewWindowDoesNotHideAnotherExactly) {
   Handle second = g().figure(small);
   process_events();
   EXPECT_EQ(window_of(second)->pos() - window_of(first)->pos(), QPoint(32, 32));
+}
+
+// A new window beside the main window (150,300 840x630) on screens of several sizes: right of
+// it, else left of it, else nowhere; the top level with the main window's unless the screen ends.
+struct BesideCase {
+  QRect avail;
+  QSize frame;
+  std::optional<QPoint> at;
+};
+
+class WindowBeside : public ::testing::TestWithParam<BesideCase> {};
+
+TEST_P(WindowBeside, RightElseLeftElseNothing) {
+  const BesideCase& c = GetParam();
+  EXPECT_EQ(beside(QRect(150, 300, 840, 630), c.frame, c.avail), c.at);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, WindowBeside,
+    ::testing::Values(BesideCase{{0, 0, 1920, 1080}, {840, 630}, QPoint(998, 300)},
+                      BesideCase{{0, 0, 1920, 800}, {840, 630}, QPoint(998, 170)},
+                      BesideCase{{-1000, 0, 2000, 1080}, {840, 630}, QPoint(-698, 300)},
+                      BesideCase{{0, 0, 1366, 768}, {840, 630}, std::nullopt}));
+
+TEST(WindowCascade, StepsDownRightAndStaysOnTheScreen) {
+  const QRect screen(0, 0, 1920, 1080);
+  EXPECT_EQ(cascade_step({100, 100}, {400, 300}, screen, 24), QPoint(124, 124));
+  EXPECT_EQ(cascade_step({1510, 100}, {400, 300}, screen, 24), QPoint(1520, 124));
+  EXPECT_EQ(cascade_step({1520, 780}, {400, 300}, screen, 24), QPoint(1520, 780));
 }
 
 TEST_F(DesktopWindows, FiguresInCentimetresAndPointsGetTheirSize) {

@@ -238,6 +238,36 @@ TEST_F(DesktopDialogs, TheErrorDialogDoesNotWaitAndIsTitledFehler) {
   process_events();
 }
 
+TEST_F(DesktopDialogs, ErrorsThatFollowEachOtherCascadeWhileTheEarlierAreOpen) {
+  QtServices services;
+  auto shown = [](const QString& text) -> QMessageBox* {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (box && box->isVisible() && box->text() == text) return box;
+    }
+    return nullptr;
+  };
+  services.error_dialog("eins", "");
+  services.error_dialog("zwei", "");
+  services.error_dialog("drei", "");
+  QMessageBox* one = shown("eins");
+  QMessageBox* two = shown("zwei");
+  QMessageBox* three = shown("drei");
+  ASSERT_TRUE(one && two && three);
+  EXPECT_EQ(two->pos() - one->pos(), QPoint(24, 24));
+  EXPECT_EQ(three->pos() - two->pos(), QPoint(24, 24));
+  // Once the earlier ones are closed, the next one does not step on from them.
+  const QPoint after_three = three->pos() + QPoint(24, 24);
+  for (QMessageBox* box : {one, two, three}) box->close();
+  process_events();
+  services.error_dialog("vier", "");
+  QMessageBox* four = shown("vier");
+  ASSERT_NE(four, nullptr);
+  EXPECT_NE(four->pos(), after_three);
+  four->close();
+  process_events();
+}
+
 TEST_F(DesktopDialogs, TheColourChooserReturnsTheColourOrNothing) {
   QtDialogs dialogs;
   ModalScript pick({[](QWidget* w) {

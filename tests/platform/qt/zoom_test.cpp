@@ -34,21 +34,21 @@ class DesktopZoom : public DesktopTest {
     g().line(ax_, x, x);
     g().set(ax_, "XLim", Value::row({0, 10}));
     g().set(ax_, "YLim", Value::row({0, 10}));
-    services_->zoom(fig_, true);
+    services_->zoom(fig_, true, ZoomDrag::Box);
     process_events();
     win_ = window_of(fig_);
     ASSERT_NE(win_, nullptr);
   }
   QPoint at(double x, double y) { return win_->view(ax_).to_pixel(x, y).toPoint(); }
-  void drag(QPoint from, QPoint to) {
+  void drag(QPoint from, QPoint to, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(from), win_->mapToGlobal(QPointF(from)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+                      Qt::LeftButton, Qt::LeftButton, mods);
     QApplication::sendEvent(win_, &press);
     QMouseEvent move(QEvent::MouseMove, QPointF(to), win_->mapToGlobal(QPointF(to)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+                     Qt::LeftButton, mods);
     QApplication::sendEvent(win_, &move);
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(to), win_->mapToGlobal(QPointF(to)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+                        Qt::LeftButton, Qt::NoButton, mods);
     QApplication::sendEvent(win_, &release);
   }
   void double_click(QPoint p) {
@@ -109,7 +109,7 @@ TEST_F(DesktopZoom, DoubleClickRestoresTheLimitsBeforeZooming) {
   // Automatic limits come back as automatic.
   g().set(ax_, "XLimMode", "auto");
   g().set(ax_, "YLimMode", "auto");
-  services_->zoom(fig_, true);
+  services_->zoom(fig_, true, ZoomDrag::Box);
   click(win_, Qt::LeftButton, at(5, 5));
   EXPECT_EQ(g().get_text(ax_, "XLimMode"), "manual");
   double_click(at(5, 5));
@@ -118,15 +118,42 @@ TEST_F(DesktopZoom, DoubleClickRestoresTheLimitsBeforeZooming) {
 }
 
 TEST_F(DesktopZoom, WithoutZoomModeClicksChangeNothing) {
-  services_->zoom(fig_, false);
+  services_->zoom(fig_, false, ZoomDrag::Box);
   click(win_, Qt::LeftButton, at(2, 3));
   drag(at(2, 8), at(6, 4));
   expect_limits(0, 10, 0, 10);
   // Outside the axes zoom does nothing either.
-  services_->zoom(fig_, true);
+  services_->zoom(fig_, true, ZoomDrag::Box);
   click(win_, Qt::LeftButton, QPoint(3, 3));
   expect_limits(0, 10, 0, 10);
 }
+
+// Drags and clicks in both zoom styles, on axes from 0 to 10 both ways: a time zoom acts on x
+// alone unless Shift is held; with Shift a click zooms out by two and a drag zooms to its box.
+struct Gesture {
+  ZoomDrag style;
+  Qt::KeyboardModifiers mods;
+  QPointF from, to;  // data; equal for a click
+  double x0, x1, y0, y1;
+};
+
+class DesktopZoomStyle : public DesktopZoom, public ::testing::WithParamInterface<Gesture> {};
+
+TEST_P(DesktopZoomStyle, GestureSetsTheLimits) {
+  const Gesture& c = GetParam();
+  services_->zoom(fig_, true, c.style);
+  drag(at(c.from.x(), c.from.y()), at(c.to.x(), c.to.y()), c.mods);
+  expect_limits(c.x0, c.x1, c.y0, c.y1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gestures, DesktopZoomStyle,
+    ::testing::Values(Gesture{ZoomDrag::Box, Qt::NoModifier, {2, 8}, {6, 4}, 2, 6, 4, 8},
+                      Gesture{ZoomDrag::Box, Qt::ShiftModifier, {2, 8}, {6, 4}, 2, 6, 4, 8},
+                      Gesture{ZoomDrag::Time, Qt::NoModifier, {2, 8}, {6, 4}, 2, 6, 0, 10},
+                      Gesture{ZoomDrag::Time, Qt::ShiftModifier, {2, 8}, {6, 4}, 2, 6, 4, 8},
+                      Gesture{ZoomDrag::Time, Qt::NoModifier, {2, 3}, {2, 3}, 1, 6, 0, 10},
+                      Gesture{ZoomDrag::Time, Qt::ShiftModifier, {5, 5}, {5, 5}, -5, 15, -5, 15}));
 
 // The right-hand scale of a power/torque diagram: one label per left tick at the right edge,
 // showing twice its value, up to the first tick at or above the torque curve's top; the unit at

@@ -385,8 +385,9 @@ TEST_F(RendererTest, DiagramKeepsItsLabelsApart) {
 }
 
 // The window layout at the default diagram window size and larger ones: the y label stands
-// rotated between the comment frames and the axis, and an engine-speed axis of 3000-11000 carries
-// a grid line at least every 2000 with room for its labels.
+// rotated between the comment frames and the axis, an engine-speed axis of 3000-11000 carries
+// a grid line at least every 2000 with room for its labels, and the torque scale on the right
+// labels its ticks up to the torque curves at least every 20 Nm.
 class WindowLayoutTest : public RenderTest, public ::testing::WithParamInterface<QSize> {};
 
 TEST_P(WindowLayoutTest, YLabelBesideTheAxisAndTicksForTheSize) {
@@ -429,6 +430,19 @@ TEST_P(WindowLayoutTest, YLabelBesideTheAxisAndTicksForTheSize) {
   }
   EXPECT_GE(lines, 4);
   EXPECT_GE(v.box.width() / (lines + 1), 40.0);  // room for "10000" between neighbours
+
+  // The torque labels: runs of pixel rows with dark ink just right of the box.
+  int labels = 0;
+  bool in_label = false;
+  for (int row = static_cast<int>(v.box.top()) - 10; row < static_cast<int>(v.box.bottom()) + 10;
+       ++row) {
+    bool ink = false;
+    for (int x = static_cast<int>(v.box.right()) + 3; x < static_cast<int>(v.box.right()) + 12; ++x)
+      ink |= qGray(img.pixel(x, row)) < 100;
+    labels += ink && !in_label ? 1 : 0;
+    in_label = ink;
+  }
+  EXPECT_GE(labels, 6);  // 0 to 120 Nm in steps of 20 at the most
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WindowLayoutTest,
