@@ -125,17 +125,6 @@ TEST(Specgram, SystemCallWithinOneInABillionAndPeakOnTheTone) {
   }
 }
 
-TEST(Specgram, SegmentCounts) {
-  const Eigen::VectorXd f = grid(25, 0.5, 1551);
-  auto segments = [&](Eigen::Index nx) {
-    return Specgram(noise(nx, 3), f, scalar(4410), scalar(1764), scalar(1587)).segments();
-  };
-  EXPECT_EQ(segments(1764), 1);
-  EXPECT_EQ(segments(1764 + 176), 1);
-  EXPECT_EQ(segments(1764 + 177), 2);
-  EXPECT_EQ(segments(1000), 1);  // shorter than the window: zero-extended
-}
-
 TEST(Specgram, ShortSignalIsZeroExtendedToOneWindow) {
   const Eigen::VectorXd x = noise(40, 4);
   const Eigen::VectorXd f = grid(10, 7, 30);
