@@ -193,10 +193,10 @@ TEST_F(PlotDiag, MaximaTextsWithRoundingAndUnits) {
   Eigen::MatrixXd y(4, 2);
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  y << 10.004, 50, 20.126, 60.557, 15, 40, nan, inf;
+  y << 10.004, 60.557, 20.126, 50, 15, 40, nan, inf;  // torque largest first
   draw(x, y, "a.wav", "Kommentar", 1, 1, 1.0234);
   EXPECT_EQ(texts(window(kPowerTorque)),
-            (std::vector<std::string>{"20.13 PS / 2000 1/min", "60.56 Nm / 2000 1/min", "k: 1.0234",
+            (std::vector<std::string>{"20.13 PS / 2000 1/min", "60.56 Nm / 1000 1/min", "k: 1.0234",
                                       "Max: 4000 1/min"}));
 
   choose("popup_xaxis", 2);
