@@ -199,11 +199,8 @@ TEST(Butter, OptionsIgnoreCase) {
   const auto upper = butter(2, mat({3}), mat({0.3}), {"HIGH", "Z"});
   EXPECT_EQ(lower[0], upper[0]);
   EXPECT_EQ(lower[1], upper[1]);
-  const ziva::IirchkResult r = ziva::iirchk(mat({0.2, 0.3}), {"Stop", "S"});
-  EXPECT_EQ(r.btype, 4);
-  EXPECT_EQ(r.analog, 1);
-  EXPECT_EQ(r.msg, "");
-  EXPECT_EQ(ziva::iirchk(mat({0.2, 0.3}), {}).btype, 2);
+  EXPECT_EQ(butter(2, mat({3}), mat({0.2, 0.3}), {"Stop", "S"})[0],
+            butter(2, mat({3}), mat({0.2, 0.3}), {"stop", "s"})[0]);
 }
 
 TEST(Butter, CutoffLimits) {

@@ -156,13 +156,6 @@ TEST(Results, RollerFormulaWithItsPiAndLossTerm) {
   }
 }
 
-TEST(Results, RollerFormulaOnlyForRollerChannels) {
-  for (auto [c1, c2] : {std::pair{1, 3}, {3, 1}, {3, 2}, {3, 3}, {4, 3}})
-    EXPECT_TRUE(is_roller_run(c1, c2)) << c1 << "," << c2;
-  for (auto [c1, c2] : {std::pair{2, 3}, {1, 1}, {1, 2}, {1, 4}, {2, 1}, {2, 2}, {4, 1}, {4, 2}})
-    EXPECT_FALSE(is_roller_run(c1, c2)) << c1 << "," << c2;
-}
-
 // The air correction scales the power by the standard's factor (DIN 70020 by default).
 TEST(Results, AirCorrection) {
   ParSet p = road_par();
