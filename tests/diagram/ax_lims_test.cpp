@@ -58,30 +58,33 @@ TEST_F(AxLims, LimitsOfOneCurve) {
   EXPECT_TRUE(second_scale_texts().empty());
 }
 
-TEST_F(AxLims, NegativeValuesAndTheUpperLimitsNeverBelowZero) {
-  g().line(ax_, row({-20.5, -3.2}), row({-2.5, -1}));
-  ax_lims(env(), ax_, 1, kName, "Leistung [PS]");
-  EXPECT_EQ(g().get(ax_, "XLim"), Value::row({-21, 0}));
-  EXPECT_EQ(g().get(ax_, "YLim"), Value::row({-3, 0}));
-}
-
-TEST_F(AxLims, NonFiniteValuesAreIgnoredButKept) {
+// Whole units outside the visible curves' finite values, the upper limits never below zero,
+// equal limits widened by one unit; non-finite values are ignored but kept.
+TEST_F(AxLims, LimitsSkipNonFiniteValuesAndWidenEqualOnes) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  g().line(ax_, row({0, 100.5, 200}), row({nan, 12.2, inf}));
-  g().line(ax_, row({nan, 50}), row({-inf, 3}));
-  VisibleCurves c = ax_lims(env(), ax_, 1, kName, "Leistung [PS]");
-  EXPECT_EQ(g().get(ax_, "XLim"), Value::row({0, 200}));
-  EXPECT_EQ(g().get(ax_, "YLim"), Value::row({0, 13}));
-  ASSERT_EQ(c.y.size(), 2u);
-  EXPECT_TRUE(std::isinf(c.y[1](2)));
-}
-
-TEST_F(AxLims, EqualLimitsAreWidenedByOneUnit) {
-  g().line(ax_, row({5, 5, 5}), row({0, 0, 0}));
-  ax_lims(env(), ax_, 1, kName, "Leistung [PS]");
-  EXPECT_EQ(g().get(ax_, "XLim"), Value::row({4, 6}));
-  EXPECT_EQ(g().get(ax_, "YLim"), Value::row({-1, 1}));
+  struct Case {
+    std::vector<std::pair<Eigen::RowVectorXd, Eigen::RowVectorXd>> lines;
+    Eigen::RowVectorXd xlim, ylim;
+  };
+  const Case cases[] = {
+      {{{row({-20.5, -3.2}), row({-2.5, -1})}}, row({-21, 0}), row({-3, 0})},
+      {{{row({0, 100.5, 200}), row({nan, 12.2, inf})}, {row({nan, 50}), row({-inf, 3})}},
+       row({0, 200}),
+       row({0, 13})},
+      {{{row({5, 5, 5}), row({0, 0, 0})}}, row({4, 6}), row({-1, 1})},
+  };
+  for (const Case& c : cases) {
+    for (Handle h : g().children(ax_)) g().remove(h);
+    for (const auto& [x, y] : c.lines) g().line(ax_, x, y);
+    const VisibleCurves v = ax_lims(env(), ax_, 1, kName, "Leistung [PS]");
+    EXPECT_EQ(g().get(ax_, "XLim"), Value(c.xlim));
+    EXPECT_EQ(g().get(ax_, "YLim"), Value(c.ylim));
+    ASSERT_EQ(v.y.size(), c.lines.size());
+    const Eigen::RowVectorXd& oldest = c.lines.front().second;
+    ASSERT_EQ(v.y.back().size(), oldest.size());
+    EXPECT_EQ(v.y.back().array().isFinite().count(), oldest.array().isFinite().count());
+  }
 }
 
 TEST_F(AxLims, SecondScaleExample) {

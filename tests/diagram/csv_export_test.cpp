@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "diagram/csv_reader.h"
@@ -14,13 +13,6 @@ using ziva::testing::parse_csv;
 using ziva::testing::Records;
 
 namespace {
-
-std::string read_file(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // The ASCII table's curves: blocks that each start with the line "0 0".
 std::vector<std::vector<std::pair<double, double>>> ascii_blocks(const std::string& text) {
@@ -132,9 +124,8 @@ TEST_F(CsvExport, StandardBesideKOnlyWhenNotDin) {
   type("air_humid", "50");
   draw(rpm(40), power_torque(40), "a.wav", "Serie", 1, 1, 1.0632236873224103);
   std::vector<std::string> k_texts, comments;
-  for (Handle h : controls(window(kPowerTorque), "text"))
-    if (g().get_text(h, "String").rfind("k: ", 0) == 0)
-      k_texts.push_back(g().get_text(h, "String"));
+  for (const std::string& t : texts(window(kPowerTorque)))
+    if (t.rfind("k: ", 0) == 0) k_texts.push_back(t);
   for (Handle h : controls(window(kPowerTorque), "edit"))
     comments.push_back(g().get_text(h, "String"));
   EXPECT_EQ(k_texts, (std::vector<std::string>{"k: 1.0123", "k: 1.0632 ISO 1585"}));

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,18 @@ class DiagramTest : public ProgramTest {
       if (g().type(h) == ObjType::Uicontrol && g().get_text(h, "Style") == style)
         out.insert(out.begin(), h);
     return out;
+  }
+  // The strings of a window's text controls, oldest first.
+  std::vector<std::string> texts(Handle fig) {
+    std::vector<std::string> out;
+    for (Handle h : controls(fig, "text")) out.push_back(g().get_text(h, "String"));
+    return out;
+  }
+  static std::string read_file(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
   }
   double bottom(Handle h) { return g().get_row(h, "Position")(1); }
   double height(Handle h) { return g().get_row(h, "Position")(3); }

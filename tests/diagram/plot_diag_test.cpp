@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
 
 #include "base/error.h"
 #include "diagram/diagram_fixture.h"
@@ -14,13 +13,6 @@ using namespace ziva;
 using ziva::testing::DiagramTest;
 
 namespace {
-
-std::string read_file(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::vector<std::string> crlf_lines(const std::string& text) {
   std::vector<std::string> out;
@@ -35,7 +27,7 @@ std::vector<std::string> crlf_lines(const std::string& text) {
 
 using PlotDiag = DiagramTest;
 
-TEST_F(PlotDiag, WindowNamesCollapseBlanks) {
+TEST_F(PlotDiag, WindowAxesLabelsAndNamesThatCollapseBlanks) {
   start();
   draw(rpm(40), power_torque(40), "a.wav");
   Handle fig = window(kPowerTorque);
@@ -47,6 +39,20 @@ TEST_F(PlotDiag, WindowNamesCollapseBlanks) {
   EXPECT_EQ(g().get_text(ax, "NextPlot"), "add");
   Eigen::RowVectorXd pos = g().get_row(ax, "Position");
   EXPECT_EQ(pos, Eigen::RowVectorXd(Eigen::RowVector4d(0.35, 0.12, 0.58, 0.78)));
+  EXPECT_EQ(trim_trailing_blanks(g().get_text(g().label_of(ax, "XLabel"), "String")),
+            "RPM [1/min]");
+  EXPECT_EQ(g().get_text(g().label_of(ax, "YLabel"), "String"), "Leistung[PS]");
+  Handle t = g().label_of(ax, "Title");
+  EXPECT_EQ(g().get_text(t, "String"), "Rizid Ziva");
+  EXPECT_EQ(g().get_scalar(t, "FontSize"), 12);
+  EXPECT_EQ(g().get_text(t, "FontWeight"), "bold");
+  EXPECT_EQ(g().get(ax, "XLim"), Value::row({1000, 1390}));
+  EXPECT_EQ(g().get(ax, "YLim"), Value::row({0, 45}));
+  // One quantity: no second scale, no y label.
+  draw(rpm(40), power_torque(40).col(0), "a.wav", "Kommentar", 1, 3);
+  Handle ax1 = axes_of("Diagramme: RPM [1/min] - Leistung [PS] ");
+  EXPECT_EQ(g().get_text(g().label_of(ax1, "YLabel"), "String"), "");
+  EXPECT_TRUE(g().findobj({{"Tag", "YTicks2Diagramme: RPM [1/min] - Leistung [PS] "}}).empty());
 
   choose("popup_xaxis", 4);
   choose("popup_yaxis", 11);
@@ -55,7 +61,7 @@ TEST_F(PlotDiag, WindowNamesCollapseBlanks) {
   EXPECT_NE(window("Diagramme: Geschwindigkeit [km/h] - Getriebe Übersetzung [1/1]"), 0);
 }
 
-TEST_F(PlotDiag, SameChoicesShareAWindowAndStackBlocks) {
+TEST_F(PlotDiag, SameChoicesShareAWindowAndStackBlocksThatTheTenthRestacks) {
   start();
   draw(rpm(40), power_torque(40), "a.wav", "Lauf 1");
   draw(rpm(40), power_torque(40), "a.wav", "Lauf 2");
@@ -63,7 +69,7 @@ TEST_F(PlotDiag, SameChoicesShareAWindowAndStackBlocks) {
   Handle fig = window(kPowerTorque);
   ASSERT_NE(fig, 0);
   EXPECT_NE(window("Diagramme: RPM [1/min] - Leistung [PS] "), 0);
-  auto frames = controls(fig, "frame");
+  std::vector<Handle> frames = controls(fig, "frame");
   ASSERT_EQ(frames.size(), 2u);
   EXPECT_NEAR(bottom(frames[0]), 0.87, 1e-12);
   EXPECT_NEAR(bottom(frames[1]), 0.77, 1e-12);
@@ -77,26 +83,20 @@ TEST_F(PlotDiag, SameChoicesShareAWindowAndStackBlocks) {
   EXPECT_EQ(controls(fig, "edit").size(), 2u);
   EXPECT_EQ(controls(fig, "pushbutton").size(), 2u);
   EXPECT_EQ(controls(fig, "text").size(), 8u);  // maxima of both columns, k and Max
-}
 
-TEST_F(PlotDiag, TenthAndEleventhBlockRestackTheColumn) {
-  start();
-  for (int i = 1; i <= 10; ++i)
+  // The tenth and eleventh blocks restack the column, every control scaled towards 0.87.
+  for (int i = 3; i <= 10; ++i)
     draw(rpm(20), power_torque(20), "a.wav", "Lauf " + std::to_string(i));
-  Handle fig = window(kPowerTorque);
-  auto frames = controls(fig, "frame");
+  frames = controls(fig, "frame");
   ASSERT_EQ(frames.size(), 10u);
   for (int i = 0; i < 10; ++i) {
     EXPECT_NEAR(bottom(frames[i]), 0.87 - 0.09 * i, 1e-12) << i;
     EXPECT_NEAR(height(frames[i]), 0.081, 1e-12) << i;
   }
-  EXPECT_NEAR(bottom(frames[9]), 0.06, 1e-12);
-  // Every control is scaled towards 0.87, not only the frames.
-  auto boxes = controls(fig, "checkbox");
+  boxes = controls(fig, "checkbox");
   EXPECT_NEAR(bottom(boxes[0]), 0.87 + 0.05 * 0.9, 1e-12);
   EXPECT_NEAR(height(boxes[0]), 0.027, 1e-12);
   EXPECT_NEAR(g().get_row(boxes[0], "Position")(0), 0.004, 1e-15);
-
   draw(rpm(20), power_torque(20), "a.wav", "Lauf 11");
   frames = controls(fig, "frame");
   ASSERT_EQ(frames.size(), 11u);
@@ -193,24 +193,21 @@ TEST_F(PlotDiag, MaximaTextsWithRoundingAndUnits) {
   Eigen::MatrixXd y(4, 2);
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  y << 10.004, 50, 20.126, 60.557, 15, 40, nan, inf;
+  y << 10.004, 60.557, 20.126, 50, 15, 40, nan, inf;  // torque largest first
   draw(x, y, "a.wav", "Kommentar", 1, 1, 1.0234);
-  std::vector<std::string> texts;
-  for (Handle h : controls(window(kPowerTorque), "text"))
-    texts.push_back(g().get_text(h, "String"));
-  EXPECT_EQ(texts, (std::vector<std::string>{"20.13 PS / 2000 1/min", "60.56 Nm / 2000 1/min",
-                                             "k: 1.0234", "Max: 4000 1/min"}));
+  EXPECT_EQ(texts(window(kPowerTorque)),
+            (std::vector<std::string>{"20.13 PS / 2000 1/min", "60.56 Nm / 1000 1/min", "k: 1.0234",
+                                      "Max: 4000 1/min"}));
 
   choose("popup_xaxis", 2);
   Eigen::VectorXd t(3);
   t << 0.5, 1.234, 2.3456;
   draw(t, Eigen::Vector3d(3, 7.0061, 2), "b.wav", "Kommentar", 2, 6, 1);
-  texts.clear();
-  for (Handle h : controls(window("Diagramme: Zeit [s] - Geschwindigkeit [km/h] "), "text"))
-    texts.push_back(g().get_text(h, "String"));
-  ASSERT_EQ(texts.size(), 3u);
-  EXPECT_EQ(texts[0], "7.01 km/h / 1.23 s");
-  EXPECT_EQ(texts[2], "Max: 2.35 s");
+  const std::vector<std::string> speed =
+      texts(window("Diagramme: Zeit [s] - Geschwindigkeit [km/h] "));
+  ASSERT_EQ(speed.size(), 3u);
+  EXPECT_EQ(speed[0], "7.01 km/h / 1.23 s");
+  EXPECT_EQ(speed[2], "Max: 2.35 s");
 }
 
 TEST_F(PlotDiag, CommentWithParameterSummary) {
@@ -226,6 +223,10 @@ TEST_F(PlotDiag, CommentWithParameterSummary) {
   EXPECT_NE(g().find_first(
                 "Tag", "Diag" + std::string(kPowerTorque) + "runs/a.wav" + "Kommentar" + summary),
             0);
+  // With channel 2 off the comment carries no summary.
+  choose("popup_sig_ch2", 4);
+  draw(rpm(20), power_torque(20), "a.wav", "Lauf 1");
+  EXPECT_EQ(g().get_text(controls(window(kPowerTorque), "edit")[1], "String"), "Lauf 1; Lauf 1");
 }
 
 TEST_F(PlotDiag, RollerSummaryAndFileNameInComment) {
@@ -243,48 +244,23 @@ TEST_F(PlotDiag, RollerSummaryAndFileNameInComment) {
   EXPECT_EQ(g().get_text(edits[0], "String"), "Lauf 1; Lauf 1" + summary + " lauf1.wav");
 }
 
-TEST_F(PlotDiag, OneChannelOffAddsNoSummary) {
-  start();
-  choose("popup_sig_ch2", 4);
-  draw(rpm(20), power_torque(20), "a.wav", "Lauf 1");
-  const std::string group = std::string(kPowerTorque) + "a.wav" + "Lauf 1";
-  EXPECT_NE(g().find_first("Tag", "Checkbox" + group), 0);
-  auto edits = controls(window(kPowerTorque), "edit");
-  EXPECT_EQ(g().get_text(edits[0], "String"), "Lauf 1");
-}
-
-TEST_F(PlotDiag, LabelsTitleAndLimits) {
-  start();
-  draw(rpm(40), power_torque(40), "a.wav");
-  Handle ax = axes_of(kPowerTorque);
-  EXPECT_EQ(trim_trailing_blanks(g().get_text(g().label_of(ax, "XLabel"), "String")),
-            "RPM [1/min]");
-  EXPECT_EQ(g().get_text(g().label_of(ax, "YLabel"), "String"), "Leistung[PS]");
-  Handle t = g().label_of(ax, "Title");
-  EXPECT_EQ(g().get_text(t, "String"), "Rizid Ziva");
-  EXPECT_EQ(g().get_scalar(t, "FontSize"), 12);
-  EXPECT_EQ(g().get_text(t, "FontWeight"), "bold");
-  EXPECT_EQ(g().get(ax, "XLim"), Value::row({1000, 1390}));
-  EXPECT_EQ(g().get(ax, "YLim"), Value::row({0, 45}));
-
-  draw(rpm(40), power_torque(40).col(0), "a.wav", "Kommentar", 1, 3);
-  Handle ax1 = axes_of("Diagramme: RPM [1/min] - Leistung [PS] ");
-  EXPECT_EQ(g().get_text(g().label_of(ax1, "YLabel"), "String"), "");
-  EXPECT_TRUE(g().findobj({{"Tag", "YTicks2Diagramme: RPM [1/min] - Leistung [PS] "}}).empty());
-}
-
+// Non-finite values are kept and written as the C library prints them; the limits skip them.
 TEST_F(PlotDiag, AsciiFileOfOneCurve) {
   start();
   type("out_file", "result.asc");
-  Eigen::Vector3d x(85.4, 100, 120.6);
-  Eigen::Vector3d y(35.2719, 1, 2);
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  Eigen::Vector4d x(85.4, 100, 120.6, 130);
+  Eigen::Vector4d y(35.2719, 1, inf, nan);
   draw(x, y, "a.wav", "Kommentar", 1, 3);
-  auto lines = crlf_lines(read_file("result.asc"));
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "    0 0.00000");
-  EXPECT_EQ(lines[1], "   85 35.27190");
-  EXPECT_EQ(lines[2], "  100 1.00000");
-  EXPECT_EQ(lines[3], "  121 2.00000");
+  Handle ax = axes_of("Diagramme: RPM [1/min] - Leistung [PS] ");
+  EXPECT_EQ(g().get(ax, "XLim"), Value::row({85, 130}));
+  EXPECT_EQ(g().get(ax, "YLim"), Value::row({0, 36}));
+  char nan_line[32];
+  std::snprintf(nan_line, sizeof nan_line, "%5.0f %5.5f", 130.0, nan);
+  EXPECT_EQ(crlf_lines(read_file("result.asc")),
+            (std::vector<std::string>{"    0 0.00000", "   85 35.27190", "  100 1.00000",
+                                      "  121   inf", nan_line}));
   // Nothing but the result is left in the folder.
   int files = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_)) ++files;
@@ -319,26 +295,6 @@ TEST_F(PlotDiag, AsciiFileOfPowerTorqueHasMarkersTorqueAndPowerBlocks) {
   program_->run("toggle_vis('Diag" + std::string(kPowerTorque) + "a.wavKommentar');");
   draw(rpm(18), y * 2, "b.wav");
   EXPECT_EQ(crlf_lines(read_file("result.asc")).size(), 3u * 19u);
-}
-
-TEST_F(PlotDiag, NonFiniteValuesAreKeptAndWrittenAsTheCLibraryPrintsThem) {
-  start();
-  type("out_file", "result.asc");
-  Eigen::Vector3d x(10, 20, 30);
-  Eigen::Vector3d y(1, std::numeric_limits<double>::infinity(),
-                    std::numeric_limits<double>::quiet_NaN());
-  draw(x, y, "a.wav", "Kommentar", 1, 3);
-  Handle ax = axes_of("Diagramme: RPM [1/min] - Leistung [PS] ");
-  EXPECT_EQ(g().get(ax, "XLim"), Value::row({10, 30}));
-  EXPECT_EQ(g().get(ax, "YLim"), Value::row({0, 1}));
-  auto lines = crlf_lines(read_file("result.asc"));
-  ASSERT_EQ(lines.size(), 4u);
-  char inf[32], nan[32];
-  std::snprintf(inf, sizeof inf, "%5.0f %5.5f", 20.0, y(1));
-  std::snprintf(nan, sizeof nan, "%5.0f %5.5f", 30.0, y(2));
-  EXPECT_EQ(lines[2], inf);
-  EXPECT_EQ(lines[2], "   20   inf");
-  EXPECT_EQ(lines[3], nan);
 }
 
 TEST_F(PlotDiag, PrintsTheWindowAndSwitchesZoomOn) {

@@ -217,39 +217,42 @@ TEST(Firls, OddOrderSymmetricIsRaisedWithWarning) {
 
 TEST(Firls, EveryCheckMessage) {
   const Eigen::VectorXd f = vec({0, 0.4, 0.5, 1}), a = vec({1, 1, 0, 0});
-  EXPECT_EQ(testing::error_of([&] {
-              firls(10, vec({0, 0.4, 0.5, 1.2}), a);
-            }),
-            "Frequencies in F must be in range [0,1].");
-  EXPECT_EQ(testing::error_of([&] {
-              firls(10, vec({0, 0.4, 0.5}), vec({1, 1, 0}));
-            }),
-            "F must have even length.");
-  EXPECT_EQ(testing::error_of([&] {
-              firls(10, f, vec({1, 1, 0}));
-            }),
-            "F and A must be equal lengths.");
-  EXPECT_EQ(testing::error_of([&] { firls(10, f, a, std::nullopt, "lowpass"); }),
-            "Requires symmetry to be 'Hilbert' or 'differentiator'.");
-  const std::vector<Eigen::MatrixXd> bad_orders = {
-      Eigen::MatrixXd::Constant(1, 1, 0.0), Eigen::MatrixXd::Constant(1, 1, 2.5),
-      Eigen::MatrixXd::Constant(1, 1, -4.0), Eigen::MatrixXd(), Eigen::MatrixXd::Ones(1, 2)};
-  for (const Eigen::MatrixXd& n : bad_orders) {
-    EXPECT_EQ(testing::error_of([&] { firls(n, f, a); }),
-              "Filter order must be a real, positive integer.");
-  }
-  EXPECT_EQ(testing::error_of([&] {
-              firls(10, f, a, vec({1, 1, 1}));
-            }),
-            "There should be one weight per band.");
-  EXPECT_EQ(testing::error_of([&] {
-              firls(10, vec({0, 0.5, 0.4, 1}), a);
-            }),
-            "Frequencies in F must be nondecreasing.");
-  EXPECT_EQ(testing::error_of([&] {
-              firls(10, f, a, vec({1, -1}));
-            }),
-            "Weights must not be negative.");
+  const std::string order = "Filter order must be a real, positive integer.";
+  const auto m = [](double v) { return Eigen::MatrixXd::Constant(1, 1, v).eval(); };
+  const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+      {[&] {
+         firls(10, vec({0, 0.4, 0.5, 1.2}), a);
+       },
+       "Frequencies in F must be in range [0,1]."},
+      {[&] {
+         firls(10, vec({0, 0.4, 0.5}), vec({1, 1, 0}));
+       },
+       "F must have even length."},
+      {[&] {
+         firls(10, f, vec({1, 1, 0}));
+       },
+       "F and A must be equal lengths."},
+      {[&] { firls(10, f, a, std::nullopt, "lowpass"); },
+       "Requires symmetry to be 'Hilbert' or 'differentiator'."},
+      {[&] { firls(m(0), f, a); }, order},
+      {[&] { firls(m(2.5), f, a); }, order},
+      {[&] { firls(m(-4), f, a); }, order},
+      {[&] { firls(Eigen::MatrixXd(), f, a); }, order},
+      {[&] { firls(Eigen::MatrixXd::Ones(1, 2), f, a); }, order},
+      {[&] {
+         firls(10, f, a, vec({1, 1, 1}));
+       },
+       "There should be one weight per band."},
+      {[&] {
+         firls(10, vec({0, 0.5, 0.4, 1}), a);
+       },
+       "Frequencies in F must be nondecreasing."},
+      {[&] {
+         firls(10, f, a, vec({1, -1}));
+       },
+       "Weights must not be negative."}};
+  for (std::size_t i = 0; i < cases.size(); ++i)
+    EXPECT_EQ(testing::error_of(cases[i].first), cases[i].second) << "case " << i;
 }
 
 }  // namespace

@@ -52,28 +52,23 @@ TEST(PulseEdges, StereoIsAveragedFirst) {
   EXPECT_EQ(pulse_edges(y), (std::vector<Eigen::Index>{19}));
 }
 
-TEST(PulseEdges, SameEdgesWithOneOrTwoThreads) {
+// Split between threads or fed in blocks that cut a run of edge samples, or fall between the two
+// samples of an edge: the same edges.
+TEST(PulseEdges, SameEdgesWithThreadsAndFromBlocks) {
   const Eigen::Index n = 300000;
   Eigen::VectorXd y = pulses(n, every(997, 300, 3));
-  // A run of edge samples across the middle of the recording.
-  y(n / 2 - 1) = -0.3;
-  y(n / 2) = -0.6;
-  y(n / 2 + 1) = -0.9;
-  EXPECT_EQ(pulse_edges(y, 1), pulse_edges(y, 2));
-}
-
-// Blocks that cut a run of edge samples, or fall between the two samples of an edge.
-TEST(PulseEdges, SameEdgesFromBlocks) {
-  const Eigen::Index n = 30000;
-  Eigen::VectorXd y = pulses(n, every(997, 30, 3));
-  y(9999) = -0.3;
-  y(10000) = -0.6;
-  y(10001) = -0.9;
-  for (Eigen::Index block : {1, 2, 1000, 10000, 29999, 40000}) {
+  for (Eigen::Index at : {Eigen::Index{9999}, n / 2 - 1}) {
+    y(at) = -0.3;
+    y(at + 1) = -0.6;
+    y(at + 2) = -0.9;
+  }
+  const std::vector<Eigen::Index> whole = pulse_edges(y);
+  EXPECT_EQ(pulse_edges(y, 2), whole);
+  for (Eigen::Index block : {1, 2, 1000, 10000, 29999, 400000}) {
     EdgeFinder f;
     for (Eigen::Index first = 0; first < n; first += block)
       f.feed(y.data() + first, std::min(block, n - first));
-    EXPECT_EQ(f.finish(), pulse_edges(y)) << block;
+    EXPECT_EQ(f.finish(), whole) << block;
   }
 }
 

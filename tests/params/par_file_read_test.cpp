@@ -115,9 +115,9 @@ struct ReadCase {
 const Mat5 le{false};
 const Mat5 be{true};
 
-std::string level4_record(std::int32_t code, std::int32_t rows, std::int32_t cols,
+// A Level 4 matrix; its type code's thousands digit names the byte order (0 little, 1 big).
+std::string level4_record(const Mat5& f, std::int32_t code, std::int32_t rows, std::int32_t cols,
                           const std::string& name, const std::string& data) {
-  Mat5 f;
   return f.u32(static_cast<std::uint32_t>(code)) + f.u32(static_cast<std::uint32_t>(rows)) +
          f.u32(static_cast<std::uint32_t>(cols)) + f.u32(0) +
          f.u32(static_cast<std::uint32_t>(name.size() + 1)) + name + std::string(1, '\0') + data;
@@ -126,8 +126,9 @@ std::string level4_record(std::int32_t code, std::int32_t rows, std::int32_t col
 std::vector<ReadCase> read_cases() {
   const std::string damaged = "the file is damaged: ";
   return {
-      {"LittleEndian", [] { return le.header() + numbers(le) + le.title(u"Prüfung €"); }, "",
-       "Prüfung €"},
+      // U+0080, the first character of two UTF-8 bytes
+      {"LittleEndian", [] { return le.header() + numbers(le) + le.title(u"Prüfung €\u0080"); }, "",
+       "Prüfung €\u0080"},
       {"BigEndian", [] { return be.header() + numbers(be) + be.title(u"Prüfung €"); }, "",
        "Prüfung €"},
       {"Compressed",
@@ -168,8 +169,16 @@ std::vector<ReadCase> read_cases() {
        [] {
          std::string s;
          double x = 1;
-         for (const char* name : kNames) s += level4_record(0, 1, 1, name, le.f64(x++));
-         return s + level4_record(51, 1, 4, "tit", "Lauf");
+         for (const char* name : kNames) s += level4_record(le, 0, 1, 1, name, le.f64(x++));
+         return s + level4_record(le, 51, 1, 4, "tit", "Lauf");
+       },
+       "", "Lauf"},
+      {"Level4BigEndian",
+       [] {
+         std::string s;
+         double x = 1;
+         for (const char* name : kNames) s += level4_record(be, 1000, 1, 1, name, be.f64(x++));
+         return s + level4_record(be, 1051, 1, 4, "tit", "Lauf");
        },
        "", "Lauf"},
       // titles that claim more than the file holds

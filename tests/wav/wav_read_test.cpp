@@ -61,75 +61,6 @@ TEST_F(WavRead, ChunkIdsIgnoreCaseTrailingBlanksAndNuls) {
             "File does not contain required 'data' data chunk.");
 }
 
-TEST_F(WavRead, IntegerWidthsSpanMinusOneToJustBelowOne) {
-  // 8 bits: unsigned with offset 128
-  auto r8 = read(riff(pcm_fmt(1, 8000, 1) + chunk("data", std::string("\x00\x80\xff\x01", 4))));
-  ASSERT_EQ(r8.y.rows(), 4);
-  EXPECT_EQ(r8.y(0, 0), -1.0);
-  EXPECT_EQ(r8.y(1, 0), 0.0);
-  EXPECT_EQ(r8.y(2, 0), 0.9921875);
-  EXPECT_EQ(r8.y(3, 0), -127.0 / 128);
-  EXPECT_EQ(*r8.bits, 8);
-
-  // 16 bits stereo: N × 2, k / 32768
-  auto r16 = read(riff(pcm_fmt(2, 22050, 2) + chunk("data", i16(-32768) + i16(32767) + i16(1) +
-                                                                i16(-1) + i16(0) + i16(16384))));
-  ASSERT_EQ(r16.y.rows(), 3);
-  ASSERT_EQ(r16.y.cols(), 2);
-  EXPECT_EQ(r16.y(0, 0), -1.0);
-  EXPECT_EQ(r16.y(0, 1), 32767.0 / 32768);
-  EXPECT_EQ(r16.y(1, 0), 1.0 / 32768);
-  EXPECT_EQ(r16.y(1, 1), -1.0 / 32768);
-  EXPECT_EQ(r16.y(2, 1), 0.5);
-  EXPECT_EQ(r16.Fs, 22050);
-  EXPECT_EQ(*r16.bits, 16);
-
-  // 24 bits in 3 bytes
-  auto r24 = read(riff(pcm_fmt(1, 8000, 3) +
-                       chunk("data", i24(-8388608) + i24(8388607) + i24(1) + i24(-4194304))));
-  ASSERT_EQ(r24.y.rows(), 4);
-  EXPECT_EQ(r24.y(0, 0), -1.0);
-  EXPECT_EQ(r24.y(1, 0), 8388607.0 / 8388608);
-  EXPECT_EQ(r24.y(2, 0), std::ldexp(1.0, -23));
-  EXPECT_EQ(r24.y(3, 0), -0.5);
-  EXPECT_EQ(*r24.bits, 24);
-}
-
-TEST_F(WavRead, FourByteSamplesByFormat) {
-  const std::string floats = f32(0.25f) + f32(-1.5f) + f32(16384.0f) + f32(3.0e9f);
-  // IEEE float (tag 3): unchanged, also outside [-1, 1]; its 14-byte chunk holds no width
-  auto r3 = read(riff(chunk("fmt ", fmt_body(3, 2, 48000, 8)) + chunk("data", floats)));
-  ASSERT_EQ(r3.y.rows(), 2);
-  EXPECT_EQ(r3.y(0, 0), 0.25);
-  EXPECT_EQ(r3.y(0, 1), -1.5);
-  EXPECT_EQ(r3.y(1, 0), 16384.0);
-  EXPECT_EQ(r3.y(1, 1), 3.0e9f);
-  EXPECT_EQ(*r3.bits, 32);
-  EXPECT_FALSE(r3.opt_ck.fmt->nBitsPerSample);
-
-  // PCM with 4-byte containers holding 24 significant bits: signed 32-bit / 2^31, 4 bytes each
-  std::string body;
-  for (std::int32_t v :
-       {std::numeric_limits<std::int32_t>::min(), 0x7FFFFF00, 256, 0x40000000, -0x40000000}) {
-    body += i32(v);
-  }
-  const std::string f24 = chunk("fmt ", fmt_body(1, 1, 48000, 4, 24));
-  auto r24 = read(riff(f24 + chunk("data", body)));
-  ASSERT_EQ(r24.y.rows(), 5);
-  EXPECT_EQ(r24.y(0, 0), -1.0);
-  EXPECT_EQ(r24.y(1, 0), 8388607.0 / 8388608);
-  EXPECT_EQ(r24.y(2, 0), std::ldexp(1.0, -23));
-  EXPECT_EQ(r24.y(3, 0), 0.5);
-  EXPECT_EQ(*r24.bits, 32);
-  EXPECT_EQ(read(riff(f24 + chunk("data", body)), WavExtent::size()).y, row({5, 1}));
-  auto part = read(riff(f24 + chunk("data", body)), WavExtent::range(4, 5));
-  ASSERT_EQ(part.y.rows(), 2);
-  EXPECT_EQ(part.y(0, 0), 0.5);
-  EXPECT_EQ(part.y(1, 0), -0.5);
-  EXPECT_EQ(error(riff(f24 + chunk("data", body)), WavExtent::range(1, 6)),
-            "Sample limits out of range.");
-}
-
 namespace {
 
 // An extensible format chunk (40 bytes) with the given sub-format code in the standard GUID.
@@ -143,45 +74,8 @@ std::string extensible_fmt(unsigned channels, unsigned container_bytes, unsigned
                                 8 * container_bytes, extra));
 }
 
-}  // namespace
-
-TEST_F(WavRead, ExtensibleFormatsWithPcmOrFloatSubFormat) {
-  auto pcm32 = read(riff(extensible_fmt(2, 4, 24, 1) +
-                         chunk("data", i32(0x40000000) + i32(-0x80000000LL) + i32(256) + i32(0))));
-  ASSERT_EQ(pcm32.y.rows(), 2);
-  EXPECT_EQ(pcm32.y(0, 0), 0.5);
-  EXPECT_EQ(pcm32.y(0, 1), -1.0);
-  EXPECT_EQ(pcm32.y(1, 0), std::ldexp(1.0, -23));
-  EXPECT_EQ(pcm32.Fs, 96000);
-  EXPECT_EQ(*pcm32.bits, 32);
-  const ziva::WavFormat& fmt = *pcm32.opt_ck.fmt;
-  EXPECT_EQ(fmt.wFormatTag, 65534);
-  EXPECT_EQ(*fmt.nBitsPerSample, 32);
-  EXPECT_EQ(*fmt.cbSize, 22);
-  EXPECT_EQ(*fmt.wValidBitsPerSample, 24);
-  EXPECT_EQ(*fmt.dwChannelMask, 3);
-  ASSERT_EQ(fmt.SubFormat->size(), 16u);
-
-  auto pcm16 = read(riff(extensible_fmt(1, 2, 16, 1) + chunk("data", i16(-16384))));
-  EXPECT_EQ(pcm16.y(0, 0), -0.5);
-  auto pcm24 = read(riff(extensible_fmt(1, 3, 24, 1) + chunk("data", i24(4194304))));
-  EXPECT_EQ(pcm24.y(0, 0), 0.5);
-  auto flt = read(riff(extensible_fmt(1, 4, 32, 3) + chunk("data", f32(-2.5f))));
-  EXPECT_EQ(flt.y(0, 0), -2.5);
-
-  const std::string refused = "Data compression format (Format #65534) is not supported.";
-  EXPECT_EQ(error(riff(extensible_fmt(1, 2, 16, 2) + chunk("data", i16(0)))), refused);
-  EXPECT_EQ(error(riff(extensible_fmt(1, 2, 16, 1, false) + chunk("data", i16(0)))), refused);
-  // an extension cut short names no sub-format
-  EXPECT_EQ(
-      error(riff(chunk("fmt ", fmt_body(65534, 1, 8000, 2, 16, u16(0))) + chunk("data", i16(0)))),
-      refused);
-}
-
-namespace {
-
-// A file of 32-bit or 64-bit samples and the numbers it must read as, frame by frame.
-struct WideCase {
+// A file of one sample format and the numbers it must read as, frame by frame.
+struct SampleCase {
   const char* name;
   std::string fmt;
   std::string data;
@@ -198,9 +92,35 @@ std::string ints(std::initializer_list<std::int32_t> v) {
 
 const std::int32_t kMin32 = std::numeric_limits<std::int32_t>::min();
 
-std::vector<WideCase> wide_cases() {
+std::vector<SampleCase> sample_cases() {
   const std::string pcm32 = chunk("fmt ", fmt_body(1, 1, 48000, 4, 32));
   return {
+      // integer widths span -1 to just below 1; 8 bits are unsigned with offset 128
+      {"Unsigned8",
+       pcm_fmt(1, 8000, 1),
+       std::string("\x00\x80\xff\x01", 4),
+       1,
+       {-1.0, 0.0, 0.9921875, -127.0 / 128},
+       8},
+      {"Signed16Stereo",
+       pcm_fmt(2, 22050, 2),
+       i16(-32768) + i16(32767) + i16(1) + i16(-1) + i16(0) + i16(16384),
+       2,
+       {-1.0, 32767.0 / 32768, 1.0 / 32768, -1.0 / 32768, 0.0, 0.5},
+       16},
+      {"Signed24",
+       pcm_fmt(1, 8000, 3),
+       i24(-8388608) + i24(8388607) + i24(1) + i24(-4194304),
+       1,
+       {-1.0, 8388607.0 / 8388608, 0x1p-23, -0.5},
+       24},
+      // 4-byte containers holding 24 significant bits: signed 32-bit / 2^31
+      {"Pcm24In4Bytes",
+       chunk("fmt ", fmt_body(1, 1, 48000, 4, 24)),
+       ints({kMin32, 0x7FFFFF00, 256, 0x40000000, -0x40000000}),
+       1,
+       {-1.0, 8388607.0 / 8388608, 0x1p-23, 0.5, -0.5},
+       32},
       // integers: a quiet run (small negative samples read as NaN when taken for floats) and a
       // loud one whose samples are all finite floats, one of them just above 32768
       {"Pcm32Integers",
@@ -222,12 +142,28 @@ std::vector<WideCase> wide_cases() {
        1,
        {0.25 / 32768, -1.0, 1.0, static_cast<double>(-1e-3f) / 32768, 0.0},
        32},
+      // IEEE floats unchanged, also outside [-1, 1]; their 14-byte chunk holds no width
+      {"Float32",
+       chunk("fmt ", fmt_body(3, 2, 48000, 8)),
+       f32(0.25f) + f32(-1.5f) + f32(16384.0f) + f32(3.0e9f),
+       2,
+       {0.25, -1.5, 16384.0, 3.0e9f},
+       32},
       {"Float64",
        chunk("fmt ", fmt_body(3, 1, 44100, 8)),
        f64(0.1) + f64(-2.5) + f64(1e10) + f64(-1e-300),
        1,
        {0.1, -2.5, 1e10, -1e-300},
        64},
+      {"ExtensiblePcm32",
+       extensible_fmt(2, 4, 24, 1),
+       ints({0x40000000, kMin32, 256, 0}),
+       2,
+       {0.5, -1.0, 0x1p-23, 0.0},
+       32},
+      {"ExtensiblePcm16", extensible_fmt(1, 2, 16, 1), i16(-16384), 1, {-0.5}, 16},
+      {"ExtensiblePcm24", extensible_fmt(1, 3, 24, 1), i24(4194304), 1, {0.5}, 24},
+      {"ExtensibleFloat32", extensible_fmt(1, 4, 32, 3), f32(-2.5f), 1, {-2.5}, 32},
       {"ExtensibleFloat64",
        extensible_fmt(2, 8, 64, 3),
        f64(0.5) + f64(-0.75) + f64(3.0) + f64(1e-3),
@@ -237,16 +173,16 @@ std::vector<WideCase> wide_cases() {
   };
 }
 
-void PrintTo(const WideCase& c, std::ostream* os) {
+void PrintTo(const SampleCase& c, std::ostream* os) {
   *os << c.name;
 }
 
-class WideSamples : public WavRead, public ::testing::WithParamInterface<WideCase> {};
+class Samples : public WavRead, public ::testing::WithParamInterface<SampleCase> {};
 
 }  // namespace
 
-TEST_P(WideSamples, ReadAsStored) {
-  const WideCase& c = GetParam();
+TEST_P(Samples, ReadAsStored) {
+  const SampleCase& c = GetParam();
   const std::string file = riff(c.fmt + chunk("data", c.data));
   const Eigen::Index frames = static_cast<Eigen::Index>(c.expected.size()) / c.channels;
   auto r = read(file);
@@ -261,14 +197,37 @@ TEST_P(WideSamples, ReadAsStored) {
   EXPECT_EQ(*r.bits, c.bits);
   EXPECT_EQ(read(file, WavExtent::size()).y, row({static_cast<double>(frames), 1.0 * c.channels}));
   // a part of the file reads as the same numbers as the whole file
-  auto last =
-      read(file, WavExtent::range(static_cast<double>(frames), static_cast<double>(frames)));
+  const double n = static_cast<double>(frames);
+  auto last = read(file, WavExtent::range(n, n));
   ASSERT_EQ(last.y.rows(), 1);
-  EXPECT_EQ(last.y(0, 0), r.y(frames - 1, 0));
+  EXPECT_EQ(last.y.row(0), r.y.row(frames - 1));
+  EXPECT_EQ(error(file, WavExtent::range(1, n + 1)), "Sample limits out of range.");
 }
 
-INSTANTIATE_TEST_SUITE_P(WavRead, WideSamples, ::testing::ValuesIn(wide_cases()),
+INSTANTIATE_TEST_SUITE_P(WavRead, Samples, ::testing::ValuesIn(sample_cases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WavRead, ExtensibleFormatFieldsAndRefusedSubFormats) {
+  const ziva::WavFormat fmt =
+      *read(riff(extensible_fmt(2, 4, 24, 1) + chunk("data", ints({0, 0})))).opt_ck.fmt;
+  EXPECT_EQ(fmt.wFormatTag, 65534);
+  EXPECT_EQ(fmt.nSamplesPerSec, 96000);
+  EXPECT_EQ(*fmt.nBitsPerSample, 32);
+  EXPECT_EQ(*fmt.cbSize, 22);
+  EXPECT_EQ(*fmt.wValidBitsPerSample, 24);
+  EXPECT_EQ(*fmt.dwChannelMask, 3);
+  ASSERT_EQ(fmt.SubFormat->size(), 16u);
+  EXPECT_FALSE(read(riff(chunk("fmt ", fmt_body(3, 1, 8000, 4)) + chunk("data", f32(1))))
+                   .opt_ck.fmt->nBitsPerSample);
+
+  const std::string refused = "Data compression format (Format #65534) is not supported.";
+  EXPECT_EQ(error(riff(extensible_fmt(1, 2, 16, 2) + chunk("data", i16(0)))), refused);
+  EXPECT_EQ(error(riff(extensible_fmt(1, 2, 16, 1, false) + chunk("data", i16(0)))), refused);
+  // an extension cut short names no sub-format
+  EXPECT_EQ(
+      error(riff(chunk("fmt ", fmt_body(65534, 1, 8000, 2, 16, u16(0))) + chunk("data", i16(0)))),
+      refused);
+}
 
 TEST_F(WavRead, PcmFourByteSamplesAreSettledByTheWholeChunk) {
   // two samples that are also the float 0.25, then one that is no scaled float

@@ -9,12 +9,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
 
-#include "base/error.h"
+#include "support/error_of.h"
 
 namespace wavtest {
 
@@ -112,14 +111,6 @@ class TempDirTest : public ::testing::Test {
   fs::path dir_;
 };
 
-// The text of the ziva::Error `f` throws, or "(no error)".
-inline std::string error_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ziva::Error& e) {
-    return e.text();
-  }
-  return "(no error)";
-}
+using ziva::testing::error_of;
 
 }  // namespace wavtest

@@ -1,5 +1,5 @@
-#include "dsp/hanning.h"
-
+// The Hanning and Kaiser windows against their definitions, sinc, and the window-length check
+// both share.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +9,8 @@
 
 #include "base/error.h"
 #include "base/warning.h"
+#include "dsp/hanning.h"
+#include "dsp/kaiser.h"
 #include "support/error_of.h"
 
 namespace ziva {
@@ -45,28 +47,77 @@ TEST(Hanning, PeriodicIsZeroThenShorterSymmetricWindow) {
   EXPECT_EQ(hanning(4, std::string("S")), four);
 }
 
-TEST(Hanning, TrivialLengthsAndRounding) {
+// Lengths are checked and rounded the same way for both windows.
+TEST(WindowLength, TrivialRoundedAndRefusedLengths) {
   EXPECT_EQ(hanning(0).size(), 0);
+  EXPECT_EQ(kaiser(0, 5).size(), 0);
   EXPECT_EQ(hanning(Eigen::MatrixXd()).size(), 0);
-  ASSERT_EQ(hanning(1).size(), 1);
-  EXPECT_EQ(hanning(1)(0), 1.0);
+  EXPECT_EQ(hanning(1), Eigen::VectorXd::Ones(1));
+  EXPECT_EQ(kaiser(1, 5), Eigen::VectorXd::Ones(1));
   // Trivial lengths return before the flag is looked at.
   EXPECT_EQ(hanning(1, std::string("bogus"))(0), 1.0);
 
   std::vector<std::string> warnings;
   ScopedWarningSink sink([&](const std::string& text) { warnings.push_back(text); });
   EXPECT_EQ(hanning(3.6), hanning(4));
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0], "Rounding order to nearest integer.");
+  EXPECT_EQ(kaiser(2.6, 3).size(), 3);
+  EXPECT_EQ(warnings, std::vector<std::string>(2, "Rounding order to nearest integer."));
+
+  EXPECT_EQ(error_of([] { hanning(-2); }), "Order cannot be less than zero.");
+  EXPECT_EQ(error_of([] { kaiser(-1, 5); }), "Order cannot be less than zero.");
+  EXPECT_THROW(check_order(std::nan("")), Error);
+  EXPECT_EQ(warnings.size(), 2u);
 }
 
-TEST(Hanning, Errors) {
-  EXPECT_EQ(error_of([] { hanning(-2); }), "Order cannot be less than zero.");
+TEST(Hanning, FlagErrors) {
   const std::string flag_message = "Sampling flag must be either 'symmetric' or 'periodic'.";
   EXPECT_EQ(error_of([] { hanning(8, std::string("hamming")); }), flag_message);
   EXPECT_EQ(error_of([] { hanning(8, std::string("symmetrical")); }), flag_message);
   // The empty text is a prefix of both flags: ambiguous.
   EXPECT_EQ(error_of([] { hanning(8, std::string("")); }), flag_message);
+}
+
+TEST(Kaiser, MatchesDefinitionOddEvenAndLargeBeta) {
+  // The window from its definition, with the standard library's Bessel function as reference.
+  // Tolerance: a few ulps of the ratio; the reference's own error is of that order.
+  for (int n : {2, 7, 8, 201}) {
+    for (double beta : {0.0, 0.5, 5.0, 20.0, 45.0, 80.0}) {
+      const Eigen::VectorXd w = kaiser(n, beta);
+      ASSERT_EQ(w.size(), n);
+      for (int k = 0; k < n; ++k) {
+        const double x = 2.0 * k / (n - 1) - 1.0;
+        const double ref =
+            std::cyl_bessel_i(0.0, beta * std::sqrt(1.0 - x * x)) / std::cyl_bessel_i(0.0, beta);
+        EXPECT_NEAR(w(k), ref, 1e-13 * std::max(ref, 1e-300) + 1e-300)
+            << n << " " << beta << " " << k;
+        EXPECT_EQ(w(k), w(n - 1 - k));
+      }
+    }
+  }
+  // Odd lengths peak at exactly 1 in the middle; a negative beta gives the same window.
+  EXPECT_EQ(kaiser(9, 5)(4), 1.0);
+  EXPECT_EQ(kaiser(9, -5), kaiser(9, 5));
+  // A huge beta stays finite: e^-2000 underflows at the ends.
+  const Eigen::VectorXd huge = kaiser(11, 2000);
+  EXPECT_EQ(huge(5), 1.0);
+  EXPECT_TRUE(huge.allFinite());
+  EXPECT_EQ(huge(0), 0.0);
+}
+
+TEST(Sinc, ValuesAndShape) {
+  EXPECT_EQ(sinc(0.0), 1.0);
+  EXPECT_NEAR(sinc(0.5), 2 / std::numbers::pi, 1e-16);
+  for (double k : {1.0, -2.0, 7.0, 1e6}) EXPECT_EQ(sinc(k), 0.0) << k;
+  for (double x : {0.1, 0.25, 1.5, -3.3, 123.456}) {
+    EXPECT_NEAR(sinc(x), std::sin(std::numbers::pi * x) / (std::numbers::pi * x), 1e-14) << x;
+    EXPECT_EQ(sinc(x), sinc(-x));
+  }
+  Eigen::MatrixXd x(2, 3);
+  x << 0, 0.5, 1, -0.5, 2.5, 0.25;
+  const Eigen::MatrixXd y = sinc(x);
+  ASSERT_EQ(y.rows(), 2);
+  ASSERT_EQ(y.cols(), 3);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(y(i), sinc(x(i)));
 }
 
 }  // namespace
