@@ -41,15 +41,33 @@ Channel channel_of(const Eigen::Ref<const Eigen::MatrixXd>& y) {
   return c;
 }
 
-// Edge samples n in [begin, end) (each n < channel length − 1), in order.
+// Edge samples n in [begin, end) of the samples at(0 … ) (each n < length − 1), in order. Edges
+// are rare: runs of samples are first checked for any edge at all, which vectorises.
+template <typename At>
+void find_edges_in(const At& at, Eigen::Index begin, Eigen::Index end,
+                   std::vector<Eigen::Index>& out) {
+  constexpr Eigen::Index kRun = 64;
+  Eigen::Index n = begin;
+  for (; n + kRun <= end; n += kRun) {
+    unsigned hits = 0;
+    for (Eigen::Index k = n; k < n + kRun; ++k)
+      hits |= static_cast<unsigned>(at(k + 1) - at(k) < kEdgeThreshold);
+    if (hits == 0) continue;
+    for (Eigen::Index k = n; k < n + kRun; ++k)
+      if (at(k + 1) - at(k) < kEdgeThreshold) out.push_back(k);
+  }
+  for (; n < end; ++n)
+    if (at(n + 1) - at(n) < kEdgeThreshold) out.push_back(n);
+}
+
 void find_edges(const Channel& c, Eigen::Index begin, Eigen::Index end,
                 std::vector<Eigen::Index>& out) {
   if (begin >= end) return;
-  double prev = c.at(begin);
-  for (Eigen::Index n = begin; n < end; ++n) {
-    const double next = c.at(n + 1);
-    if (next - prev < kEdgeThreshold) out.push_back(n);
-    prev = next;
+  if (c.b == nullptr) {
+    const double* a = c.a;
+    find_edges_in([a](Eigen::Index i) { return a[i]; }, begin, end, out);
+  } else {
+    find_edges_in([&c](Eigen::Index i) { return c.at(i); }, begin, end, out);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 #include "base/error.h"
@@ -62,41 +63,69 @@ void finite(const char* key, double x) {
   if (!std::isfinite(x)) throw Error(messages::must_be_finite(key, x));
 }
 
-struct Column {
-  bool finite = true, constant = true;
-  double first = 0;
-};
-
-template <typename Sample>
-Column summarize(Eigen::Index n, const Sample& at) {
-  Column c;
-  if (n > 0) c.first = at(0);
+// Whether any of the n samples at(0 … n − 1) is not finite, and any differs from `first`; runs
+// of samples are judged without branches, which vectorises.
+template <typename At>
+void scan(Eigen::Index n, const At& at, double first, unsigned& bad, unsigned& differs) {
+  unsigned b = 0, d = 0;
   for (Eigen::Index i = 0; i < n; ++i) {
     const double x = at(i);
-    if (!std::isfinite(x)) c.finite = false;
-    if (x != c.first) c.constant = false;
+    b |= static_cast<unsigned>(!(std::abs(x) <= std::numeric_limits<double>::max()));
+    d |= static_cast<unsigned>(x != first);
   }
-  if (!std::isfinite(c.first)) c.constant = false;
-  return c;
+  bad |= b;
+  differs |= d;
 }
 
 }  // namespace
 
 RecordingSummary summarize_recording(const std::string& file, const Eigen::MatrixXd& Y, double FS) {
-  RecordingSummary r;
-  r.file = file;
-  r.rate = FS;
-  r.samples = Y.rows();
-  r.channels = Y.cols();
-  auto add = [&](const Column& c) {
-    r.finite.push_back(c.finite);
-    r.constant.push_back(c.constant);
-    r.first.push_back(c.first);
-  };
-  for (Eigen::Index k = 0; k < Y.cols(); ++k)
-    add(summarize(Y.rows(), [&](Eigen::Index i) { return Y(i, k); }));
-  if (Y.cols() >= 2)
-    add(summarize(Y.rows(), [&](Eigen::Index i) { return (Y(i, 0) + Y(i, 1)) / 2; }));
+  RecordingSummarizer s(file, FS, Y.cols());
+  s.feed(Y);
+  return s.finish();
+}
+
+RecordingSummarizer::RecordingSummarizer(std::string file, double FS, Eigen::Index channels) {
+  r_.file = std::move(file);
+  r_.rate = FS;
+  r_.channels = channels;
+  // Per column, and the mean of the first two columns last.
+  const auto columns = static_cast<std::size_t>(channels + (channels >= 2 ? 1 : 0));
+  bad_.assign(columns, 0);
+  differs_.assign(columns, 0);
+  r_.first.assign(columns, 0.0);
+}
+
+void RecordingSummarizer::feed(const Eigen::Ref<const Eigen::MatrixXd>& block) {
+  const Eigen::Index n = block.rows();
+  if (n == 0) return;
+  const bool start = r_.samples == 0;
+  for (Eigen::Index k = 0; k < r_.channels; ++k) {
+    const auto c = static_cast<std::size_t>(k);
+    const double* x = block.col(k).data();
+    if (start) r_.first[c] = x[0];
+    scan(
+        n, [x](Eigen::Index i) { return x[i]; }, r_.first[c], bad_[c], differs_[c]);
+  }
+  if (r_.channels >= 2) {
+    const auto c = static_cast<std::size_t>(r_.channels);
+    const double* a = block.col(0).data();
+    const double* b = block.col(1).data();
+    auto mean = [a, b](Eigen::Index i) { return (a[i] + b[i]) / 2; };
+    if (start) r_.first[c] = mean(0);
+    scan(n, mean, r_.first[c], bad_[c], differs_[c]);
+  }
+  r_.samples += n;
+}
+
+RecordingSummary RecordingSummarizer::finish() const {
+  RecordingSummary r = r_;
+  r.finite.clear();
+  r.constant.clear();
+  for (std::size_t c = 0; c < bad_.size(); ++c) {
+    r.finite.push_back(bad_[c] == 0);
+    r.constant.push_back(differs_[c] == 0 && std::isfinite(r.first[c]));
+  }
   return r;
 }
 
