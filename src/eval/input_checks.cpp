@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "base/error.h"
@@ -63,18 +64,36 @@ void finite(const char* key, double x) {
   if (!std::isfinite(x)) throw Error(messages::must_be_finite(key, x));
 }
 
-// Whether any of the n samples at(0 … n − 1) is not finite, and any differs from `first`; runs
-// of samples are judged without branches, which vectorises.
-template <typename At>
-void scan(Eigen::Index n, const At& at, double first, unsigned& bad, unsigned& differs) {
-  unsigned b = 0, d = 0;
-  for (Eigen::Index i = 0; i < n; ++i) {
-    const double x = at(i);
-    b |= static_cast<unsigned>(!(std::abs(x) <= std::numeric_limits<double>::max()));
-    d |= static_cast<unsigned>(x != first);
+// Two doubles in one register and the masks of their comparisons: the scans below run over
+// millions of samples, and compilers do not vectorise such comparisons by themselves.
+using Pair = double __attribute__((vector_size(16)));
+using PairMask = std::int64_t __attribute__((vector_size(16)));
+
+// Whether any of the n samples x[0 … n − 1] is not finite (x − x is 0 exactly for the finite
+// ones and NaN for the others, and NaN stays in a sum), and any differs from `first`.
+void scan(const double* x, Eigen::Index n, double first, unsigned& bad, unsigned& differs) {
+  const Pair f{first, first};
+  Pair sum0{0, 0}, sum1{0, 0};
+  PairMask d0{0, 0}, d1{0, 0};
+  Eigen::Index i = 0;
+  for (; i + 4 <= n; i += 4) {
+    Pair v0, v1;
+    std::memcpy(&v0, x + i, sizeof v0);
+    std::memcpy(&v1, x + i + 2, sizeof v1);
+    sum0 += v0 - v0;
+    sum1 += v1 - v1;
+    d0 |= v0 != f;
+    d1 |= v1 != f;
   }
-  bad |= b;
-  differs |= d;
+  const Pair sum = sum0 + sum1;
+  const PairMask d = d0 | d1;
+  unsigned tail_bad = !(sum[0] == 0 && sum[1] == 0), tail_differs = d[0] != 0 || d[1] != 0;
+  for (; i < n; ++i) {
+    tail_bad |= static_cast<unsigned>(!std::isfinite(x[i]));
+    tail_differs |= static_cast<unsigned>(x[i] != first);
+  }
+  bad |= tail_bad;
+  differs |= tail_differs;
 }
 
 }  // namespace
@@ -85,7 +104,9 @@ RecordingSummary summarize_recording(const std::string& file, const Eigen::Matri
   return s.finish();
 }
 
-RecordingSummarizer::RecordingSummarizer(std::string file, double FS, Eigen::Index channels) {
+RecordingSummarizer::RecordingSummarizer(std::string file, double FS, Eigen::Index channels,
+                                         std::vector<bool> judged)
+    : judged_(std::move(judged)) {
   r_.file = std::move(file);
   r_.rate = FS;
   r_.channels = channels;
@@ -94,6 +115,7 @@ RecordingSummarizer::RecordingSummarizer(std::string file, double FS, Eigen::Ind
   bad_.assign(columns, 0);
   differs_.assign(columns, 0);
   r_.first.assign(columns, 0.0);
+  judged_.resize(columns, judged_.empty());
 }
 
 void RecordingSummarizer::feed(const Eigen::Ref<const Eigen::MatrixXd>& block) {
@@ -102,18 +124,24 @@ void RecordingSummarizer::feed(const Eigen::Ref<const Eigen::MatrixXd>& block) {
   const bool start = r_.samples == 0;
   for (Eigen::Index k = 0; k < r_.channels; ++k) {
     const auto c = static_cast<std::size_t>(k);
+    if (!judged_[c]) continue;
     const double* x = block.col(k).data();
     if (start) r_.first[c] = x[0];
-    scan(
-        n, [x](Eigen::Index i) { return x[i]; }, r_.first[c], bad_[c], differs_[c]);
+    scan(x, n, r_.first[c], bad_[c], differs_[c]);
   }
-  if (r_.channels >= 2) {
+  if (r_.channels >= 2 && judged_[static_cast<std::size_t>(r_.channels)]) {
     const auto c = static_cast<std::size_t>(r_.channels);
     const double* a = block.col(0).data();
     const double* b = block.col(1).data();
-    auto mean = [a, b](Eigen::Index i) { return (a[i] + b[i]) / 2; };
-    if (start) r_.first[c] = mean(0);
-    scan(n, mean, r_.first[c], bad_[c], differs_[c]);
+    if (start) r_.first[c] = (a[0] + b[0]) / 2;
+    // The mean a piece at a time: a whole recording needs no copy of its length.
+    constexpr Eigen::Index kPiece = 4096;
+    double mean[kPiece];
+    for (Eigen::Index from = 0; from < n; from += kPiece) {
+      const Eigen::Index m = std::min(kPiece, n - from);
+      for (Eigen::Index i = 0; i < m; ++i) mean[i] = (a[from + i] + b[from + i]) / 2;
+      scan(mean, m, r_.first[c], bad_[c], differs_[c]);
+    }
   }
   r_.samples += n;
 }
@@ -124,7 +152,7 @@ RecordingSummary RecordingSummarizer::finish() const {
   r.constant.clear();
   for (std::size_t c = 0; c < bad_.size(); ++c) {
     r.finite.push_back(bad_[c] == 0);
-    r.constant.push_back(differs_[c] == 0 && std::isfinite(r.first[c]));
+    r.constant.push_back(judged_[c] && differs_[c] == 0 && std::isfinite(r.first[c]));
   }
   return r;
 }
