@@ -36,6 +36,8 @@ const Row kRows[] = {
     {"right_alternator_only", 4, 1, SynthSignal::off, SynthSignal::alternator},
     {"alternator_both_columns", 1, 1, SynthSignal::alternator, SynthSignal::alternator},
     {"wheel_only", 2, 3, SynthSignal::wheel, SynthSignal::off},
+    {"wheel_both_columns", 2, 2, SynthSignal::wheel, SynthSignal::wheel},
+    {"roller_both_columns", 3, 2, SynthSignal::roller, SynthSignal::roller, true},
     {"roller_only_precise", 3, 3, SynthSignal::roller, SynthSignal::off, true, 2, 4410},
     {"wheel_precise_not_streamed", 1, 2, SynthSignal::alternator, SynthSignal::wheel, false, 2,
      11025, false},
