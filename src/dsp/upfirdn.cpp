@@ -214,14 +214,18 @@ void filter_signal(const double* x, std::int64_t lx, const Polyphase& ph, int q,
     filter_range(x, lx, ph, q, lead, first, first, end, y);
     return;
   }
+  // The workers take pieces from a shared counter, so that one the machine holds back does not
+  // hold up the others; a sample's value does not depend on which worker computes it.
+  const std::int64_t piece =
+      std::max<std::int64_t>(1, std::int64_t{200000} / std::max<std::int64_t>(1, ph.taps));
+  std::atomic<std::int64_t> next{first};
+  auto take_pieces = [&] {
+    for (std::int64_t b = next.fetch_add(piece); b < end; b = next.fetch_add(piece))
+      filter_range(x, lx, ph, q, lead, first, b, std::min(end, b + piece), y);
+  };
   std::vector<std::thread> pool;
-  const std::int64_t chunk = (count + workers - 1) / workers;
-  for (int w = 1; w < workers; ++w) {
-    const std::int64_t b = std::min(end, first + w * chunk);
-    const std::int64_t e = std::min(end, first + (w + 1) * chunk);
-    if (b < e) pool.emplace_back([=, &ph] { filter_range(x, lx, ph, q, lead, first, b, e, y); });
-  }
-  filter_range(x, lx, ph, q, lead, first, first, std::min(end, first + chunk), y);
+  for (int w = 1; w < workers; ++w) pool.emplace_back(take_pieces);
+  take_pieces();
   for (std::thread& th : pool) th.join();
 }
 

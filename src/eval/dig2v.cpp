@@ -1,6 +1,8 @@
 #include "eval/dig2v.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -41,16 +43,42 @@ Channel channel_of(const Eigen::Ref<const Eigen::MatrixXd>& y) {
   return c;
 }
 
-// Edge samples n in [begin, end) (each n < channel length − 1), in order.
+// Edge samples n in [begin, end) of one column a (each n < length − 1), in order. Edges are rare:
+// runs of samples are first checked for any edge, two differences at a time (compilers do not
+// vectorise such comparisons by themselves).
+void find_edges_in_column(const double* a, Eigen::Index begin, Eigen::Index end,
+                          std::vector<Eigen::Index>& out) {
+  using Pair = double __attribute__((vector_size(16)));
+  using PairMask = std::int64_t __attribute__((vector_size(16)));
+  constexpr Eigen::Index kRun = 64;
+  const Pair threshold{kEdgeThreshold, kEdgeThreshold};
+  Eigen::Index n = begin;
+  for (; n + kRun <= end; n += kRun) {
+    PairMask hits{0, 0};
+    for (Eigen::Index k = n; k < n + kRun; k += 2) {
+      Pair now, next;
+      std::memcpy(&now, a + k, sizeof now);
+      std::memcpy(&next, a + k + 1, sizeof next);
+      hits |= next - now < threshold;
+    }
+    if (hits[0] == 0 && hits[1] == 0) continue;
+    for (Eigen::Index k = n; k < n + kRun; ++k)
+      if (a[k + 1] - a[k] < kEdgeThreshold) out.push_back(k);
+  }
+  for (; n < end; ++n)
+    if (a[n + 1] - a[n] < kEdgeThreshold) out.push_back(n);
+}
+
+// The same for a channel.
 void find_edges(const Channel& c, Eigen::Index begin, Eigen::Index end,
                 std::vector<Eigen::Index>& out) {
   if (begin >= end) return;
-  double prev = c.at(begin);
-  for (Eigen::Index n = begin; n < end; ++n) {
-    const double next = c.at(n + 1);
-    if (next - prev < kEdgeThreshold) out.push_back(n);
-    prev = next;
+  if (c.b == nullptr) {
+    find_edges_in_column(c.a, begin, end, out);
+    return;
   }
+  for (Eigen::Index n = begin; n < end; ++n)
+    if (c.at(n + 1) - c.at(n) < kEdgeThreshold) out.push_back(n);
 }
 
 // Of adjacent edge samples only the later one stays (judged on the detected list).

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "base/error.h"
@@ -62,41 +64,96 @@ void finite(const char* key, double x) {
   if (!std::isfinite(x)) throw Error(messages::must_be_finite(key, x));
 }
 
-struct Column {
-  bool finite = true, constant = true;
-  double first = 0;
-};
+// Two doubles in one register and the masks of their comparisons: the scans below run over
+// millions of samples, and compilers do not vectorise such comparisons by themselves.
+using Pair = double __attribute__((vector_size(16)));
+using PairMask = std::int64_t __attribute__((vector_size(16)));
 
-template <typename Sample>
-Column summarize(Eigen::Index n, const Sample& at) {
-  Column c;
-  if (n > 0) c.first = at(0);
-  for (Eigen::Index i = 0; i < n; ++i) {
-    const double x = at(i);
-    if (!std::isfinite(x)) c.finite = false;
-    if (x != c.first) c.constant = false;
+// Whether any of the n samples x[0 … n − 1] is not finite (x − x is 0 exactly for the finite
+// ones and NaN for the others, and NaN stays in a sum), and any differs from `first`.
+void scan(const double* x, Eigen::Index n, double first, unsigned& bad, unsigned& differs) {
+  const Pair f{first, first};
+  Pair sum0{0, 0}, sum1{0, 0};
+  PairMask d0{0, 0}, d1{0, 0};
+  Eigen::Index i = 0;
+  for (; i + 4 <= n; i += 4) {
+    Pair v0, v1;
+    std::memcpy(&v0, x + i, sizeof v0);
+    std::memcpy(&v1, x + i + 2, sizeof v1);
+    sum0 += v0 - v0;
+    sum1 += v1 - v1;
+    d0 |= v0 != f;
+    d1 |= v1 != f;
   }
-  if (!std::isfinite(c.first)) c.constant = false;
-  return c;
+  const Pair sum = sum0 + sum1;
+  const PairMask d = d0 | d1;
+  unsigned tail_bad = !(sum[0] == 0 && sum[1] == 0), tail_differs = d[0] != 0 || d[1] != 0;
+  for (; i < n; ++i) {
+    tail_bad |= static_cast<unsigned>(!std::isfinite(x[i]));
+    tail_differs |= static_cast<unsigned>(x[i] != first);
+  }
+  bad |= tail_bad;
+  differs |= tail_differs;
 }
 
 }  // namespace
 
 RecordingSummary summarize_recording(const std::string& file, const Eigen::MatrixXd& Y, double FS) {
-  RecordingSummary r;
-  r.file = file;
-  r.rate = FS;
-  r.samples = Y.rows();
-  r.channels = Y.cols();
-  auto add = [&](const Column& c) {
-    r.finite.push_back(c.finite);
-    r.constant.push_back(c.constant);
-    r.first.push_back(c.first);
-  };
-  for (Eigen::Index k = 0; k < Y.cols(); ++k)
-    add(summarize(Y.rows(), [&](Eigen::Index i) { return Y(i, k); }));
-  if (Y.cols() >= 2)
-    add(summarize(Y.rows(), [&](Eigen::Index i) { return (Y(i, 0) + Y(i, 1)) / 2; }));
+  RecordingSummarizer s(file, FS, Y.cols());
+  s.feed(Y);
+  return s.finish();
+}
+
+RecordingSummarizer::RecordingSummarizer(std::string file, double FS, Eigen::Index channels,
+                                         std::vector<bool> judged)
+    : judged_(std::move(judged)) {
+  r_.file = std::move(file);
+  r_.rate = FS;
+  r_.channels = channels;
+  // Per column, and the mean of the first two columns last.
+  const auto columns = static_cast<std::size_t>(channels + (channels >= 2 ? 1 : 0));
+  bad_.assign(columns, 0);
+  differs_.assign(columns, 0);
+  r_.first.assign(columns, 0.0);
+  judged_.resize(columns, judged_.empty());
+}
+
+void RecordingSummarizer::feed(const Eigen::Ref<const Eigen::MatrixXd>& block) {
+  const Eigen::Index n = block.rows();
+  if (n == 0) return;
+  const bool start = r_.samples == 0;
+  for (Eigen::Index k = 0; k < r_.channels; ++k) {
+    const auto c = static_cast<std::size_t>(k);
+    if (!judged_[c]) continue;
+    const double* x = block.col(k).data();
+    if (start) r_.first[c] = x[0];
+    scan(x, n, r_.first[c], bad_[c], differs_[c]);
+  }
+  if (r_.channels >= 2 && judged_[static_cast<std::size_t>(r_.channels)]) {
+    const auto c = static_cast<std::size_t>(r_.channels);
+    const double* a = block.col(0).data();
+    const double* b = block.col(1).data();
+    if (start) r_.first[c] = (a[0] + b[0]) / 2;
+    // The mean a piece at a time: a whole recording needs no copy of its length.
+    constexpr Eigen::Index kPiece = 4096;
+    double mean[kPiece];
+    for (Eigen::Index from = 0; from < n; from += kPiece) {
+      const Eigen::Index m = std::min(kPiece, n - from);
+      for (Eigen::Index i = 0; i < m; ++i) mean[i] = (a[from + i] + b[from + i]) / 2;
+      scan(mean, m, r_.first[c], bad_[c], differs_[c]);
+    }
+  }
+  r_.samples += n;
+}
+
+RecordingSummary RecordingSummarizer::finish() const {
+  RecordingSummary r = r_;
+  r.finite.clear();
+  r.constant.clear();
+  for (std::size_t c = 0; c < bad_.size(); ++c) {
+    r.finite.push_back(bad_[c] == 0);
+    r.constant.push_back(judged_[c] && differs_[c] == 0 && std::isfinite(r.first[c]));
+  }
   return r;
 }
 

@@ -30,6 +30,22 @@ struct RecordingSummary {
 
 RecordingSummary summarize_recording(const std::string& file, const Eigen::MatrixXd& Y, double FS);
 
+// The same summary of a recording that arrives in blocks of frames (one column per channel).
+// `judged` names the entries (columns, then the mean) that are looked at, all when empty; the
+// others are given as finite and varying.
+class RecordingSummarizer {
+ public:
+  RecordingSummarizer(std::string file, double FS, Eigen::Index channels,
+                      std::vector<bool> judged = {});
+  void feed(const Eigen::Ref<const Eigen::MatrixXd>& block);
+  RecordingSummary finish() const;
+
+ private:
+  RecordingSummary r_;
+  std::vector<unsigned> bad_, differs_;  // a sample not finite, a sample unlike the first
+  std::vector<bool> judged_;
+};
+
 // The parameters the channel choice par.sig_ch1/sig_ch2 uses.
 void check_parameters(const ParSet& par);
 // The recording against the channel choice: samples, rate, channels, valid and varying samples,

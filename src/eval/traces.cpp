@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "base/warning.h"
 #include "eval/dig2v.h"
+#include "eval/input_checks.h"
 #include "eval/trace_quality.h"
 #include "eval/wav2v.h"
 #include "eval/wav_stream.h"
@@ -77,6 +78,43 @@ RawTraces alternator_with_pulses(const SpeedTrace& n, const SpeedTrace& s) {
   r.t = as_row(s.t);
   r.v = as_row(s.v);
   r.rpm = rpm_held_to_end(n, r.t);
+  drop_undefined_rpm(r);
+  return r;
+}
+
+// The raw traces of the single-channel conversions and the alternator with the roller.
+RawTraces from_alternator(const SpeedTrace& s, const ParSet& par) {
+  RawTraces r;
+  r.t = as_row(s.t);
+  r.rpm = as_row(s.v) * 60;
+  r.v = as_row(s.v) * par.tyre_perimeter_m / par.gear_ratio;
+  return r;
+}
+
+RawTraces from_roller(const SpeedTrace& s, const ParSet& par) {
+  RawTraces r;
+  r.t = as_row(s.t);
+  r.v = as_row(s.v) * par.roller_perimeter_m;
+  r.rpm = r.v * 60 / par.tyre_perimeter_m * par.gear_ratio;
+  return r;
+}
+
+RawTraces from_pulses(const SpeedTrace& s, const ParSet& par) {
+  if (s.t.size() == 0) throw Error(kNoSamples);
+  RawTraces r;
+  r.t = as_row(s.t).array() - s.t(0);
+  r.v = as_row(s.v);
+  r.rpm = r.v * 60 * par.gear_ratio / par.tyre_perimeter_m;
+  return r;
+}
+
+// Engine speed n (revolutions per second) at the times of the roller trace f.
+RawTraces alternator_with_roller(SpeedTrace n, const SpeedTrace& f, const ParSet& par) {
+  n.v *= 60;
+  RawTraces r;
+  r.t = as_row(f.t);
+  r.v = as_row(f.v) * par.roller_perimeter_m;
+  r.rpm = interp_linear(n.t, n.v, r.t);
   drop_undefined_rpm(r);
   return r;
 }
@@ -198,29 +236,17 @@ std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::Mat
 
   RawTraces r;
   switch (row.conversion) {
-    case Conversion::Alternator: {
-      const SpeedTrace s = conv.alternator(take_channel(Y, row.primary), row.primary);
-      r.t = as_row(s.t);
-      r.rpm = as_row(s.v) * 60;
-      r.v = as_row(s.v) * par.tyre_perimeter_m / par.gear_ratio;
+    case Conversion::Alternator:
+      r = from_alternator(conv.alternator(take_channel(Y, row.primary), row.primary), par);
       break;
-    }
-    case Conversion::Roller: {
-      const SpeedTrace s = conv.roller(take_channel(Y, row.primary), row.primary);
-      r.t = as_row(s.t);
-      r.v = as_row(s.v) * par.roller_perimeter_m;
-      r.rpm = r.v * 60 / par.tyre_perimeter_m * par.gear_ratio;
+    case Conversion::Roller:
+      r = from_roller(conv.roller(take_channel(Y, row.primary), row.primary), par);
       break;
-    }
-    case Conversion::Pulses: {
-      const SpeedTrace s =
-          row.primary == 0 ? conv.pulses(Y, 0) : conv.pulses(channel(Y, row.primary), row.primary);
-      if (s.t.size() == 0) throw Error(kNoSamples);
-      r.t = as_row(s.t).array() - s.t(0);
-      r.v = as_row(s.v);
-      r.rpm = r.v * 60 * par.gear_ratio / par.tyre_perimeter_m;
+    case Conversion::Pulses:
+      r = from_pulses(
+          row.primary == 0 ? conv.pulses(Y, 0) : conv.pulses(channel(Y, row.primary), row.primary),
+          par);
       break;
-    }
     case Conversion::AlternatorPulses: {
       // The pulse edges are found first, so that an alternator in column 1 can take over the
       // recording's memory without a copy.
@@ -233,13 +259,8 @@ std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::Mat
       break;
     }
     case Conversion::AlternatorRoller: {
-      SpeedTrace n = conv.alternator(channel(Y, row.primary), row.primary);
-      n.v *= 60;
-      const SpeedTrace f = conv.roller(channel(Y, row.secondary), row.secondary);
-      r.t = as_row(f.t);
-      r.v = as_row(f.v) * par.roller_perimeter_m;
-      r.rpm = interp_linear(n.t, n.v, r.t);
-      drop_undefined_rpm(r);
+      const SpeedTrace n = conv.alternator(channel(Y, row.primary), row.primary);
+      r = alternator_with_roller(n, conv.roller(channel(Y, row.secondary), row.secondary), par);
       break;
     }
     case Conversion::None:
@@ -251,19 +272,62 @@ std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::Mat
 
 std::optional<RawTraces> streamed_channel_traces(const ConversionContext& ctx,
                                                  const std::string& file, const ParSet& par) {
-  const std::optional<ChannelRow> row = channel_row(par.sig_ch1, par.sig_ch2);
+  const std::optional<ChannelRow> found = channel_row(par.sig_ch1, par.sig_ch2);
+  if (!found || ctx.cut != nullptr) return std::nullopt;
+  const ChannelRow& row = *found;
   // The precise estimator places the edges between samples, which needs the samples around them.
-  if (!row || row->conversion != Conversion::AlternatorPulses || ctx.cut != nullptr ||
-      estimator_of(par) != Estimator::standard)
+  const bool pulses =
+      row.conversion == Conversion::Pulses || row.conversion == Conversion::AlternatorPulses;
+  if (row.conversion == Conversion::None || (pulses && estimator_of(par) != Estimator::standard))
     return std::nullopt;
-  std::optional<TonePulseChannels> c = read_tone_and_pulses(file, row->primary, row->secondary);
+  std::vector<StreamedChannel> wanted;
+  switch (row.conversion) {
+    case Conversion::Alternator:
+    case Conversion::Roller:
+      wanted = {{row.primary, true}};
+      break;
+    case Conversion::Pulses:
+      wanted = {{row.primary, false}};
+      break;
+    case Conversion::AlternatorPulses:
+      wanted = {{row.primary, true}, {row.secondary, false}};
+      break;
+    case Conversion::AlternatorRoller:
+      wanted = {{row.primary, true}, {row.secondary, true}};
+      break;
+    case Conversion::None:
+      break;
+  }
+  std::optional<StreamedRecording> c = read_streamed(file, wanted);
   if (!c) return std::nullopt;
-  // The tone arrives resampled to the analysis rate already.
+  check_recording(c->summary, par);
+  // The tones arrive resampled to the analysis rate already.
   Converter tone(ctx, kAnalysisRate, par);
   Converter conv(ctx, c->FS, par);
-  const SpeedTrace n = tone.alternator(std::move(c->tone), row->primary);
-  const SpeedTrace s = conv.pulses(c->edges, {}, row->secondary);
-  RawTraces r = alternator_with_pulses(n, s);
+  RawTraces r;
+  switch (row.conversion) {
+    case Conversion::Alternator:
+      r = from_alternator(tone.alternator(std::move(c->tones[0]), row.primary), par);
+      break;
+    case Conversion::Roller:
+      r = from_roller(tone.roller(std::move(c->tones[0]), row.primary), par);
+      break;
+    case Conversion::Pulses:
+      r = from_pulses(conv.pulses(c->edges[0], {}, row.primary), par);
+      break;
+    case Conversion::AlternatorPulses: {
+      const SpeedTrace n = tone.alternator(std::move(c->tones[0]), row.primary);
+      r = alternator_with_pulses(n, conv.pulses(c->edges[0], {}, row.secondary));
+      break;
+    }
+    case Conversion::AlternatorRoller: {
+      const SpeedTrace n = tone.alternator(std::move(c->tones[0]), row.primary);
+      r = alternator_with_roller(n, tone.roller(std::move(c->tones[1]), row.secondary), par);
+      break;
+    }
+    case Conversion::None:
+      break;
+  }
   if (r.t.size() == 0) throw Error(kNoSamples);
   return r;
 }

@@ -1,6 +1,7 @@
 #include "eval/wav2v.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <exception>
 #include <thread>
@@ -141,12 +142,15 @@ std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads, PeakDe
     detail->offset.assign(static_cast<std::size_t>(n), 0.0);
     detail->prominence.assign(static_cast<std::size_t>(n), 0.0);
   }
-  // Each part computes a few windows at a time into its own buffer and keeps their peaks.
-  auto part = [&](Eigen::Index begin, Eigen::Index end) {
+  // Each part computes a few windows at a time into its own buffer and keeps their peaks; the
+  // parts take the batches from a shared counter, so that a part the machine holds back does not
+  // hold up the other.
+  std::atomic<Eigen::Index> next{0};
+  auto part = [&] {
     Eigen::MatrixXcd yo(m, kBatch);
     std::vector<double> scratch;
-    for (Eigen::Index j = begin; j < end; j += kBatch) {
-      const Eigen::Index count = std::min(kBatch, end - j);
+    for (Eigen::Index j = next.fetch_add(kBatch); j < n; j = next.fetch_add(kBatch)) {
+      const Eigen::Index count = std::min(kBatch, n - j);
       sg.compute(j, count, yo.data());
       for (Eigen::Index c = 0; c < count; ++c) {
         const auto k = static_cast<std::size_t>(j + c);
@@ -159,21 +163,21 @@ std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads, PeakDe
   };
   const int parts = n < 2 * kBatch ? 1 : std::clamp(threads, 1, 2);
   if (parts == 1) {
-    part(0, n);
+    part();
     return idx;
   }
-  const Eigen::Index mid = n / 2;
   std::exception_ptr failure;
   std::thread worker([&] {
     try {
-      part(mid, n);
+      part();
     } catch (...) {
       failure = std::current_exception();
     }
   });
   try {
-    part(0, mid);
+    part();
   } catch (...) {
+    next = n;  // the other part stops after its batch
     worker.join();
     throw;
   }

@@ -1,5 +1,5 @@
-// A two-channel run read block by block: the edges of the wheel-sensor channel and the tone
-// channel resampled to the analysis rate, without holding the recording in memory.
+// A recording read block by block: each channel asked for becomes its pulse edges or its tone
+// resampled to the analysis rate, without holding the recording in memory.
 #pragma once
 
 #include <Eigen/Dense>
@@ -7,19 +7,28 @@
 #include <string>
 #include <vector>
 
+#include "eval/input_checks.h"
+
 namespace ziva {
 
-struct TonePulseChannels {
-  std::vector<Eigen::Index> edges;  // pulse_edges of the pulse channel
-  Eigen::MatrixXd tone;             // the tone channel at kAnalysisRate, as one column
-  double FS = 0;                    // the recording's sampling rate
+// What one channel is read for.
+struct StreamedChannel {
+  int column = 1;     // counted from 1; 0 for the mean of columns 1 and 2
+  bool tone = false;  // the tone at kAnalysisRate; otherwise the pulse edges
 };
 
-// Reads `file` as wavread does, in blocks of frames. Channels count from 1. Returns nothing when
-// the recording does not suit this way (fewer channels than named, no samples, a sampling rate
-// the evaluation refuses): reading it whole then gives the errors of the usual way. Throws the
-// errors of wavread.
-std::optional<TonePulseChannels> read_tone_and_pulses(const std::string& file, int tone_ch,
-                                                      int pulse_ch);
+struct StreamedRecording {
+  std::vector<Eigen::MatrixXd> tones;            // the tone channels in the order asked, one column
+  std::vector<std::vector<Eigen::Index>> edges;  // pulse_edges of the pulse channels in order
+  RecordingSummary summary;                      // summarize_recording of the whole recording
+  double FS = 0;                                 // the recording's sampling rate
+};
+
+// Reads `file` as wavread does, in blocks of frames. Returns nothing when the recording does not
+// suit this way (fewer channels than named, a mean of columns that are not exactly two, no
+// samples, a sampling rate the evaluation refuses): reading it whole then gives the errors of the
+// usual way. Throws the errors of wavread.
+std::optional<StreamedRecording> read_streamed(const std::string& file,
+                                               const std::vector<StreamedChannel>& wanted);
 
 }  // namespace ziva

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "base/error.h"
@@ -483,13 +484,15 @@ Eigen::MatrixXd read_wavedat(Cursor& in, std::uint32_t size, const WavFormat& fm
   const std::uint64_t block_frames = std::max<std::uint64_t>(1, (256u << 10) / frame_bytes);
   const std::uint64_t buffer_frames =
       std::min<std::uint64_t>(block_frames, static_cast<std::uint64_t>(frames));
-  std::vector<unsigned char> buffer(static_cast<std::size_t>(buffer_frames * frame_bytes));
+  // Left uninitialised: every byte converted has been read into it first.
+  const std::unique_ptr<unsigned char[]> buffer(
+      new unsigned char[static_cast<std::size_t>(buffer_frames * frame_bytes)]);
   for (Eigen::Index row = 0; row < frames;) {
     const Eigen::Index n =
         static_cast<Eigen::Index>(std::min<std::uint64_t>(block_frames, frames - row));
     const std::size_t bytes = static_cast<std::size_t>(n) * frame_bytes;
-    if (!in.read(buffer.data(), bytes)) throw Error(kPcmData);
-    convert(layout, buffer.data(), n, y, row);
+    if (!in.read(buffer.get(), bytes)) throw Error(kPcmData);
+    convert(layout, buffer.get(), n, y, row);
     row += n;
   }
   in.seek(start + size);

@@ -556,8 +556,29 @@ std::vector<Handle> Graphics::findobj(const std::vector<Handle>& start,
 }
 
 Handle Graphics::find_first(const std::string& prop, const Value& v) const {
+  // Controls are looked up by their tag all the time: a direct walk in the order and with the
+  // visibility rule of findobj, without its general matching.
+  if (v.is_text() && to_lower(prop) == "tag") return find_tag(kRoot, v);
   auto found = findobj({{prop, v}});
   return found.empty() ? 0 : found.front();
+}
+
+Handle Graphics::find_tag(Handle h, const Value& tag) const {
+  const Object& o = obj(h);
+  if (o.type != ObjType::Root) {
+    auto it = o.props.find("handlevisibility");
+    if (it != o.props.end() && it->second.second.is_text() &&
+        iequals(it->second.second.text(), "off"))
+      return 0;
+  }
+  auto it = o.props.find("tag");
+  if (it != o.props.end()) {
+    const Value& actual = it->second.second;
+    if (actual.is_text() ? actual.text() == tag.text() : actual == tag) return h;
+  }
+  for (Handle c : o.children)
+    if (Handle found = find_tag(c, tag); found != 0) return found;
+  return 0;
 }
 
 std::vector<Handle> Graphics::all_figures() const {

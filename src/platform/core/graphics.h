@@ -112,6 +112,7 @@ class Graphics {
   void prepare_plot(Handle ax);
   void collect(Handle h, const Props& criteria, std::vector<Handle>& out) const;
   bool matches(Handle h, const Props& criteria) const;
+  Handle find_tag(Handle h, const Value& tag) const;  // the first below h tagged `tag`, or 0
 
   std::map<Handle, std::unique_ptr<Object>> objects_;
   std::vector<GraphicsObserver*> observers_;

@@ -63,6 +63,21 @@ TEST(Graphics, ChildrenNewestFirstAndFindobjDepthFirst) {
   EXPECT_EQ(g.findobj({{"Type", "line"}, {"Visible", "on"}}), std::vector<Handle>{l2});
 }
 
+TEST(Graphics, FindFirstByTagAgreesWithFindobj) {
+  Graphics g;
+  Handle f = g.figure();
+  Handle a = g.uicontrol(f, {{"Tag", "a"}});
+  Handle b = g.uicontrol(f, {{"Tag", "b"}});
+  // The newest child is met first, but a hidden handle is never found.
+  g.uicontrol(f, {{"Tag", "b"}, {"HandleVisibility", "off"}});
+  for (const char* tag : {"a", "b", "B", "none"}) {
+    const std::vector<Handle> all = g.findobj({{"Tag", tag}});
+    EXPECT_EQ(g.find_first("tag", tag), all.empty() ? 0 : all.front()) << tag;
+  }
+  EXPECT_EQ(g.find_first("Tag", "a"), a);
+  EXPECT_EQ(g.find_first("TAG", "b"), b);
+}
+
 TEST(Graphics, WithoutHoldAPlotReplacesTheAxesContents) {
   Graphics g;
   Handle ax = g.gca();

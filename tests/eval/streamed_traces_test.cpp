@@ -1,0 +1,123 @@
+// The channel step read block by block gives the raw traces of the whole-recording step bit for
+// bit, for every channel row it takes, and the recording checks' messages.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "base/error.h"
+#include "eval/input_checks.h"
+#include "eval/traces.h"
+#include "sim/simulate.h"
+#include "wav/wav_read.h"
+
+using namespace ziva;
+
+namespace {
+
+struct Row {
+  const char* name;
+  int ch1, ch2;
+  SynthSignal left, right;
+  bool roller = false;
+  int estimator = 1;
+  double rate = 11025;
+  bool streamed = true;  // false: the row must be left to the whole-recording step
+};
+
+// Runs of about 15 s: several blocks of the reader; rates that are and are not multiples of the
+// analysis rate.
+const Row kRows[] = {
+    {"alternator_wheel", 1, 2, SynthSignal::alternator, SynthSignal::wheel},
+    {"wheel_alternator", 2, 1, SynthSignal::wheel, SynthSignal::alternator, false, 1, 12000},
+    {"alternator_roller", 1, 3, SynthSignal::alternator, SynthSignal::roller, true},
+    {"roller_alternator_precise", 3, 1, SynthSignal::roller, SynthSignal::alternator, true, 2},
+    {"alternator_only", 1, 4, SynthSignal::alternator, SynthSignal::off},
+    {"right_alternator_only", 4, 1, SynthSignal::off, SynthSignal::alternator},
+    {"alternator_both_columns", 1, 1, SynthSignal::alternator, SynthSignal::alternator},
+    {"wheel_only", 2, 3, SynthSignal::wheel, SynthSignal::off},
+    {"wheel_both_columns", 2, 2, SynthSignal::wheel, SynthSignal::wheel},
+    {"roller_both_columns", 3, 2, SynthSignal::roller, SynthSignal::roller, true},
+    {"roller_only_precise", 3, 3, SynthSignal::roller, SynthSignal::off, true, 2, 4410},
+    {"wheel_precise_not_streamed", 1, 2, SynthSignal::alternator, SynthSignal::wheel, false, 2,
+     11025, false},
+};
+
+ParSet params(const Row& r) {
+  ParSet p;
+  p.gear_ratio = 6.32;
+  p.tyre_perimeter_m = 1.325;
+  p.coils = 3;
+  p.roller_perimeter_m = 0.9321;
+  p.sensors = 1;
+  p.filter_length_s = 1;
+  p.sig_ch1 = r.ch1;
+  p.sig_ch2 = r.ch2;
+  p.estimator = r.estimator;
+  return p;
+}
+
+std::string temp_wav(const std::string& name) {
+  return (std::filesystem::temp_directory_path() /
+          ("ziva_streamed_" + std::to_string(::getpid()) + "_" + name + ".wav"))
+      .string();
+}
+
+SynthOptions options(const Row& r) {
+  SynthOptions o;
+  o.roller_run = r.roller;
+  o.left = r.left;
+  o.right = r.right;
+  o.rate = r.rate;
+  return o;
+}
+
+class StreamedTraces : public ::testing::TestWithParam<Row> {};
+
+TEST_P(StreamedTraces, EqualTheWholeRecordingsTraces) {
+  const Row& r = GetParam();
+  const std::string file = temp_wav(r.name);
+  write_run_wav(synthesize(options(r)), 16, file);
+  const ParSet par = params(r);
+  const std::optional<RawTraces> streamed = streamed_channel_traces({}, file, par);
+  const WavReadResult wav = wavread(file);
+  const std::optional<RawTraces> whole = channel_traces({}, wav.y, wav.Fs, par);
+  std::filesystem::remove(file);
+  ASSERT_TRUE(whole);
+  ASSERT_EQ(streamed.has_value(), r.streamed);
+  if (!streamed) return;
+  ASSERT_GT(whole->t.size(), 10);
+  // Bit for bit: the same samples through the same arithmetic.
+  EXPECT_EQ(streamed->t, whole->t);
+  EXPECT_EQ(streamed->v, whole->v);
+  EXPECT_EQ(streamed->rpm, whole->rpm);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StreamedTraces, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A channel without signal is refused with the message of the whole-recording checks.
+TEST(StreamedTraces, SilentToneChannelGivesTheChecksMessage) {
+  SynthRun run = synthesize(options(kRows[0]));
+  run.y.col(0).setZero();
+  const std::string file = temp_wav("silent");
+  write_run_wav(run, 16, file);
+  const ParSet par = params(kRows[0]);
+  const WavReadResult wav = wavread(file);
+  std::string expected;
+  try {
+    check_recording(summarize_recording(file, wav.y, wav.Fs), par);
+  } catch (const Error& e) {
+    expected = e.what();
+  }
+  ASSERT_FALSE(expected.empty());
+  try {
+    streamed_channel_traces({}, file, par);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.what(), expected);
+  }
+  std::filesystem::remove(file);
+}
+
+}  // namespace
