@@ -60,6 +60,11 @@ void positive(const char* key, double x) {
   if (!(x > 0) || !std::isfinite(x)) throw Error(messages::must_be_positive(key, x));
 }
 
+// Masses, areas and drag coefficients: 0 leaves their term out, a negative value has no meaning.
+void not_negative(const char* key, double x) {
+  if (!(x >= 0) || !std::isfinite(x)) throw Error(messages::must_not_be_negative(key, x));
+}
+
 void finite(const char* key, double x) {
   if (!std::isfinite(x)) throw Error(messages::must_be_finite(key, x));
 }
@@ -170,12 +175,12 @@ void check_parameters(const ParSet& par) {
   }
   positive("filt_length", par.filter_length_s);
   if (is_roller_run(par.sig_ch1, par.sig_ch2)) {
-    finite("total_tork", par.roller_inertia_kgm2);
+    not_negative("total_tork", par.roller_inertia_kgm2);
   } else {
-    finite("total_mass", par.total_mass_kg);
-    finite("frontalA", par.frontal_area_m2);
+    not_negative("total_mass", par.total_mass_kg);
+    not_negative("frontalA", par.frontal_area_m2);
   }
-  finite("cw_value", par.cw);
+  not_negative("cw_value", par.cw);
   finite("air_temp", par.air_temp_c);
   if (!(par.air_temp_c > -273)) throw Error(messages::air_temperature_above_zero(par.air_temp_c));
   if (!(par.air_pressure_mbar > 0) || !std::isfinite(par.air_pressure_mbar))

@@ -20,6 +20,7 @@ const Table& german() {
   static const Table t = {
       {"positive", "{1} muss eine Zahl größer als 0 sein, nicht {2}."},
       {"finite", "{1} muss eine endliche Zahl sein, nicht {2}."},
+      {"not_negative", "{1} muss eine endliche Zahl ab 0 sein, nicht {2}."},
       {"above_zero", "{1} muss über -273 °C liegen, nicht {2}."},
       {"no_samples", "Die WAV Datei {1} enthält keine Messwerte."},
       {"rate",
@@ -85,6 +86,7 @@ const Table& english() {
   static const Table t = {
       {"positive", "{1} must be a number greater than 0, not {2}."},
       {"finite", "{1} must be a finite number, not {2}."},
+      {"not_negative", "{1} must be a finite number of at least 0, not {2}."},
       {"above_zero", "{1} must be above -273 °C, not {2}."},
       {"no_samples", "The WAV file {1} holds no samples."},
       {"rate",
@@ -210,6 +212,10 @@ std::string must_be_positive(const std::string& key, double value) {
 
 std::string must_be_finite(const std::string& key, double value) {
   return text("finite", {field(key), num2str(value)});
+}
+
+std::string must_not_be_negative(const std::string& key, double value) {
+  return text("not_negative", {field(key), num2str(value)});
 }
 
 std::string air_pressure_positive(double value) {

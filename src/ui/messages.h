@@ -13,6 +13,8 @@ std::string field(const std::string& key);
 // Parameters.
 std::string must_be_positive(const std::string& key, double value);
 std::string must_be_finite(const std::string& key, double value);
+// Not below 0 and finite (masses, areas, drag coefficients).
+std::string must_not_be_negative(const std::string& key, double value);
 std::string air_pressure_positive(double value);
 std::string air_temperature_above_zero(double value);
 
