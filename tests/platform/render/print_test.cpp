@@ -29,13 +29,16 @@ bool only_target_left(const std::filesystem::path& dir, const std::string& name)
   return true;
 }
 
-// A real 24-bit bitmap replaces an older file of the same name, and nothing else is left.
+// The program prints the diagram after every evaluation as a real 24-bit bitmap that replaces
+// an older file of the same name, and nothing else is left.
 TEST_F(PrintTest, TwoGroupDiagramPrintsAsRealBitmap) {
+  std::ofstream(path("diag.bmp")) << "old contents";
   DiagramProgram d;
+  d.type("print_file", "diag.bmp");
   const Handle fig = d.two_groups();
   const Graphics& g = d.g();
-  std::ofstream(path("diag.bmp")) << "old contents";
-  print_figure(g, fig, path("diag.bmp"), "-dbmp");
+  ASSERT_EQ(d.services().prints.size(), 2u);
+  EXPECT_EQ(d.services().prints.back().figure, fig);
 
   Bitmap bmp = read_bmp24(path("diag.bmp"));
   ASSERT_TRUE(bmp.ok) << bmp.error;
