@@ -103,19 +103,6 @@ TEST_F(Startup, StartupFileOverridesDefaultsAndChannelFieldsFollow) {
   EXPECT_EQ(str("wheel_sens_txt"), "Rollen Sensoren:");
 }
 
-TEST_F(Startup, CallbacksOfTheMainWindowRunByName) {
-  start();
-  choose("popup_sig_ch1", 2);
-  choose("popup_sig_ch2", 4);
-  EXPECT_TRUE(program_->run("adj_par"));
-  EXPECT_EQ(val("popup_sig_ch2"), 3);
-  services_.answer_file(path("sub/x.wav"));
-  EXPECT_TRUE(program_->run("get_wav_filename;"));
-  EXPECT_EQ(str("wav_file"), path("sub/x.wav"));
-  EXPECT_FALSE(program_->run("no_such_function"));
-  ASSERT_EQ(services_.errors.size(), 1u);
-}
-
 TEST(UiTexts, RecordHasItsFieldsWithPaddedLists) {
   Record st = strings();
   // The first version's 54 fields come first, in their order; texts added since follow them.

@@ -203,11 +203,7 @@ TEST_F(BatchTool, EnglishOnRequestWritesTheSameTable) {
 
 TEST_F(BatchTool, QtAndTheMatFileLibraryAreLoadedOnlyWhenNeeded) {
   make_wav("run.wav");
-  // The dynamic loader reports every library it loads.
-  Outcome plain = batch({"--asc", "run.asc", "run.wav"}, "LD_DEBUG=files");
-  ASSERT_EQ(plain.status, 0);
-  EXPECT_EQ(plain.err.find("libQt6Gui"), std::string::npos);
-  EXPECT_EQ(plain.err.find("libmatio"), std::string::npos);
+  // The dynamic loader reports every library it loads (a run that prints nothing: below).
   make_cfg("run.cfg", 1, 2);
   Outcome with_cfg = batch({"--cfg", "run.cfg", "--asc", "run.asc", "run.wav"}, "LD_DEBUG=files");
   ASSERT_EQ(with_cfg.status, 0) << with_cfg.err;
@@ -229,6 +225,7 @@ TEST_F(BatchTool, CsvTableAndSvgPrintByTheirNames) {
   Outcome table = batch(args, "LD_DEBUG=files");
   ASSERT_EQ(table.status, 0) << table.err;
   EXPECT_EQ(table.err.find("libQt6"), std::string::npos);
+  EXPECT_EQ(table.err.find("libmatio"), std::string::npos);
   const std::string csv = slurp("run.csv");
   EXPECT_EQ(csv.rfind("# Rizid Ziva V0.1.9\r\n", 0), 0u);
   EXPECT_NE(csv.find("\r\n# Normkorrektur,ISO 1585 / EWG 80/1269\r\n"), std::string::npos);
@@ -241,7 +238,8 @@ TEST_F(BatchTool, CsvTableAndSvgPrintByTheirNames) {
   EXPECT_NE(slurp("run.svg").find(">k: 1.0632 ISO 1585</text>"), std::string::npos);
 }
 
-TEST_F(BatchTool, SeveralRecordingsOverlayInOneDiagram) {
+// Several recordings overlay in one diagram; a failed evaluation stops the rest and exits with 1.
+TEST_F(BatchTool, SeveralRecordingsOverlayAndAFailureStopsTheRest) {
   make_wav("a.wav", SynthSignal::alternator, SynthSignal::wheel, 30);
   make_wav("b.wav", SynthSignal::alternator, SynthSignal::wheel, 36);
   ASSERT_EQ(batch({"--asc", "one.asc", "a.wav"}).status, 0);
@@ -250,25 +248,20 @@ TEST_F(BatchTool, SeveralRecordingsOverlayInOneDiagram) {
   AscFile one = read_asc("one.asc"), two = read_asc("two.asc");
   EXPECT_EQ(two.blocks, 2 * one.blocks);
   // Newest curve first: the stronger run's power comes before the first run's.
-  double first_block_max = 0;
-  for (std::size_t i = 1; i < two.y.size() && !(two.x[i] == 0 && two.y[i] == 0); ++i)
-    first_block_max = std::max(first_block_max, two.y[i]);
-  double one_max = 0;
-  for (std::size_t i = 1; i < one.y.size() && !(one.x[i] == 0 && one.y[i] == 0); ++i)
-    one_max = std::max(one_max, one.y[i]);
-  EXPECT_GT(first_block_max, 1.1 * one_max);
-}
+  auto first_block_max = [](const AscFile& a) {
+    double m = 0;
+    for (std::size_t i = 1; i < a.y.size() && !(a.x[i] == 0 && a.y[i] == 0); ++i)
+      m = std::max(m, a.y[i]);
+    return m;
+  };
+  EXPECT_GT(first_block_max(two), 1.1 * first_block_max(one));
 
-TEST_F(BatchTool, AFailedEvaluationStopsTheRestAndExitsWithOne) {
-  make_wav("a.wav");
-  make_wav("b.wav", SynthSignal::alternator, SynthSignal::wheel, 36);
-  ASSERT_EQ(batch({"--asc", "one.asc", "a.wav"}).status, 0);
-  Outcome o = batch({"--asc", "out.asc", "a.wav", "missing.wav", "b.wav"});
-  EXPECT_EQ(o.status, 1);
-  EXPECT_NE(o.err.find(st_text(strings(), "file_not_f")), std::string::npos) << o.err;
-  EXPECT_NE(o.err.find("missing.wav"), std::string::npos);
+  Outcome failed = batch({"--asc", "out.asc", "a.wav", "missing.wav", "b.wav"});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find(st_text(strings(), "file_not_f")), std::string::npos) << failed.err;
+  EXPECT_NE(failed.err.find("missing.wav"), std::string::npos);
   // Only the first run reached the diagram: b.wav was not evaluated.
-  EXPECT_EQ(read_asc("out.asc").blocks, read_asc("one.asc").blocks);
+  EXPECT_EQ(read_asc("out.asc").blocks, one.blocks);
 }
 
 TEST_F(BatchTool, OutputsThatAreARecordingOrTheOtherOutputAreRefusedBeforeAnyRun) {

@@ -70,31 +70,30 @@ class SaveCut : public CutTest {
 
 }  // namespace
 
-// Saving under the input's own name asks first (title: the file name) and, on "ja", replaces the
-// recording with the range shown, written as 32-bit floats that read back bit-identical; the
-// temporary file is gone.
+// Saving under the input's own name asks first (title: the file name): "nein" and a question
+// closed without an answer leave the file as it was; "ja" replaces the recording with the range
+// shown, written as 32-bit floats that read back bit-identical; the temporary file is gone.
 TEST_F(SaveCut, OwnNameAsksThenOverwrites) {
+  const std::string before = bytes_of(input_);
+  services_.answer_question("nein");
+  services_.answer_question(std::nullopt);
   services_.answer_question("ja");
+  std::string after_refusals;
   bool saved = false;
-  view({[&] { zoom(0.5, 1.5); }, [&] { saved = press("Speichern"); }});
+  view({[&] { zoom(0.5, 1.5); },
+        [&] {
+          EXPECT_TRUE(press("Speichern"));
+          EXPECT_TRUE(press("Speichern"));
+          after_refusals = bytes_of(input_);
+          saved = press("Speichern");
+        }});
+  EXPECT_EQ(after_refusals, before);
   EXPECT_TRUE(saved);
-  ASSERT_EQ(services_.questions_asked.size(), 1u);
+  ASSERT_EQ(services_.questions_asked.size(), 3u);
   EXPECT_EQ(services_.questions_asked[0], "Soll die Datei wirklich überschrieben werden?");
   EXPECT_EQ(services_.dialogs.back().title, input_);
   EXPECT_TRUE(same(read_cut(input_), rows_between(Y_, kFs, 0.5, 1.5)));
   EXPECT_EQ(str("wav_file"), input_);
-  EXPECT_EQ(files_in(dir_), std::vector<std::string>{"run.wav"});
-}
-
-// "nein" and a question closed without an answer both leave the file as it was.
-TEST_F(SaveCut, NoAndClosedQuestionWriteNothing) {
-  const std::string before = bytes_of(input_);
-  services_.answer_question("nein");
-  services_.answer_question(std::nullopt);
-  view({[&] { zoom(0.5, 1.5); }, [&] { EXPECT_TRUE(press("Speichern")); },
-        [&] { EXPECT_TRUE(press("Speichern")); }});
-  EXPECT_EQ(services_.questions_asked.size(), 2u);
-  EXPECT_EQ(bytes_of(input_), before);
   EXPECT_EQ(files_in(dir_), std::vector<std::string>{"run.wav"});
 }
 

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "platform/core/scripted_services.h"
 #include "support/work_dir.h"
+#include "ui/language.h"
 
 namespace ziva::testing {
 
@@ -28,6 +29,12 @@ class ProgramTest : public WorkDirTest {
 
   ScriptedServices services_;
   std::unique_ptr<Program> program_;
+};
+
+// Chooses a language of the UI texts for a scope; German again afterwards.
+struct InLanguage {
+  explicit InLanguage(Language lang) { set_language(lang); }
+  ~InLanguage() { set_language(Language::German); }
 };
 
 }  // namespace ziva::testing
