@@ -98,10 +98,32 @@ TEST_F(DesktopEvaluation, AGermanDecimalCommaAndASimulatedRunGiveADiagram) {
   EXPECT_GT(blue, 100);
 }
 
-TEST_F(DesktopEvaluation, ASecondRunInAnotherColourAddsASecondCommentBlock) {
+// The comment block's check box hides and shows its group's curves; a second run in another
+// colour adds a second block below the first.
+TEST_F(DesktopEvaluation, CommentBlockCheckBoxAndASecondRunInAnotherColour) {
   type_into(as<QLineEdit>("wav_file"), path("run.wav"));
   evaluate();
   ASSERT_EQ(blocks().size(), 1u);
+  Handle check = diagram_handle("Checkbox");
+  auto* box = qobject_cast<QCheckBox*>(widget(check));
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->isChecked());
+  // The check box's tag is "Checkbox" + window name + data tag; the group's curves carry "Diag"
+  // (and "2Diag" for the torque scale) in its place.
+  std::string group = g().get_text(check, "Tag").substr(std::string("Checkbox").size());
+  auto curves = [&] {
+    std::vector<Handle> all = g().findobj({{"Tag", "Diag" + group}});
+    for (Handle h : g().findobj({{"Tag", "2Diag" + group}})) all.push_back(h);
+    return all;
+  };
+  ASSERT_GE(curves().size(), 3u);
+  tick(box);
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(g().get_scalar(check, "Value"), 0.0);
+  for (Handle h : curves()) EXPECT_FALSE(g().is_on(h, "Visible"));
+  tick(box);
+  EXPECT_TRUE(box->isChecked());
+  for (Handle h : curves()) EXPECT_TRUE(g().is_on(h, "Visible"));
 
   script_.answer_color(Eigen::RowVector3d(1, 0, 0));
   click(widget("set_sdiag_color"));
@@ -116,39 +138,11 @@ TEST_F(DesktopEvaluation, ASecondRunInAnotherColourAddsASecondCommentBlock) {
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(first->palette().color(QPalette::Button), QColor(Qt::blue));
   EXPECT_EQ(second->palette().color(QPalette::Button), QColor(Qt::red));
-  // The second block lies below the first.
   EXPECT_GT(second->y(), first->y());
   bool shows_comment = false;
   for (QLineEdit* e : window_of(diagram())->findChildren<QLineEdit*>())
     shows_comment |= e->text().contains("Lauf 2");
   EXPECT_TRUE(shows_comment);
-}
-
-TEST_F(DesktopEvaluation, TheCommentBlockCheckBoxHidesAndShowsTheCurves) {
-  type_into(as<QLineEdit>("wav_file"), path("run.wav"));
-  evaluate();
-  ASSERT_NE(diagram(), 0);
-  Handle check = diagram_handle("Checkbox");
-  auto* box = qobject_cast<QCheckBox*>(widget(check));
-  ASSERT_NE(box, nullptr);
-  EXPECT_TRUE(box->isChecked());
-  // The check box's tag is "Checkbox" + window name + data tag; the group's curves carry "Diag"
-  // (and "2Diag" for the torque scale) in its place.
-  std::string group = g().get_text(check, "Tag").substr(std::string("Checkbox").size());
-  auto curves = [&] {
-    std::vector<Handle> all = g().findobj({{"Tag", "Diag" + group}});
-    for (Handle h : g().findobj({{"Tag", "2Diag" + group}})) all.push_back(h);
-    return all;
-  };
-  ASSERT_GE(curves().size(), 3u);
-
-  tick(box);
-  EXPECT_FALSE(box->isChecked());
-  EXPECT_EQ(g().get_scalar(check, "Value"), 0.0);
-  for (Handle h : curves()) EXPECT_FALSE(g().is_on(h, "Visible"));
-  tick(box);
-  EXPECT_TRUE(box->isChecked());
-  for (Handle h : curves()) EXPECT_TRUE(g().is_on(h, "Visible"));
 }
 
 TEST_F(DesktopEvaluation, TheCutViewWaitsWhileTheUserZoomsAndClosesIt) {

@@ -62,70 +62,37 @@ class DesktopZoom : public DesktopTest {
   FigureWindow* win_ = nullptr;
 };
 
-enum class Act { Drag, Click, ShiftClick, RightClick, DoubleClick };
-struct Gesture {
-  Act act;
-  double x, y, x1 = 0, y1 = 0;  // data coordinates; a drag goes to (x1, y1)
-};
-struct ZoomCase {
-  const char* name;
-  bool zoom_mode;
-  std::vector<Gesture> gestures;
-  double x0, x1, y0, y1;  // the limits afterwards
-};
-
-class DesktopZoomGestures : public DesktopZoom, public ::testing::WithParamInterface<ZoomCase> {};
-
-TEST_P(DesktopZoomGestures, SetTheLimits) {
-  const ZoomCase& c = GetParam();
-  services_->zoom(fig_, c.zoom_mode);
-  for (const Gesture& e : c.gestures) {
-    switch (e.act) {
-      case Act::Drag:
-        drag(at(e.x, e.y), at(e.x1, e.y1));
-        break;
-      case Act::Click:
-        click(win_, Qt::LeftButton, at(e.x, e.y));
-        break;
-      case Act::ShiftClick:
-        click(win_, Qt::LeftButton, at(e.x, e.y), Qt::ShiftModifier);
-        break;
-      case Act::RightClick:
-        click(win_, Qt::RightButton, at(e.x, e.y));
-        break;
-      case Act::DoubleClick:
-        double_click(at(e.x, e.y));
-        break;
-    }
-  }
-  expect_limits(c.x0, c.x1, c.y0, c.y1);
+TEST_F(DesktopZoom, DraggingARectangleZoomsToIt) {
+  drag(at(2, 8), at(6, 4));
+  expect_limits(2, 6, 4, 8);
 }
 
-// A click zooms in by two about its point (x: 2 + (0 - 2)/2 = 1 and 2 + (10 - 2)/2 = 6), shift
-// and right clicks zoom out by two; a flat drag zooms one axis only; a double click restores the
-// limits before zooming; without zoom mode or outside the axes nothing changes.
-INSTANTIATE_TEST_SUITE_P(
-    Desktop, DesktopZoomGestures,
-    ::testing::Values(
-        ZoomCase{"DragARectangle", true, {{Act::Drag, 2, 8, 6, 4}}, 2, 6, 4, 8},
-        ZoomCase{"FlatDragX", true, {{Act::Drag, 2, 5, 6, 5}}, 2, 6, 0, 10},
-        ZoomCase{"FlatDragY", true, {{Act::Drag, 4, 2, 4, 8}}, 0, 10, 2, 8},
-        ZoomCase{"Click", true, {{Act::Click, 2, 3}}, 1, 6, 1.5, 6.5},
-        ZoomCase{"ShiftClick", true, {{Act::ShiftClick, 5, 5}}, -5, 15, -5, 15},
-        ZoomCase{"RightClick", true, {{Act::RightClick, 5, 5}}, -5, 15, -5, 15},
-        ZoomCase{"DoubleClickRestores",
-                 true,
-                 {{Act::Drag, 2, 8, 6, 4}, {Act::Click, 3, 5}, {Act::DoubleClick, 4, 6}},
-                 0,
-                 10,
-                 0,
-                 10},
-        ZoomCase{"ZoomModeOff", false, {{Act::Click, 2, 3}, {Act::Drag, 2, 8, 6, 4}}, 0, 10, 0, 10},
-        ZoomCase{"OutsideTheAxes", true, {{Act::Click, -1, 11}}, 0, 10, 0, 10}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST_F(DesktopZoom, AFlatDragZoomsOneAxisOnly) {
+  drag(at(2, 5), at(6, 5));
+  expect_limits(2, 6, 0, 10);
+  drag(at(4, 2), at(4, 8));
+  expect_limits(2, 6, 2, 8);
+}
 
-// Automatic limits come back as automatic.
-TEST_F(DesktopZoom, DoubleClickRestoresAutomaticLimits) {
+TEST_F(DesktopZoom, AClickZoomsInByTwoAboutThePoint) {
+  click(win_, Qt::LeftButton, at(2, 3));
+  // x: 2 + (0 - 2)/2 = 1 and 2 + (10 - 2)/2 = 6; y: 3 - 3/2 = 1.5 and 3 + 7/2 = 6.5.
+  expect_limits(1, 6, 1.5, 6.5);
+}
+
+TEST_F(DesktopZoom, ShiftClickAndRightClickZoomOut) {
+  click(win_, Qt::LeftButton, at(5, 5), Qt::ShiftModifier);
+  expect_limits(-5, 15, -5, 15);
+  click(win_, Qt::RightButton, at(5, 5));
+  expect_limits(-15, 25, -15, 25);
+}
+
+TEST_F(DesktopZoom, DoubleClickRestoresTheLimitsBeforeZooming) {
+  drag(at(2, 8), at(6, 4));
+  click(win_, Qt::LeftButton, at(3, 5));
+  double_click(at(4, 6));
+  expect_limits(0, 10, 0, 10);
+  // Automatic limits come back as automatic.
   g().set(ax_, "XLimMode", "auto");
   g().set(ax_, "YLimMode", "auto");
   services_->zoom(fig_, true);
@@ -133,6 +100,17 @@ TEST_F(DesktopZoom, DoubleClickRestoresAutomaticLimits) {
   EXPECT_EQ(g().get_text(ax_, "XLimMode"), "manual");
   double_click(at(5, 5));
   EXPECT_EQ(g().get_text(ax_, "XLimMode"), "auto");
+  expect_limits(0, 10, 0, 10);
+}
+
+TEST_F(DesktopZoom, WithoutZoomModeClicksChangeNothing) {
+  services_->zoom(fig_, false);
+  click(win_, Qt::LeftButton, at(2, 3));
+  drag(at(2, 8), at(6, 4));
+  expect_limits(0, 10, 0, 10);
+  // Outside the axes zoom does nothing either.
+  services_->zoom(fig_, true);
+  click(win_, Qt::LeftButton, QPoint(3, 3));
   expect_limits(0, 10, 0, 10);
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <limits>
 
 #include "platform/render/image_check.h"
@@ -29,132 +28,51 @@ Eigen::RowVectorXd vec(std::initializer_list<double> xs) {
   return v;
 }
 
-// One drawing in plain axes of 0..xmax by 0..ymax on a canvas of `size` pixels, and the pixels
-// that must (or must not) show a colour.
-struct Probe {
-  int x, y;
-  Rgb colour;
-  bool present;
-};
-struct DrawCase {
-  const char* name;
-  double xmax, ymax;
-  QSize size;
-  int tol;
-  std::function<void(Graphics&, Handle fig, Handle ax)> draw;
-  std::vector<Probe> probes;
-};
-
-class RendererDraws : public RenderTest, public ::testing::WithParamInterface<DrawCase> {};
-
-TEST_P(RendererDraws, PixelsShowTheDrawing) {
-  const DrawCase& c = GetParam();
+TEST_F(RendererTest, NonFiniteValuesBreakTheCurveAndAreNotDrawn) {
   Graphics g;
   Handle fig = 0;
-  Handle ax = plain_axes(g, c.xmax, c.ymax, &fig, c.size.width(), c.size.height());
-  c.draw(g, fig, ax);
-  QImage img = draw(g, fig, c.size);
-  for (const Probe& p : c.probes)
-    EXPECT_EQ(near(rgb_at(img, p.x, p.y), p.colour, c.tol), p.present) << p.x << "," << p.y;
+  Handle ax = plain_axes(g, 10, 10, &fig);
+  Eigen::RowVectorXd x = Eigen::RowVectorXd::LinSpaced(11, 0, 10);
+  Eigen::RowVectorXd y = Eigen::RowVectorXd::Constant(11, 5);
+  y(5) = kNaN;
+  y(8) = kInf;
+  g.line(ax, x, y, {{"Color", "g"}, {"LineWidth", 3.0}});
+  QImage img = draw(g, fig, {400, 300});
+  auto green = [&](double xd) { return near(rgb_at(img, int(xd * 40), 150), {0, 255, 0}); };
+  EXPECT_TRUE(green(1.5));
+  EXPECT_TRUE(green(3.5));
+  EXPECT_FALSE(green(4.6));  // segments 4-5 and 5-6 touch the NaN point
+  EXPECT_FALSE(green(5.0));
+  EXPECT_FALSE(green(5.4));
+  EXPECT_TRUE(green(6.5));
+  EXPECT_FALSE(green(8.0));  // and 7-8, 8-9 the infinite one
+  EXPECT_TRUE(green(9.5));
 }
 
-const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
+TEST_F(RendererTest, FarOutsidePointsAreClippedNotLost) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 10, 10, &fig);
+  // A steep segment from far below to far above crosses the middle of the axes at x = 5.
+  g.line(ax, Eigen::RowVectorXd::LinSpaced(2, 5, 5.0000001), vec({-1e300, 1e300}),
+         {{"Color", "r"}, {"LineWidth", 3.0}});
+  QImage img = draw(g, fig, {400, 300});
+  EXPECT_TRUE(near(rgb_at(img, 200, 150), {255, 0, 0}));
+  EXPECT_TRUE(near(rgb_at(img, 200, 20), {255, 0, 0}));
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    Render, RendererDraws,
-    ::testing::Values(
-        // Non-finite values break the curve: segments 4-5, 5-6 touch the NaN point, 7-8 and 8-9
-        // the infinite one (40 pixels per unit).
-        DrawCase{"NonFiniteBreaksTheCurve",
-                 10,
-                 10,
-                 {400, 300},
-                 60,
-                 [](Graphics& g, Handle, Handle ax) {
-                   Eigen::RowVectorXd y = Eigen::RowVectorXd::Constant(11, 5);
-                   y(5) = kNaN;
-                   y(8) = kInf;
-                   g.line(ax, Eigen::RowVectorXd::LinSpaced(11, 0, 10), y,
-                          {{"Color", "g"}, {"LineWidth", 3.0}});
-                 },
-                 {{60, 150, kGreen, true},
-                  {140, 150, kGreen, true},
-                  {183, 150, kGreen, false},
-                  {200, 150, kGreen, false},
-                  {216, 150, kGreen, false},
-                  {260, 150, kGreen, true},
-                  {320, 150, kGreen, false},
-                  {380, 150, kGreen, true}}},
-        // A steep segment from far below to far above is clipped, not lost.
-        DrawCase{"FarOutsidePointsClipped",
-                 10,
-                 10,
-                 {400, 300},
-                 60,
-                 [](Graphics& g, Handle, Handle ax) {
-                   g.line(ax, Eigen::RowVectorXd::LinSpaced(2, 5, 5.0000001), vec({-1e300, 1e300}),
-                          {{"Color", "r"}, {"LineWidth", 3.0}});
-                 },
-                 {{200, 150, kRed, true}, {200, 20, kRed, true}}},
-        // Dot markers sit on their points only: a dot, not a 12-point disc.
-        DrawCase{
-            "DotMarkersOnTheirPoints",
-            10,
-            10,
-            {400, 300},
-            60,
-            [](Graphics& g, Handle, Handle ax) {
-              g.line(
-                  ax, vec({2, 8}), vec({5, 5}),
-                  {{"LineStyle", "none"}, {"Marker", "."}, {"MarkerSize", 12.0}, {"Color", "b"}});
-            },
-            {{80, 150, kBlue, true},
-             {320, 150, kBlue, true},
-             {200, 150, kBlue, false},
-             {80, 130, kBlue, false}}},
-        DrawCase{"PatchFillsItsPolygon",
-                 100,
-                 1,
-                 {400, 100},
-                 2,
-                 [](Graphics& g, Handle, Handle ax) {
-                   g.patch(ax, vec({0, 40, 40, 0}), vec({0, 0, 1, 1}),
-                           {{"FaceColor", "r"}, {"EdgeColor", "r"}});
-                 },
-                 {{80, 50, kRed, true}, {155, 50, kRed, true}, {170, 50, kWhite, true}}},
-        // A direct image indexes the figure's colour map; 7 lies beyond it: the last colour.
-        DrawCase{"DirectImageIndexesTheColourMap",
-                 3,
-                 1,
-                 {300, 100},
-                 2,
-                 [](Graphics& g, Handle fig, Handle ax) {
-                   Eigen::MatrixXd map(3, 3);
-                   map << 1, 0, 0, 0, 1, 0, 0, 0, 1;
-                   g.set(fig, "Colormap", Value(map));
-                   Eigen::MatrixXd c(1, 3);
-                   c << 3, 1, 7;
-                   g.image(ax, c, {{"XData", row_of({0.5, 2.5})}, {"YData", row_of({0.5, 0.5})}});
-                 },
-                 {{50, 50, kBlue, true}, {150, 50, kRed, true}, {250, 50, kBlue, true}}},
-        // 600 x 600 cells of which the axes show cells 300 and 301 only, each half the canvas
-        // wide (the whole image at that scale would be 120000 pixels wide).
-        DrawCase{"ZoomedLargeImageShowsItsVisibleCells",
-                 1,
-                 1,
-                 {400, 300},
-                 2,
-                 [](Graphics& g, Handle fig, Handle ax) {
-                   Eigen::MatrixXd c = Eigen::MatrixXd::Ones(600, 600);
-                   c.col(299).setConstant(2);
-                   Eigen::MatrixXd map(2, 3);
-                   map << 0, 0, 0, 1, 1, 0;
-                   g.set(fig, "Colormap", Value(map));
-                   g.image(ax, c);
-                   g.set(ax, {{"XLim", row_of({299.5, 301.5})}, {"YLim", row_of({10, 12})}});
-                 },
-                 {{100, 150, {255, 255, 0}, true}, {300, 150, {0, 0, 0}, true}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST_F(RendererTest, DotMarkersSitOnTheirPointsOnly) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 10, 10, &fig);
+  g.line(ax, vec({2, 8}), vec({5, 5}),
+         {{"LineStyle", "none"}, {"Marker", "."}, {"MarkerSize", 12.0}, {"Color", "b"}});
+  QImage img = draw(g, fig, {400, 300});
+  EXPECT_TRUE(near(rgb_at(img, 80, 150), {0, 0, 255}));
+  EXPECT_TRUE(near(rgb_at(img, 320, 150), {0, 0, 255}));
+  EXPECT_FALSE(near(rgb_at(img, 200, 150), {0, 0, 255}));
+  EXPECT_FALSE(near(rgb_at(img, 80, 130), {0, 0, 255}));  // a dot, not a 12-point disc
+}
 
 TEST_F(RendererTest, InvisibleObjectsAreNotDrawn) {
   Graphics g;
@@ -261,6 +179,40 @@ TEST_F(RendererTest, ScaledImageUsesTheColourMapEnds) {
   expect_row(300, 225, map.rows() - 1);
 }
 
+TEST_F(RendererTest, DirectImageIndexesTheFigureColourMap) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 3, 1, &fig);
+  Eigen::MatrixXd map(3, 3);
+  map << 1, 0, 0, 0, 1, 0, 0, 0, 1;
+  g.set(fig, "Colormap", Value(map));
+  Eigen::MatrixXd c(1, 3);
+  c << 3, 1, 7;  // 7 lies beyond the map: the last colour
+  g.image(ax, c, {{"XData", row_of({0.5, 2.5})}, {"YData", row_of({0.5, 0.5})}});
+  QImage img = draw(g, fig, {300, 100});
+  EXPECT_TRUE(near(rgb_at(img, 50, 50), {0, 0, 255}, 2));
+  EXPECT_TRUE(near(rgb_at(img, 150, 50), {255, 0, 0}, 2));
+  EXPECT_TRUE(near(rgb_at(img, 250, 50), {0, 0, 255}, 2));
+}
+
+TEST_F(RendererTest, ZoomedLargeImageShowsOnlyItsVisibleCells) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 1, 1, &fig);
+  // 600 x 600 cells; the axes show cells 300 and 301 only, each half the canvas wide (the whole
+  // image at that scale would be 120000 pixels wide).
+  Eigen::MatrixXd c = Eigen::MatrixXd::Ones(600, 600);
+  c.col(299).setConstant(2);
+  Eigen::MatrixXd map(2, 3);
+  map << 0, 0, 0, 1, 1, 0;
+  g.set(fig, "Colormap", Value(map));
+  g.image(ax, c);
+  g.set(ax, {{"XLim", row_of({299.5, 301.5})}, {"YLim", row_of({10, 12})}});
+  QImage img = draw(g, fig, {400, 300});
+  EXPECT_TRUE(near(rgb_at(img, 100, 150), {255, 255, 0}, 2));
+  EXPECT_TRUE(near(rgb_at(img, 300, 150), {0, 0, 0}, 2));
+}
+
 TEST_F(RendererTest, DefaultColourMapRisesSteadilyInLightness) {
   Eigen::MatrixX3d map = default_colormap(256);
   ASSERT_EQ(map.rows(), 256);
@@ -279,6 +231,17 @@ TEST_F(RendererTest, DefaultColourMapRisesSteadilyInLightness) {
   EXPECT_GT(map(0, 2), map(0, 1));
   EXPECT_GT(map(255, 0), map(255, 2));
   EXPECT_GT(map(255, 1), map(255, 2));
+}
+
+TEST_F(RendererTest, PatchFillsItsPolygon) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 100, 1, &fig);
+  g.patch(ax, vec({0, 40, 40, 0}), vec({0, 0, 1, 1}), {{"FaceColor", "r"}, {"EdgeColor", "r"}});
+  QImage img = draw(g, fig, {400, 100});
+  EXPECT_TRUE(near(rgb_at(img, 80, 50), {255, 0, 0}, 2));
+  EXPECT_TRUE(near(rgb_at(img, 155, 50), {255, 0, 0}, 2));
+  EXPECT_TRUE(near(rgb_at(img, 170, 50), {255, 255, 255}, 2));
 }
 
 TEST_F(RendererTest, ControlsShowTheirState) {
