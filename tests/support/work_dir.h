@@ -1,12 +1,21 @@
-// A test run in a fresh working directory named after the test, removed afterwards.
+// A test run in a fresh working directory named after the test, removed afterwards, and the
+// bytes of a file.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace ziva::testing {
+
+// The bytes of a file ("" when it cannot be read).
+inline std::string file_bytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class WorkDirTest : public ::testing::Test {
  protected:
