@@ -67,7 +67,11 @@ TEST_F(RendererTest, DotMarkersSitOnTheirPointsOnly) {
   Handle fig = 0;
   Handle ax = plain_axes(g, 10, 10, &fig);
   g.line(ax, vec({2, 8}), vec({5, 5}),
-         {{"LineStyle", "none"}, {"Marker", "."}, {"MarkerSize", 12.0}, {"Color", "b"}});
+         {{"LineStyle", "none"},
+          {"Marker", "."},
+          {"MarkerSize", 12.0},
+          {"Color", "b"},
+          {"LineWidth", 3.0}});
   QImage img = draw(g, fig, {400, 300});
   EXPECT_TRUE(near(rgb_at(img, 80, 150), {0, 0, 255}));
   EXPECT_TRUE(near(rgb_at(img, 320, 150), {0, 0, 255}));
