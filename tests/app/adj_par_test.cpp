@@ -1,5 +1,6 @@
 // adj_par after channel choices: the list of channel 2 (three entries with wheel or roller
-// sensors on channel 1), the entry kept in its meaning, the roller fields and the sensor caption.
+// sensors on channel 1), the entry kept in its meaning, the roller fields and the sensor caption,
+// in German and in English.
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
@@ -22,11 +23,13 @@ struct Step {
 struct Sequence {
   const char* name;
   std::vector<Step> steps;
+  Language lang = Language::German;
 };
 
 class AdjPar : public ProgramTest, public ::testing::WithParamInterface<Sequence> {};
 
 TEST_P(AdjPar, ChannelTwoFollowsChannelOne) {
+  ziva::testing::InLanguage in(GetParam().lang);
   start();
   for (std::size_t i = 0; i < GetParam().steps.size(); ++i) {
     const Step& s = GetParam().steps[i];
@@ -63,7 +66,13 @@ INSTANTIATE_TEST_SUITE_P(
                  {{4, 3, 4, 3, "Träg", true, ""},
                   {2, 3, 3, 3, "Aus", false, ""},
                   {1, -1, 4, 4, "Aus", false, ""},
-                  {1, -1, 4, 4, "Aus", false, ""}}}),
+                  {1, -1, 4, 4, "Aus", false, ""}}},
+        // The English lists are matched by their own first letters.
+        Sequence{"roller_en",
+                 {{3, 2, 3, 2, "Roller", true, "Roller sensors:"},
+                  {1, -1, 4, 3, "Roller", true, ""},
+                  {1, 4, 4, 4, "Off", false, "Wheel sensors:"}},
+                 Language::English}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -12,15 +12,9 @@
 #include "ui/strings.h"
 
 using namespace ziva;
-using ziva::testing::ProgramTest;
+using ziva::testing::InLanguage;
 
 namespace {
-
-// Restores German whatever a test chose.
-struct InLanguage {
-  explicit InLanguage(Language lang) { set_language(lang); }
-  ~InLanguage() { set_language(Language::German); }
-};
 
 std::string first_letter(const std::string& s) {
   std::size_t n = 1;
@@ -79,30 +73,4 @@ TEST(UiTexts, GermanUnlessAnotherLanguageIsChosen) {
     EXPECT_EQ(st_row(strings(), "popup_yaxis", 1), "Power[PS]/Torque[Nm]      ");
   }
   EXPECT_EQ(st_text(strings(), "push_sdiag"), "Berechne Diagramm >>");
-}
-
-using EnglishWindow = ProgramTest;
-
-// The channel pop-ups keep working in English: the right list follows the left one and the
-// roller fields appear with a roller channel.
-TEST_F(EnglishWindow, ChannelChoicesFollowTheEnglishLists) {
-  InLanguage en(Language::English);
-  start();
-  EXPECT_EQ(str("wheel_sens_txt"), "Wheel sensors:");
-  EXPECT_EQ(str("comment_spect_diag"), "Comment");
-  choose("popup_sig_ch1", 3);
-  adj_par(env());
-  EXPECT_EQ(g().get(ctl("popup_sig_ch2"), "String").rows().size(), 3u);
-  EXPECT_EQ(g().get_text(ctl("total_tork"), "Visible"), "on");
-  EXPECT_EQ(str("wheel_sens_txt"), "Roller sensors:");
-  choose("popup_sig_ch1", 1);
-  choose("popup_sig_ch2", 2);  // "Roller" in the roller list
-  adj_par(env());
-  EXPECT_EQ(g().get(ctl("popup_sig_ch2"), "String").rows().size(), 4u);
-  EXPECT_EQ(val("popup_sig_ch2"), 3);  // "Roller" found again in the full list
-  EXPECT_EQ(g().get_text(ctl("total_tork"), "Visible"), "on");
-  choose("popup_sig_ch2", 4);
-  adj_par(env());
-  EXPECT_EQ(g().get_text(ctl("total_tork"), "Visible"), "off");
-  EXPECT_EQ(str("wheel_sens_txt"), "Wheel sensors:");
 }

@@ -16,6 +16,7 @@
 #include "platform/render/image_check.h"
 #include "sim/simulate.h"
 #include "support/program_fixture.h"
+#include "support/short_run.h"
 #include "ui/strings.h"
 
 namespace ziva::testing {
@@ -25,13 +26,6 @@ struct Outcome {
   int status = -1;
   std::string out, err;
 };
-
-std::string slurp(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::string shell_quote(const std::string& s) {
   return "'" + replace_all(s, "'", "'\\''") + "'";
@@ -46,7 +40,7 @@ struct AscFile {
 
 AscFile read_asc(const std::string& file) {
   AscFile a;
-  std::string text = slurp(file);
+  std::string text = file_bytes(file);
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
@@ -74,20 +68,14 @@ class BatchTool : public ProgramTest {
     int raw = std::system(cmd.c_str());
     Outcome o;
     o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    o.out = slurp("batch.out");
-    o.err = slurp("batch.err");
+    o.out = file_bytes("batch.out");
+    o.err = file_bytes("batch.err");
     return o;
   }
   // A short simulated road run written as `name`.
   void make_wav(const std::string& name, SynthSignal left = SynthSignal::alternator,
                 SynthSignal right = SynthSignal::wheel, double torque = 30) {
-    SynthOptions o;
-    o.left = left;
-    o.right = right;
-    o.rate = 11025;
-    o.lead_in = 0.5;
-    o.roll_off = 0.5;
-    o.rpm_end = 9000;
+    SynthOptions o = short_run(left, right);
     o.torque_peak = torque;
     write_run_wav(synthesize(o), o.bits, path(name));
   }
@@ -164,7 +152,7 @@ TEST_F(BatchTool, OneRunWritesTheAsciiFileAndTheBitmap) {
   ASSERT_EQ(png.status, 0) << png.err;
   QImage img(QString::fromStdString(path("run.png")));
   ASSERT_FALSE(img.isNull());
-  EXPECT_EQ(slurp("run.png").substr(1, 3), "PNG");
+  EXPECT_EQ(file_bytes("run.png").substr(1, 3), "PNG");
   int red = 0;
   for (int y = 0; y < img.height(); ++y)
     for (int x = 0; x < img.width(); ++x) red += near(rgb_at(img, x, y), {255, 0, 0}, 50);
@@ -196,18 +184,14 @@ TEST_F(BatchTool, EnglishOnRequestWritesTheSameTable) {
   ASSERT_EQ(batch({"--asc", "de.asc", "--set", "popup_xaxis=Zeit [s]", "run.wav"}).status, 0);
   Outcome en = batch({"--lang=en", "--asc", "en.asc", "--set", "popup_xaxis=Time [s]", "run.wav"});
   ASSERT_EQ(en.status, 0) << en.err;
-  EXPECT_EQ(slurp(path("en.asc")), slurp(path("de.asc")));
-  EXPECT_FALSE(slurp(path("en.asc")).empty());
+  EXPECT_EQ(file_bytes(path("en.asc")), file_bytes(path("de.asc")));
+  EXPECT_FALSE(file_bytes(path("en.asc")).empty());
   EXPECT_EQ(batch({"--lang", "xx", "run.wav"}).status, 2);
 }
 
 TEST_F(BatchTool, QtAndTheMatFileLibraryAreLoadedOnlyWhenNeeded) {
   make_wav("run.wav");
-  // The dynamic loader reports every library it loads.
-  Outcome plain = batch({"--asc", "run.asc", "run.wav"}, "LD_DEBUG=files");
-  ASSERT_EQ(plain.status, 0);
-  EXPECT_EQ(plain.err.find("libQt6Gui"), std::string::npos);
-  EXPECT_EQ(plain.err.find("libmatio"), std::string::npos);
+  // The dynamic loader reports every library it loads (a run that prints nothing: below).
   make_cfg("run.cfg", 1, 2);
   Outcome with_cfg = batch({"--cfg", "run.cfg", "--asc", "run.asc", "run.wav"}, "LD_DEBUG=files");
   ASSERT_EQ(with_cfg.status, 0) << with_cfg.err;
@@ -229,7 +213,8 @@ TEST_F(BatchTool, CsvTableAndSvgPrintByTheirNames) {
   Outcome table = batch(args, "LD_DEBUG=files");
   ASSERT_EQ(table.status, 0) << table.err;
   EXPECT_EQ(table.err.find("libQt6"), std::string::npos);
-  const std::string csv = slurp("run.csv");
+  EXPECT_EQ(table.err.find("libmatio"), std::string::npos);
+  const std::string csv = file_bytes("run.csv");
   EXPECT_EQ(csv.rfind("# Rizid Ziva V0.1.9\r\n", 0), 0u);
   EXPECT_NE(csv.find("\r\n# Normkorrektur,ISO 1585 / EWG 80/1269\r\n"), std::string::npos);
   EXPECT_NE(csv.find("\r\n# Korrekturfaktor k,1.06322"), std::string::npos);
@@ -238,10 +223,11 @@ TEST_F(BatchTool, CsvTableAndSvgPrintByTheirNames) {
   args = air;
   args.insert(args.end(), {"--bmp", "run.svg", "run.wav"});
   ASSERT_EQ(batch(args).status, 0);
-  EXPECT_NE(slurp("run.svg").find(">k: 1.0632 ISO 1585</text>"), std::string::npos);
+  EXPECT_NE(file_bytes("run.svg").find(">k: 1.0632 ISO 1585</text>"), std::string::npos);
 }
 
-TEST_F(BatchTool, SeveralRecordingsOverlayInOneDiagram) {
+// Several recordings overlay in one diagram; a failed evaluation stops the rest and exits with 1.
+TEST_F(BatchTool, SeveralRecordingsOverlayAndAFailureStopsTheRest) {
   make_wav("a.wav", SynthSignal::alternator, SynthSignal::wheel, 30);
   make_wav("b.wav", SynthSignal::alternator, SynthSignal::wheel, 36);
   ASSERT_EQ(batch({"--asc", "one.asc", "a.wav"}).status, 0);
@@ -250,32 +236,27 @@ TEST_F(BatchTool, SeveralRecordingsOverlayInOneDiagram) {
   AscFile one = read_asc("one.asc"), two = read_asc("two.asc");
   EXPECT_EQ(two.blocks, 2 * one.blocks);
   // Newest curve first: the stronger run's power comes before the first run's.
-  double first_block_max = 0;
-  for (std::size_t i = 1; i < two.y.size() && !(two.x[i] == 0 && two.y[i] == 0); ++i)
-    first_block_max = std::max(first_block_max, two.y[i]);
-  double one_max = 0;
-  for (std::size_t i = 1; i < one.y.size() && !(one.x[i] == 0 && one.y[i] == 0); ++i)
-    one_max = std::max(one_max, one.y[i]);
-  EXPECT_GT(first_block_max, 1.1 * one_max);
-}
+  auto first_block_max = [](const AscFile& a) {
+    double m = 0;
+    for (std::size_t i = 1; i < a.y.size() && !(a.x[i] == 0 && a.y[i] == 0); ++i)
+      m = std::max(m, a.y[i]);
+    return m;
+  };
+  EXPECT_GT(first_block_max(two), 1.1 * first_block_max(one));
 
-TEST_F(BatchTool, AFailedEvaluationStopsTheRestAndExitsWithOne) {
-  make_wav("a.wav");
-  make_wav("b.wav", SynthSignal::alternator, SynthSignal::wheel, 36);
-  ASSERT_EQ(batch({"--asc", "one.asc", "a.wav"}).status, 0);
-  Outcome o = batch({"--asc", "out.asc", "a.wav", "missing.wav", "b.wav"});
-  EXPECT_EQ(o.status, 1);
-  EXPECT_NE(o.err.find(st_text(strings(), "file_not_f")), std::string::npos) << o.err;
-  EXPECT_NE(o.err.find("missing.wav"), std::string::npos);
+  Outcome failed = batch({"--asc", "out.asc", "a.wav", "missing.wav", "b.wav"});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find(st_text(strings(), "file_not_f")), std::string::npos) << failed.err;
+  EXPECT_NE(failed.err.find("missing.wav"), std::string::npos);
   // Only the first run reached the diagram: b.wav was not evaluated.
-  EXPECT_EQ(read_asc("out.asc").blocks, read_asc("one.asc").blocks);
+  EXPECT_EQ(read_asc("out.asc").blocks, one.blocks);
 }
 
 TEST_F(BatchTool, OutputsThatAreARecordingOrTheOtherOutputAreRefusedBeforeAnyRun) {
   make_wav("run.wav");
   make_wav("b.wav");
   std::filesystem::create_symlink("run.wav", path("link.wav"));
-  const std::string run = slurp("run.wav"), b = slurp("b.wav");
+  const std::string run = file_bytes("run.wav"), b = file_bytes("b.wav");
   struct Case {
     std::vector<std::string> args;
     const char* message;
@@ -293,8 +274,8 @@ TEST_F(BatchTool, OutputsThatAreARecordingOrTheOtherOutputAreRefusedBeforeAnyRun
     Outcome o = batch(c.args);
     EXPECT_EQ(o.status, 2) << c.message;
     EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
-    EXPECT_EQ(slurp("run.wav"), run);
-    EXPECT_EQ(slurp("b.wav"), b);
+    EXPECT_EQ(file_bytes("run.wav"), run);
+    EXPECT_EQ(file_bytes("b.wav"), b);
     EXPECT_FALSE(std::filesystem::exists(path("x.asc")));
   }
 }

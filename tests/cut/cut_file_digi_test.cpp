@@ -82,22 +82,6 @@ TEST_F(CutDigi, SecondChannelShownInKmhBothReturned) {
   EXPECT_EQ(cut_axes(), 0);
 }
 
-// Without a channel both are converted together (their mean shows the edges of both trains);
-// zooming cuts strictly inside the range shown last.
-TEST_F(CutDigi, BothChannelsByDefaultAndZoom) {
-  Eigen::MatrixXd Y = two_trains();
-  Y.col(0) = Y.col(1);
-  Eigen::RowVectorXd kmh;
-  script({[&] { kmh = g().get_row(speed_line(), "YData"); }, [&] { zoom(1, 2.5); }});
-  const Eigen::MatrixXd out = cut_file_digi(env(), Y, kFs, kU, 1, strings(), std::nullopt);
-  const double expected = 3.6 * kU * kFs / 441;
-  EXPECT_LE((kmh.array() - expected).abs().maxCoeff(), 1e-9 * expected);
-  // 1 s and 2.5 s are the samples 4410 and 11025: rows 4411 … 11024.
-  ASSERT_EQ(out.rows(), 6614);
-  EXPECT_EQ(out.row(0), Y.row(4411));
-  EXPECT_EQ(out.bottomRows(1), Y.row(11024));
-}
-
 // With the full-load marks: a run at 5 m/s for 2 s that speeds up evenly to 25 m/s at 6 s and
 // holds that speed to 8 s shows two dashed red lines at the start and the end of the rise (within
 // 0.5 s inside: the evaluated part leaves out the samples next to a corner, and a pulse interval at
@@ -131,7 +115,8 @@ TEST_F(CutDigi, FullLoadPartMarked) {
   EXPECT_GT(out.rows(), n / 2);
 }
 
-// Through the function table with and without the channel; a channel the recording lacks and a
+// Through the function table with and without the channel (then both are converted together);
+// the rows lie strictly inside the range shown last. A channel the recording lacks and a
 // recording without pulses fail without leaving a window.
 TEST_F(CutDigi, ByNameAndFailures) {
   const Eigen::MatrixXd Y = two_trains();

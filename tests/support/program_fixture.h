@@ -1,32 +1,19 @@
 // A started program with scripted services, run in a fresh working directory.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "app/functions.h"
 #include "app/main_window.h"
 #include "platform/core/scripted_services.h"
+#include "support/work_dir.h"
+#include "ui/language.h"
 
 namespace ziva::testing {
 
-class ProgramTest : public ::testing::Test {
+class ProgramTest : public WorkDirTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           (std::string("ziva_") + info->test_suite_name() + "_" + info->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    old_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(old_cwd_);
-    std::filesystem::remove_all(dir_);
-  }
   // Starts the program (zaror_arad) with the scripted services.
   void start() {
     program_ = std::make_unique<Program>(services_);
@@ -39,12 +26,15 @@ class ProgramTest : public ::testing::Test {
   double val(const std::string& tag) { return g().get_scalar(ctl(tag), "Value"); }
   void type(const std::string& tag, const std::string& text) { g().set(ctl(tag), "String", text); }
   void choose(const std::string& tag, double v) { g().set(ctl(tag), "Value", v); }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
   ScriptedServices services_;
   std::unique_ptr<Program> program_;
-  std::filesystem::path dir_;
-  std::filesystem::path old_cwd_;
+};
+
+// Chooses a language of the UI texts for a scope; German again afterwards.
+struct InLanguage {
+  explicit InLanguage(Language lang) { set_language(lang); }
+  ~InLanguage() { set_language(Language::German); }
 };
 
 }  // namespace ziva::testing

@@ -93,23 +93,11 @@ int colour_count(const QImage& image) {
   return static_cast<int>(seen.size());
 }
 
-void DesktopTest::SetUp() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  dir_ = std::filesystem::temp_directory_path() /
-         (std::string("ziva_qt_") + info->test_suite_name() + "_" + info->name());
-  std::filesystem::remove_all(dir_);
-  std::filesystem::create_directories(dir_);
-  old_cwd_ = std::filesystem::current_path();
-  std::filesystem::current_path(dir_);
-}
-
 void DesktopTest::TearDown() {
   desktop_.reset();
   program_.reset();
   services_.reset();
   process_events();
-  std::filesystem::current_path(old_cwd_);
-  std::filesystem::remove_all(dir_);
 }
 
 void DesktopTest::open() {

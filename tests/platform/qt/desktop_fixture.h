@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -20,6 +19,7 @@
 #include "platform/core/scripted_services.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/qt_services.h"
+#include "support/work_dir.h"
 
 namespace ziva::testing {
 
@@ -65,9 +65,8 @@ void choose_entry(QComboBox* combo, int index);
 // The number of distinct colours in an image.
 int colour_count(const QImage& image);
 
-class DesktopTest : public ::testing::Test {
+class DesktopTest : public WorkDirTest {
  protected:
-  void SetUp() override;
   void TearDown() override;
 
   // Creates the program and its windows without starting it.
@@ -87,14 +86,11 @@ class DesktopTest : public ::testing::Test {
     EXPECT_NE(w, nullptr) << tag;
     return w;
   }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
   ScriptedServices script_;
   std::unique_ptr<QtServices> services_;
   std::unique_ptr<Program> program_;
   std::unique_ptr<Desktop> desktop_;
-  std::filesystem::path dir_;
-  std::filesystem::path old_cwd_;
 };
 
 }  // namespace ziva::testing

@@ -1,5 +1,5 @@
 // Windows follow the figures of the model; closing windows, callbacks one at a time, pause,
-// drawing flush, printing and errors of callbacks.
+// drawing flush and errors of callbacks.
 #include <QTimer>
 #include <optional>
 
@@ -147,42 +147,6 @@ TEST_F(DesktopWindows, AWindowClosedDuringAPauseIsGoneWhenThePauseEnds) {
   EXPECT_TRUE(gone);
 }
 
-TEST_F(DesktopWindows, TheProgressWindowShowsItsBar) {
-  start();
-  Values made = program_->call("waitbar", 1,
-                               {Value(0.5), Value("Bitte warten"), Value("NumberTitle"),
-                                Value("off"), Value("Name"), Value("Berechne Diagramm")});
-  Handle bar = made.at(0).scalar();
-  FigureWindow* w = window_of(bar);
-  ASSERT_NE(w, nullptr);
-  EXPECT_TRUE(w->isVisible());
-  EXPECT_EQ(w->windowTitle().toStdString(), "Berechne Diagramm");
-  // 360 by 75 pixels in the model, shown 1.5 times as large.
-  EXPECT_NEAR(w->width(), 540, 2);
-  EXPECT_NEAR(w->height(), 113, 2);
-  auto red_columns = [&] {
-    QImage image = w->grab().toImage();
-    int first = -1, last = -1;
-    for (int x = 0; x < image.width(); ++x)
-      for (int y = 0; y < image.height(); ++y) {
-        QColor c = image.pixelColor(x, y);
-        if (c.red() > 200 && c.green() < 60 && c.blue() < 60) {
-          if (first < 0) first = x;
-          last = x;
-          break;
-        }
-      }
-    return std::pair<int, int>(first, last);
-  };
-  // The bar fills the left half of the axes, which spans 0.05 to 0.95 of the window width.
-  auto [first, last] = red_columns();
-  EXPECT_NEAR(first, 0.05 * w->width(), 4);
-  EXPECT_NEAR(last, 0.5 * w->width(), 4);
-  program_->call("waitbar", 1, {Value(1.0), Value(bar)});
-  services_->drawnow();
-  EXPECT_NEAR(red_columns().second, 0.95 * w->width(), 4);
-}
-
 TEST_F(DesktopWindows, DrawnowPaintsPendingChanges) {
   open();
   Handle fig = g().figure();
@@ -204,25 +168,6 @@ TEST_F(DesktopWindows, AFailingCallbackShowsItsErrorInADialogTitledFehler) {
   EXPECT_NE(script_.errors[0].message.find("no_such_function"), std::string::npos);
   // The windows are served on.
   EXPECT_TRUE(window_of(main_figure())->isVisible());
-}
-
-TEST_F(DesktopWindows, PrintingWritesTheFigureAsABitmap) {
-  open();
-  Handle fig = g().figure();
-  Handle ax = g().axes(fig);
-  g().line(ax, Eigen::RowVectorXd::LinSpaced(5, 0, 4), Eigen::RowVectorXd::LinSpaced(5, 0, 4),
-           {{"Color", "r"}, {"LineWidth", 3.0}});
-  services_->print(fig, "-dbmp", path("figure.bmp"));
-  QImage image(QString::fromStdString(path("figure.bmp")));
-  ASSERT_FALSE(image.isNull());
-  EXPECT_GT(colour_count(image), 5);
-  bool red = false;
-  for (int y = 0; y < image.height() && !red; ++y)
-    for (int x = 0; x < image.width() && !red; ++x) {
-      QColor c = image.pixelColor(x, y);
-      red = c.red() > 200 && c.green() < 60 && c.blue() < 60;
-    }
-  EXPECT_TRUE(red);
 }
 
 }  // namespace

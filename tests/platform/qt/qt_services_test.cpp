@@ -81,6 +81,7 @@ TEST_F(DesktopDialogs, FiltersBecomeQtNameFilters) {
   EXPECT_EQ(std::filesystem::path(open_dialog->directory().absolutePath().toStdString()), dir_);
   auto save_dialog = make_file_dialog(nullptr, kAscRows, "Ausgabe Datei [ASCII]:", true);
   EXPECT_EQ(save_dialog->acceptMode(), QFileDialog::AcceptSave);
+  // Qt asks before an existing file is replaced.
   EXPECT_FALSE(save_dialog->testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_EQ(save_dialog->defaultSuffix().toStdString(), "asc");
   save_dialog->selectNameFilter("Alle Dateien (*.*)");
@@ -129,55 +130,6 @@ TEST_F(DesktopDialogs, TheSaveDialogTakesNewNamesAndAddsTheExtension) {
   ASSERT_FALSE(c.cancelled);
   EXPECT_EQ(c.name, "neu.asc");
   EXPECT_FALSE(std::filesystem::exists(path("neu.asc")));
-}
-
-TEST_F(DesktopDialogs, ReplacingAnExistingFileIsConfirmed) {
-  std::ofstream(path("alt.asc")) << "x";
-  QtDialogs dialogs;
-  std::string question;
-  ModalScript yes({[](QWidget* w) {
-                     auto* d = qobject_cast<QFileDialog*>(w);
-                     if (!d) return false;
-                     enter_name(d, "alt.asc");
-                     QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
-                     return true;
-                   },
-                   [&](QWidget* w) {
-                     auto* box = qobject_cast<QMessageBox*>(w);
-                     if (!box) return false;
-                     question = box->text().toStdString();
-                     box->button(QMessageBox::Yes)->click();
-                     return true;
-                   }});
-  FileChoice c = dialogs.save_file(nullptr, kAscRows, "Ausgabe Datei [ASCII]:");
-  EXPECT_TRUE(yes.done());
-  EXPECT_NE(question.find("alt.asc"), std::string::npos);
-  ASSERT_FALSE(c.cancelled);
-  EXPECT_EQ(c.name, "alt.asc");
-
-  // Declining the replacement keeps the dialog open; cancelling it then changes nothing.
-  QFileDialog* seen = nullptr;
-  ModalScript no({[&](QWidget* w) {
-                    auto* d = qobject_cast<QFileDialog*>(w);
-                    if (!d) return false;
-                    seen = d;
-                    enter_name(d, "alt.asc");
-                    QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
-                    return true;
-                  },
-                  [](QWidget* w) {
-                    auto* box = qobject_cast<QMessageBox*>(w);
-                    if (!box) return false;
-                    box->button(QMessageBox::No)->click();
-                    return true;
-                  },
-                  [&](QWidget* w) {
-                    if (w != seen) return false;
-                    seen->reject();
-                    return true;
-                  }});
-  EXPECT_TRUE(dialogs.save_file(nullptr, kAscRows, "Ausgabe Datei [ASCII]:").cancelled);
-  EXPECT_TRUE(no.done());
 }
 
 TEST_F(DesktopDialogs, TheQuestionReturnsThePressedButtonOrNothing) {

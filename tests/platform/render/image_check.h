@@ -4,11 +4,11 @@
 #include <QColor>
 #include <QImage>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "support/work_dir.h"
 
 namespace ziva::testing {
 
@@ -26,15 +26,11 @@ struct Bitmap {
   Rgb at(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
 };
 
-inline std::vector<unsigned char> read_bytes(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Parses the file header, the info header and the bottom-up rows padded to four bytes.
 inline Bitmap read_bmp24(const std::string& file) {
   Bitmap bmp;
-  std::vector<unsigned char> d = read_bytes(file);
+  const std::string bytes = file_bytes(file);
+  const std::vector<unsigned char> d(bytes.begin(), bytes.end());
   auto u32 = [&](std::size_t o) {
     return static_cast<std::uint32_t>(d[o] | d[o + 1] << 8 | d[o + 2] << 16 | d[o + 3] << 24);
   };

@@ -29,13 +29,16 @@ bool only_target_left(const std::filesystem::path& dir, const std::string& name)
   return true;
 }
 
-// A real 24-bit bitmap replaces an older file of the same name, and nothing else is left.
+// The program prints the diagram after every evaluation as a real 24-bit bitmap that replaces
+// an older file of the same name, and nothing else is left.
 TEST_F(PrintTest, TwoGroupDiagramPrintsAsRealBitmap) {
+  std::ofstream(path("diag.bmp")) << "old contents";
   DiagramProgram d;
+  d.type("print_file", "diag.bmp");
   const Handle fig = d.two_groups();
   const Graphics& g = d.g();
-  std::ofstream(path("diag.bmp")) << "old contents";
-  print_figure(g, fig, path("diag.bmp"), "-dbmp");
+  ASSERT_EQ(d.services().prints.size(), 2u);
+  EXPECT_EQ(d.services().prints.back().figure, fig);
 
   Bitmap bmp = read_bmp24(path("diag.bmp"));
   ASSERT_TRUE(bmp.ok) << bmp.error;
@@ -65,10 +68,7 @@ TEST_F(PrintTest, PngNameWritesPngWhateverTheDevice) {
   const Handle fig = d.two_groups();
   const Graphics& g = d.g();
   print_figure(g, fig, path("diag.PNG"), "-dbmp");
-  std::vector<unsigned char> png = read_bytes(path("diag.PNG"));
-  ASSERT_GE(png.size(), 8u);
-  const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  EXPECT_TRUE(std::equal(signature, signature + 8, png.begin()));
+  EXPECT_EQ(file_bytes(path("diag.PNG")).substr(0, 8), "\x89PNG\r\n\x1a\n");
   QImage back(QString::fromStdString(path("diag.PNG")));
   EXPECT_EQ(back.size(), print_pixel_size(g, fig));
   EXPECT_TRUE(only_target_left(dir_, "diag.PNG"));

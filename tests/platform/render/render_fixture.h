@@ -1,30 +1,18 @@
 // A fresh working directory and a started Qt GUI for the renderer tests.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QImage>
 #include <QPainter>
-#include <filesystem>
-#include <string>
 
 #include "platform/render/print.h"
 #include "platform/render/renderer.h"
+#include "support/work_dir.h"
 
 namespace ziva::testing {
 
-class RenderTest : public ::testing::Test {
+class RenderTest : public WorkDirTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           (std::string("ziva_render_") + info->test_suite_name() + "_" + info->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    ensure_gui();
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  void SetUp() override { ensure_gui(); }
 
   // The figure drawn on a white canvas of `size` pixels at `ppp` pixels per point (0: the
   // figure's width fills the canvas).
@@ -55,8 +43,6 @@ class RenderTest : public ::testing::Test {
     if (fig_out != nullptr) *fig_out = fig;
     return ax;
   }
-
-  std::filesystem::path dir_;
 };
 
 }  // namespace ziva::testing

@@ -39,8 +39,9 @@ TEST_F(RendererTest, NonFiniteValuesBreakTheCurveAndAreNotDrawn) {
   g.line(ax, x, y, {{"Color", "g"}, {"LineWidth", 3.0}});
   QImage img = draw(g, fig, {400, 300});
   auto green = [&](double xd) { return near(rgb_at(img, int(xd * 40), 150), {0, 255, 0}); };
-  EXPECT_TRUE(green(1.5));
-  EXPECT_TRUE(green(3.5));
+  int gaps = 0;  // the unbroken part from 0 to 4 is drawn solid
+  for (double xd = 0.1; xd < 3.9; xd += 0.025) gaps += !green(xd);
+  EXPECT_EQ(gaps, 0);
   EXPECT_FALSE(green(4.6));  // segments 4-5 and 5-6 touch the NaN point
   EXPECT_FALSE(green(5.0));
   EXPECT_FALSE(green(5.4));
@@ -66,12 +67,45 @@ TEST_F(RendererTest, DotMarkersSitOnTheirPointsOnly) {
   Handle fig = 0;
   Handle ax = plain_axes(g, 10, 10, &fig);
   g.line(ax, vec({2, 8}), vec({5, 5}),
-         {{"LineStyle", "none"}, {"Marker", "."}, {"MarkerSize", 12.0}, {"Color", "b"}});
+         {{"LineStyle", "none"},
+          {"Marker", "."},
+          {"MarkerSize", 12.0},
+          {"Color", "b"},
+          {"LineWidth", 3.0}});
   QImage img = draw(g, fig, {400, 300});
   EXPECT_TRUE(near(rgb_at(img, 80, 150), {0, 0, 255}));
   EXPECT_TRUE(near(rgb_at(img, 320, 150), {0, 0, 255}));
-  EXPECT_FALSE(near(rgb_at(img, 200, 150), {0, 0, 255}));
+  int line = 0;  // no line between the points
+  for (int x = 100; x <= 300; ++x) line += near(rgb_at(img, x, 150), {0, 0, 255});
+  EXPECT_EQ(line, 0);
   EXPECT_FALSE(near(rgb_at(img, 80, 130), {0, 0, 255}));  // a dot, not a 12-point disc
+}
+
+// Every marker shape is centred on its point and as large as its size (the cross: its diagonal).
+TEST_F(RendererTest, MarkersAreCentredOnTheirPoints) {
+  for (const char* marker : {"o", "+", "x", "*", "s", "d", "^", "v", "<", ">"}) {
+    SCOPED_TRACE(marker);
+    Graphics g;
+    Handle fig = 0;
+    Handle ax = plain_axes(g, 10, 10, &fig);
+    g.line(ax, vec({5}), vec({5}),
+           {{"LineStyle", "none"}, {"Marker", marker}, {"MarkerSize", 30.0}, {"Color", "b"}});
+    QRect ink = ink_box(draw(g, fig, {400, 300}, 1.0), QRect(0, 0, 400, 300), Qt::white);
+    ASSERT_FALSE(ink.isNull());
+    EXPECT_NEAR(ink.center().x(), 200, 2);
+    EXPECT_NEAR(ink.center().y(), 150, 2);
+    EXPECT_NEAR(std::max(ink.width(), ink.height()), *marker == 'x' ? 30 * 0.7071 : 30, 4);
+  }
+}
+
+// Children are listed newest first and drawn oldest first: the newer line lies on top.
+TEST_F(RendererTest, NewerObjectsAreDrawnOverOlderOnes) {
+  Graphics g;
+  Handle fig = 0;
+  Handle ax = plain_axes(g, 10, 10, &fig);
+  g.line(ax, vec({0, 10}), vec({5, 5}), {{"Color", "r"}, {"LineWidth", 6.0}});
+  g.line(ax, vec({5, 5}), vec({0, 10}), {{"Color", "b"}, {"LineWidth", 6.0}});
+  EXPECT_TRUE(near(rgb_at(draw(g, fig, {400, 300}), 200, 150), {0, 0, 255}, 2));
 }
 
 TEST_F(RendererTest, InvisibleObjectsAreNotDrawn) {
