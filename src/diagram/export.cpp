@@ -126,6 +126,8 @@ Value group_conditions(Env& env, const ParSet& par, double k, const std::string&
   for (const ParamSpec& s : param_table()) {
     // Tables of runs without the measured load read as they always did.
     if (s.field == &ParSet::coast_loss && par.coast_loss != 1) continue;
+    // How the print is laid out is no condition of the run.
+    if (s.field == &ParSet::print_layout) continue;
     switch (s.kind) {
       case ParamKind::Number:
         add(caption(st, s.caption), shortest_text(par.*(s.field)));
@@ -209,7 +211,8 @@ void write_csv(const std::string& file, const Graphics& g, const VisibleCurves& 
 
 void export_diagram(Env& env, const ExportRequest& request, const VisibleCurves& curves) {
   check_outputs(request.recording, request.table_file, request.print_file);
-  if (!request.print_file.empty()) env.s.print(request.figure, "-dbmp", request.print_file);
+  if (!request.print_file.empty())
+    env.s.print(request.figure, "-dbmp", request.print_file, request.print_options);
   if (request.table_file.empty()) return;
   if (is_csv_name(request.table_file)) {
     write_csv(request.table_file, env.g, curves, request.x_label, request.y_label);

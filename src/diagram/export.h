@@ -9,6 +9,7 @@
 #include "diagram/ax_lims.h"
 #include "params/parameters.h"
 #include "platform/core/function_table.h"
+#include "platform/core/print_options.h"
 #include "platform/core/value.h"
 
 namespace ziva {
@@ -21,6 +22,7 @@ struct ExportRequest {
   std::string recording;   // the recording evaluated, which neither output may replace
   std::string x_label;     // the axis pop-ups' entries (headers of a CSV table)
   std::string y_label;
+  PrintOptions print_options;  // the layout of the print
 };
 
 // Throws ziva::Error naming both fields and files when the (non-empty) table file or print file

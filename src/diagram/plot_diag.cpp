@@ -275,7 +275,10 @@ void plot_diag_with_loss(Env& env, const Eigen::MatrixXd& x, const Eigen::Matrix
   title(env, ax, par.title, {{"FontSize", 12.0}, {"FontWeight", "bold"}});
 
   // 11.-13. Print, table file (neither may replace the recording or the other), zoom.
-  export_diagram(env, {fig, w.out_file(), w.print_file(), wav_file, x_label, y_label}, curves);
+  PrintOptions print_options;
+  print_options.window_layout = par.print_layout == 2;
+  export_diagram(
+      env, {fig, w.out_file(), w.print_file(), wav_file, x_label, y_label, print_options}, curves);
   env.s.zoom(fig, true, ZoomDrag::Box);
 }
 

@@ -175,6 +175,9 @@ const std::vector<ParamSpec> kParams = {
      false, ParamPlacement{{0.74, 0.96, 0.09, 0.03}, {0.835, 0.955, 0.125, 0.04}}},
     {"coast_loss", "coast_loss", "coastloss", &ParSet::coast_loss, K::CheckBox, "", 0, "", 0, false,
      ParamPlacement{{0, 0, 0, 0}, {0.035, 0.955, 0.36, 0.04}}},
+    {"print_layout", "print_layout", "print_layout", &ParSet::print_layout, K::PopUp,
+     "popup_print_layout", 2, "", 1, false,
+     ParamPlacement{{0.54, 0.15, 0.29, 0.03}, {0.85, 0.14, 0.105, 0.05}}},
 };
 
 }  // namespace

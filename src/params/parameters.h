@@ -33,10 +33,11 @@ struct ParSet {
   double air_humidity_pct = 0;  // relative humidity of the air
   double air_correction = 1;    // pop-up entry of the correction standard (1: DIN 70020)
   std::string title;
-  double auto_trim = 0;   // 1: only the automatically found full-load part is evaluated
-  double estimator = 1;   // pop-up entry: 1 the standard estimators, 2 the precise ones
-  double coast_loss = 0;  // 1: the road load measured from the coast after the run replaces the
-                          // assumed loss term of the power formulas
+  double auto_trim = 0;     // 1: only the automatically found full-load part is evaluated
+  double estimator = 1;     // pop-up entry: 1 the standard estimators, 2 the precise ones
+  double coast_loss = 0;    // 1: the road load measured from the coast after the run replaces the
+                            // assumed loss term of the power formulas
+  double print_layout = 1;  // pop-up entry: 1 prints keep their own layout, 2 the window's
 };
 
 enum class ParamKind { Number, PopUp, CheckBox, Text };

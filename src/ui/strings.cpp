@@ -76,6 +76,8 @@ Record german_strings() {
   st["auto_trim"] = "Volllast automatisch erkennen";
   st["estimator"] = "Auswertung:";
   st["popup_estimator"] = Value::list({"Standard", "Präzise"}, 8);
+  st["print_layout"] = "Druck-Layout";
+  st["popup_print_layout"] = Value::list({"wie bisher", "wie im Fenster"}, 14);
   st["warn_noise_only"] =
       "%s kein Signal erkennbar, nur Rauschen. Das Diagramm ist nicht verlässlich.";
   st["warn_noise_from"] =
@@ -113,9 +115,8 @@ Record german_strings() {
   st["pdf_file"] = "PDF Dateien (*.pdf)";
   // Losses measured from the coast after the run.
   st["coast_loss"] = "Verluste aus dem Ausrollen";
-  st["loss_note"] =
-      Value::list({"Verluste: %a N + %b N·s/m·v + %c N·s²/m²·v², %p kW bei Pmax",
-                   "Verluste: %a W·s·ω + %b W·s²·ω² + %c W·s³·ω³, %p kW bei Pmax"});
+  st["loss_note"] = Value::list({"Verluste: %a N + %b N·s/m·v + %c N·s²/m²·v², %p kW bei Pmax",
+                                 "Verluste: %a W·s·ω + %b W·s²·ω² + %c W·s³·ω³, %p kW bei Pmax"});
   st["loss_model"] = "Verlustmodell";
   st["loss_models"] =
       Value::list({"F = c0 + c1·v + c2·v², v [m/s]", "P = a1·ω + a2·ω² + a3·ω³, ω [1/s]"});

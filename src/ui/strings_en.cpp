@@ -73,6 +73,8 @@ Record english_strings() {
   st["auto_trim"] = "Detect full load automatically";
   st["estimator"] = "Evaluation:";
   st["popup_estimator"] = Value::list({"Standard", "Precise"}, 8);
+  st["print_layout"] = "Print layout";
+  st["popup_print_layout"] = Value::list({"as before", "as in the window"}, 16);
   st["warn_noise_only"] = "%s no signal found, only noise. The diagram is not reliable.";
   st["warn_noise_from"] =
       "%s the signal cannot be made out reliably from %t s on (%p %% of the values). The diagram "

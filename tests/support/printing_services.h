@@ -13,9 +13,10 @@ class PrintingServices : public ScriptedServices {
   explicit PrintingServices(const Graphics& g) : graphics_(&g) {}
   void attach(const Graphics& g) { graphics_ = &g; }
 
-  void print(Handle figure, const std::string& device, const std::string& file) override {
-    ScriptedServices::print(figure, device, file);
-    if (graphics_ != nullptr) print_figure(*graphics_, figure, file, device);
+  void print(Handle figure, const std::string& device, const std::string& file,
+             const PrintOptions& options) override {
+    ScriptedServices::print(figure, device, file, options);
+    if (graphics_ != nullptr) print_figure(*graphics_, figure, file, device, options);
   }
 
  private:

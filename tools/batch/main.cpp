@@ -107,7 +107,8 @@ Options parse(int argc, char** argv) {
 
 // ---- services -----------------------------------------------------------------------------
 
-using PrintEntry = int (*)(const Graphics*, double, const char*, const char*, char*, std::size_t);
+using PrintEntry = int (*)(const Graphics*, double, const char*, const char*, int, char*,
+                           std::size_t);
 
 // The printer module's entry, loaded beside this executable on first use.
 PrintEntry printer() {
@@ -144,10 +145,12 @@ class ToolServices : public ScriptedServices {
     ScriptedServices::show_warning(text);
     std::fprintf(stderr, "Warning: %s\n", text.c_str());
   }
-  void print(Handle figure, const std::string& device, const std::string& file) override {
-    ScriptedServices::print(figure, device, file);
+  void print(Handle figure, const std::string& device, const std::string& file,
+             const PrintOptions& options) override {
+    ScriptedServices::print(figure, device, file, options);
     char error[1024] = "";
-    if (printer()(graphics_, figure, device.c_str(), file.c_str(), error, sizeof error) != 0)
+    if (printer()(graphics_, figure, device.c_str(), file.c_str(), options.window_layout ? 1 : 0,
+                  error, sizeof error) != 0)
       throw Error(error);
   }
 

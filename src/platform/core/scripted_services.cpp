@@ -76,8 +76,9 @@ void ScriptedServices::pause(double seconds) {
     throw Error("Nobody answers: the pause was not scripted.");
 }
 
-void ScriptedServices::print(Handle figure, const std::string& device, const std::string& file) {
-  prints.push_back({figure, device, file});
+void ScriptedServices::print(Handle figure, const std::string& device, const std::string& file,
+                             const PrintOptions& options) {
+  prints.push_back({figure, device, file, options});
   if (on_print) on_print(figure, device, file);
 }
 

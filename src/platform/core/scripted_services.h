@@ -25,6 +25,7 @@ class ScriptedServices : public Services {
     Handle figure;
     std::string device;
     std::string file;
+    PrintOptions options;
   };
 
   FileChoice get_file(const std::vector<FileFilter>& filters, const std::string& title) override;
@@ -36,7 +37,8 @@ class ScriptedServices : public Services {
   std::optional<Eigen::RowVector3d> choose_color(const Eigen::RowVector3d& preset) override;
   void pause(double seconds) override;
   void drawnow() override { ++drawnow_count; }
-  void print(Handle figure, const std::string& device, const std::string& file) override;
+  void print(Handle figure, const std::string& device, const std::string& file,
+             const PrintOptions& options) override;
   void zoom(Handle figure, bool on, ZoomDrag drag) override {
     zooms.push_back({figure, on});
     zoom_drags.push_back(drag);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/core/graphics.h"
+#include "platform/core/print_options.h"
 
 namespace ziva {
 
@@ -49,8 +50,10 @@ class Services {
   virtual void pause(double seconds) = 0;
   // Paints pending changes now.
   virtual void drawnow() = 0;
-  // Prints a figure to a bitmap file ("-dbmp"; a name ending in .png writes PNG).
-  virtual void print(Handle figure, const std::string& device, const std::string& file) = 0;
+  // Prints a figure to a bitmap file ("-dbmp"; a name ending in .png writes PNG) laid out as
+  // `options` say.
+  virtual void print(Handle figure, const std::string& device, const std::string& file,
+                     const PrintOptions& options) = 0;
   // Switches interactive zoom of a figure's axes on or off.
   virtual void zoom(Handle figure, bool on, ZoomDrag drag) = 0;
   // Shows a warning (numerics and file formats report through the warning channel).

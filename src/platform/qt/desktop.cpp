@@ -153,8 +153,9 @@ void Desktop::set_zoom(Handle fig, bool on, ZoomDrag drag) {
   if (FigureWindow* w = window(fig)) w->set_zoom(on, drag);
 }
 
-void Desktop::print(Handle fig, const std::string& device, const std::string& file) {
-  print_figure(graphics(), fig, file, device);
+void Desktop::print(Handle fig, const std::string& device, const std::string& file,
+                    const PrintOptions& options) {
+  print_figure(graphics(), fig, file, device, options);
 }
 
 QWidget* Desktop::dialog_parent() const {

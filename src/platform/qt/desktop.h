@@ -55,7 +55,8 @@ class Desktop : public QObject, public GraphicsObserver {
   void pause(double seconds);
   void drawnow();
   void set_zoom(Handle fig, bool on, ZoomDrag drag = ZoomDrag::Box);
-  void print(Handle fig, const std::string& device, const std::string& file);
+  void print(Handle fig, const std::string& device, const std::string& file,
+             const PrintOptions& options);
   QWidget* dialog_parent() const;
 
   // GraphicsObserver

@@ -230,9 +230,10 @@ void QtServices::drawnow() {
   if (desktop_) desktop_->drawnow();
 }
 
-void QtServices::print(Handle figure, const std::string& device, const std::string& file) {
+void QtServices::print(Handle figure, const std::string& device, const std::string& file,
+                       const PrintOptions& options) {
   if (!desktop_) throw Error("No window system to print with.");
-  desktop_->print(figure, device, file);
+  desktop_->print(figure, device, file, options);
 }
 
 void QtServices::zoom(Handle figure, bool on, ZoomDrag drag) {

@@ -86,7 +86,8 @@ class QtServices : public Services {
   std::optional<Eigen::RowVector3d> choose_color(const Eigen::RowVector3d& preset) override;
   void pause(double seconds) override;
   void drawnow() override;
-  void print(Handle figure, const std::string& device, const std::string& file) override;
+  void print(Handle figure, const std::string& device, const std::string& file,
+             const PrintOptions& options) override;
   void zoom(Handle figure, bool on, ZoomDrag drag) override;
   void show_warning(const std::string& text) override;
 

@@ -24,6 +24,32 @@ void bevel(QPainter& p, const QRectF& r, const QColor& base, bool raised, double
   p.drawLine(r.topRight(), r.bottomRight());
 }
 
+// The lines of `text` broken at blanks so that each fits `width` in font `f`; a word wider than
+// that keeps a line of its own.
+std::vector<QString> wrapped(const Ctx& c, const QFont& f, const std::vector<QString>& text,
+                             double width) {
+  const QFontMetricsF m = c.metrics(f);
+  std::vector<QString> out;
+  for (const QString& line : text) {
+    if (m.horizontalAdvance(line) <= width) {
+      out.push_back(line);
+      continue;
+    }
+    QString current;
+    for (const QString& word : line.split(QLatin1Char(' '))) {
+      const QString longer = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
+      if (!current.isEmpty() && m.horizontalAdvance(longer) > width) {
+        out.push_back(current);
+        current = word;
+      } else {
+        current = longer;
+      }
+    }
+    out.push_back(current);
+  }
+  return out;
+}
+
 }  // namespace
 
 void draw_control(const Ctx& c, Handle h) {
@@ -64,6 +90,27 @@ void draw_control(const Ctx& c, Handle h) {
     c.p.restore();
   };
 
+  // The whole text in `area` at the font's size, wrapped at blanks to its width and made smaller
+  // only while it is still too tall or a word too wide.
+  auto whole = [&](const std::vector<QString>& text, QRectF area, HAlign align) {
+    if (text.empty() || area.width() <= 0 || area.height() <= 0) return;
+    QFont f = c.font_of(h);
+    TextBlock blk = measure(c, f, wrapped(c, f, text, area.width()));
+    for (double s = 0.9; s > 0.3 && (blk.height > area.height() || blk.width > area.width());
+         s *= 0.9) {
+      f = c.font_of(h, s);
+      blk = measure(c, f, wrapped(c, f, text, area.width()));
+    }
+    if (blk.width > area.width()) align = HAlign::Left;
+    const double x = align == HAlign::Left     ? area.left()
+                     : align == HAlign::Center ? area.center().x()
+                                               : area.right();
+    c.p.save();
+    c.p.setClipRect(area.adjusted(-1, -1, 1, 1));
+    draw_block(c, blk, f, fg, QPointF(x, area.center().y()), align, VAlign::Middle, 0);
+    c.p.restore();
+  };
+
   c.p.save();
   c.p.setRenderHint(QPainter::Antialiasing, false);
   if (style == "frame") {
@@ -73,7 +120,11 @@ void draw_control(const Ctx& c, Handle h) {
     bevel(c.p, e.adjusted(lw, lw, lw, lw), bg, true, lw);
   } else if (style == "text") {
     c.p.fillRect(r, bg);
-    caption(lines, r, ha, true, false);
+    if (c.wrap) {
+      whole(lines, r, ha);
+    } else {
+      caption(lines, r, ha, true, false);
+    }
   } else if (style == "edit" || style == "listbox") {
     c.p.fillRect(r, bg);
     c.p.setPen(QPen(mix(bg, Qt::black, 0.45), lw));
@@ -86,7 +137,11 @@ void draw_control(const Ctx& c, Handle h) {
     } else {
       std::vector<QString> one;
       if (!lines.empty()) one.push_back(lines.front());
-      caption(one, area, ha, false, false);
+      if (c.wrap) {
+        whole(one, area, ha);
+      } else {
+        caption(one, area, ha, false, false);
+      }
     }
   } else if (style == "checkbox" || style == "radiobutton") {
     c.p.fillRect(r, bg);

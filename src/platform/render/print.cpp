@@ -23,6 +23,15 @@ namespace ziva {
 
 namespace {
 
+// The renderer's options of a print: fonts at their point sizes at kPrintDpi.
+RenderOptions render_options(const PrintOptions& print) {
+  RenderOptions options;
+  options.pixels_per_point = kPrintDpi / 72.0;
+  options.screen_layout = print.window_layout;
+  options.wrap_texts = print.window_layout;
+  return options;
+}
+
 QtMessageHandler previous_handler = nullptr;
 
 // Passes Qt's messages on, except the notice that a headless session has no runtime folder.
@@ -43,17 +52,16 @@ std::string figure_name(const Graphics& g, Handle fig) {
 
 // Paints a vector print onto `device`, whose logical resolution is kPrintDpi and whose drawing
 // area is print_pixel_size (white paper, then the figure as print_image draws it).
-void paint_print(const Graphics& g, Handle fig, QPaintDevice& device, QSize size) {
+void paint_print(const Graphics& g, Handle fig, QPaintDevice& device, QSize size,
+                 const PrintOptions& print) {
   QPainter painter(&device);
   painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-  RenderOptions options;
-  options.pixels_per_point = kPrintDpi / 72.0;
-  render_figure(g, fig, painter, size, options);
+  render_figure(g, fig, painter, size, render_options(print));
   painter.end();
 }
 
 // The figure as an SVG document: curves as paths, texts as text elements.
-QByteArray svg_bytes(const Graphics& g, Handle fig, QSize size) {
+QByteArray svg_bytes(const Graphics& g, Handle fig, QSize size, const PrintOptions& print) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -64,12 +72,12 @@ QByteArray svg_bytes(const Graphics& g, Handle fig, QSize size) {
   svg.setResolution(static_cast<int>(kPrintDpi));
   svg.setTitle(QString::fromStdString(figure_name(g, fig)));
   svg.setDescription(QStringLiteral("Rizid Ziva"));
-  paint_print(g, fig, svg, size);
+  paint_print(g, fig, svg, size, print);
   return bytes;
 }
 
 // The figure as a one-page PDF of the print's size, texts embedded as text.
-QByteArray pdf_bytes(const Graphics& g, Handle fig, QSize size) {
+QByteArray pdf_bytes(const Graphics& g, Handle fig, QSize size, const PrintOptions& print) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -82,7 +90,7 @@ QByteArray pdf_bytes(const Graphics& g, Handle fig, QSize size) {
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     pdf.setTitle(QString::fromStdString(figure_name(g, fig)));
     pdf.setCreator(QStringLiteral("Rizid Ziva"));
-    paint_print(g, fig, pdf, size);
+    paint_print(g, fig, pdf, size, print);
   }
   return bytes;
 }
@@ -110,7 +118,7 @@ QSize print_pixel_size(const Graphics& g, Handle fig) {
           std::clamp(static_cast<int>(std::lround(pts(1) * k * px)), 1, 20000)};
 }
 
-QImage print_image(const Graphics& g, Handle fig) {
+QImage print_image(const Graphics& g, Handle fig, const PrintOptions& print) {
   if (!g.exists(fig) || g.type(fig) != ObjType::Figure) throw Error("Invalid figure handle.");
   ensure_gui();
   QSize size = print_pixel_size(g, fig);
@@ -119,9 +127,7 @@ QImage print_image(const Graphics& g, Handle fig) {
   image.setDotsPerMeterY(static_cast<int>(std::lround(kPrintDpi / 0.0254)));
   image.fill(Qt::white);
   QPainter painter(&image);
-  RenderOptions options;
-  options.pixels_per_point = kPrintDpi / 72.0;
-  render_figure(g, fig, painter, size, options);
+  render_figure(g, fig, painter, size, render_options(print));
   painter.end();
   return image;
 }
@@ -194,8 +200,8 @@ std::string png_bytes(const QImage& rgb, int dots_per_meter) {
 
 }  // namespace
 
-void print_figure(const Graphics& g, Handle fig, const std::string& file,
-                  const std::string& device) {
+void print_figure(const Graphics& g, Handle fig, const std::string& file, const std::string& device,
+                  const PrintOptions& print) {
   std::string d = to_lower(trim_blanks(device));
   if (ends_with(file, ".svg") || ends_with(file, ".pdf") || d == "-dsvg" || d == "-dpdf") {
     if (file.empty()) throw Error("No file name to print to.");
@@ -203,7 +209,7 @@ void print_figure(const Graphics& g, Handle fig, const std::string& file,
     const bool svg = ends_with(file, ".svg") || (!ends_with(file, ".pdf") && d == "-dsvg");
     ensure_gui();
     const QSize size = print_pixel_size(g, fig);
-    const QByteArray bytes = svg ? svg_bytes(g, fig, size) : pdf_bytes(g, fig, size);
+    const QByteArray bytes = svg ? svg_bytes(g, fig, size, print) : pdf_bytes(g, fig, size, print);
     const std::string kind = svg ? "SVG" : "PDF";
     const std::string write_error = "Could not write the " + kind + " file '" + file + "'.";
     AtomicFile out(file, "Could not create the " + kind + " file '" + file + "'.");
@@ -221,7 +227,7 @@ void print_figure(const Graphics& g, Handle fig, const std::string& file,
     throw Error("Unknown print device '" + device + "'.");
   }
   if (file.empty()) throw Error("No file name to print to.");
-  QImage image = print_image(g, fig).convertToFormat(QImage::Format_RGB888);
+  QImage image = print_image(g, fig, print).convertToFormat(QImage::Format_RGB888);
   const std::string write_error = "Could not write the bitmap file '" + file + "'.";
   AtomicFile out(file, [&](const std::string& why) {
     return "Could not create the bitmap file '" + file + "': " + why + ".";

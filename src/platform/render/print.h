@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/core/graphics.h"
+#include "platform/core/print_options.h"
 
 namespace ziva {
 
@@ -23,15 +24,15 @@ inline constexpr double kPrintDpi = 90;
 QSize print_pixel_size(const Graphics& g, Handle fig);
 
 // The figure drawn as a print (white paper behind nothing; the figure's colours as shown).
-QImage print_image(const Graphics& g, Handle fig);
+QImage print_image(const Graphics& g, Handle fig, const PrintOptions& options = {});
 
 // Prints figure `fig` with a device option ("-dbmp" and its variants, "-dpng", "-dsvg", "-dpdf")
 // to `file`: a name ending in ".png", ".svg" or ".pdf" (any case) always writes that format. SVG
 // and PDF carry the bitmap's drawing at the same size (PDF: one page of that size at kPrintDpi),
 // with curves as vectors and texts as text. The file is written to a temporary name
 // beside it and renamed when complete. Throws ziva::Error for an unknown device or a file that
-// cannot be written.
+// cannot be written. `options` choose the layout (the figure's own by default).
 void print_figure(const Graphics& g, Handle fig, const std::string& file,
-                  const std::string& device = "-dbmp");
+                  const std::string& device = "-dbmp", const PrintOptions& options = {});
 
 }  // namespace ziva

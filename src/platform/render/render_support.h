@@ -44,6 +44,7 @@ struct Ctx {
   QSize size;
   double ppp;           // pixels per point
   bool screen = false;  // the window layout (RenderOptions::screen_layout)
+  bool wrap = false;    // RenderOptions::wrap_texts
 
   // A font whose size in points becomes size_pt * ppp pixels on this painter's device.
   QFont font(const std::string& name, double size_pt, const std::string& weight,

@@ -79,7 +79,7 @@ void render_figure(const Graphics& g, Handle fig, QPainter& p, QSize size,
   if (!g.exists(fig) || g.type(fig) != ObjType::Figure) throw Error("Invalid figure handle.");
   double ppp = options.pixels_per_point > 0 ? options.pixels_per_point
                                             : fitting_pixels_per_point(g, fig, size);
-  Ctx c{g, p, size, ppp, options.screen_layout};
+  Ctx c{g, p, size, ppp, options.screen_layout, options.wrap_texts};
   p.save();
   p.setRenderHint(QPainter::TextAntialiasing, true);
   if (options.background) {

@@ -23,6 +23,10 @@ struct RenderOptions {
   // labels and the texts beside them fit between the controls and the canvas edge, y label always
   // rotated beside its axis. Off for prints, which keep the figure's own ticks and places.
   bool screen_layout = false;
+  // Static texts keep their font and are wrapped at blanks to their box's width, shrunk only
+  // when the wrapped text is still too tall, instead of being shrunk to fit or cut (prints in
+  // the window layout, which have no tooltip to show the whole text).
+  bool wrap_texts = false;
 };
 
 // Draws figure `fig` onto the rectangle (0, 0, size) of `p`. Invisible objects are skipped;

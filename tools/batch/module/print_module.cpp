@@ -6,12 +6,15 @@
 
 #include "platform/render/print.h"
 
-// Prints figure `fig` of `g` as print_figure does. Returns 0, or 1 with the error text in `error`.
+// Prints figure `fig` of `g` as print_figure does, in the window layout when `window_layout` is
+// not 0. Returns 0, or 1 with the error text in `error`.
 extern "C" __attribute__((visibility("default"))) int ziva_batch_print(
-    const ziva::Graphics* g, double fig, const char* device, const char* file, char* error,
-    std::size_t error_size) {
+    const ziva::Graphics* g, double fig, const char* device, const char* file, int window_layout,
+    char* error, std::size_t error_size) {
   try {
-    ziva::print_figure(*g, fig, file, device);
+    ziva::PrintOptions options;
+    options.window_layout = window_layout != 0;
+    ziva::print_figure(*g, fig, file, device, options);
     return 0;
   } catch (const std::exception& e) {
     std::snprintf(error, error_size, "%s", e.what());
