@@ -177,7 +177,7 @@ const std::vector<ParamSpec> kParams = {
      ParamPlacement{{0, 0, 0, 0}, {0.035, 0.955, 0.36, 0.04}}},
     {"print_layout", "print_layout", "print_layout", &ParSet::print_layout, K::PopUp,
      "popup_print_layout", 2, "", 1, false,
-     ParamPlacement{{0.54, 0.15, 0.29, 0.03}, {0.85, 0.14, 0.105, 0.05}}},
+     ParamPlacement{{0.54, 0.26, 0.2, 0.03}, {0.75, 0.25, 0.205, 0.05}}},
 };
 
 }  // namespace

@@ -171,6 +171,12 @@ TEST_F(BatchTool, OneRunWritesTheAsciiFileAndTheBitmap) {
       differ += a.r != b.r || a.g != b.g || a.b != b.b;
     }
   EXPECT_EQ(differ, 0);
+  // The window layout, chosen by its pop-up: a print of the same size that looks different.
+  Outcome window = batch(
+      {"--bmp", "window.png", "--set", "set_sdiag_color=r", "--set", "print_layout=2", "run.wav"});
+  ASSERT_EQ(window.status, 0) << window.err;
+  EXPECT_EQ(QImage(QString::fromStdString(path("window.png"))).size(), img.size());
+  EXPECT_NE(file_bytes("window.png"), file_bytes("run.png"));
 }
 
 // English captions and entries in --help and on the command line; the files stay the same.

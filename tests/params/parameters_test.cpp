@@ -92,8 +92,9 @@ TEST_F(ParFile, SaveAndLoadRoundTripWithChannelTwoAfterItsList) {
   EXPECT_EQ(v2("cut_File"), 1);  // not part of the file
 }
 
-// The method choices enter a parameter file only when they differ from their defaults, so that a
-// file of default settings stays what it always was; a file without them loads the defaults.
+// The method and print layout choices enter a parameter file only when they differ from their
+// defaults, so that a file of default settings stays what it always was; a file without them loads
+// the defaults.
 TEST_F(ParFile, MethodChoicesWrittenOnlyWhenChosen) {
   start();
   services_.answer_file(path("default.cfg"));
@@ -101,18 +102,22 @@ TEST_F(ParFile, MethodChoicesWrittenOnlyWhenChosen) {
   const MatReader plain = MatReader::open(path("default.cfg"));
   EXPECT_FALSE(plain.find("autotrim"));
   EXPECT_FALSE(plain.find("estim"));
+  EXPECT_FALSE(plain.find("print_layout"));
 
   choose("auto_trim", 1);
   choose("estimator", 2);
+  choose("print_layout", 2);
   services_.answer_file(path("precise.cfg"));
   ASSERT_TRUE(program_->run("save_par"));
   const ParSet p = read_par_file(path("precise.cfg"));
   EXPECT_EQ(p.auto_trim, 1);
   EXPECT_EQ(p.estimator, 2);
+  EXPECT_EQ(p.print_layout, 2);
 
   ASSERT_NO_THROW(load_par(env(), path("default.cfg")));
   EXPECT_EQ(val("auto_trim"), 0);
   EXPECT_EQ(val("estimator"), 1);
+  EXPECT_EQ(val("print_layout"), 1);
 }
 
 TEST_F(ParFile, BadFieldOrCancelWritesNothing) {

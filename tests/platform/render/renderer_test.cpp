@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QSvgRenderer>
 #include <cmath>
 #include <limits>
 
@@ -418,32 +419,22 @@ TEST_F(RendererTest, DiagramKeepsItsLabelsApart) {
   EXPECT_TRUE(ink_box(img, right_margin, figure_grey).isNull());
 }
 
-// The window layout at the default diagram window size and larger ones: the y label stands
-// rotated between the comment frames and the axis, an engine-speed axis of 3000-11000 carries
-// a grid line at least every 2000 with room for its labels, and the torque scale on the right
-// labels its ticks up to the torque curves at least every 20 Nm.
-class WindowLayoutTest : public RenderTest, public ::testing::WithParamInterface<QSize> {};
-
-TEST_P(WindowLayoutTest, YLabelBesideTheAxisAndTicksForTheSize) {
-  const QSize size = GetParam();
-  DiagramProgram d;
+// The diagram of two_groups prepared for the window layout checks: engine speed 3000-11000 with
+// a grid, white axes, a green y label.
+Handle window_layout_diagram(DiagramProgram& d) {
   Graphics& g = d.g();
   Handle fig = d.two_groups();
   Handle ax = g.findobj({fig}, {{"Type", "axes"}}).front();
   g.set(ax, {{"XLim", row_of({3000, 11000})}, {"XGrid", "on"}, {"Color", "w"}});
   g.set(g.label_of(ax, "YLabel"), {{"String", "Leistung[PS]"}, {"Color", "g"}});
-  const double ppp = 96.0 / 72.0;
-  QImage img(size, QImage::Format_RGB32);
-  img.fill(Qt::white);
-  QPainter p(&img);
-  RenderOptions o;
-  o.pixels_per_point = ppp;
-  o.controls = false;
-  o.screen_layout = true;
-  render_figure(g, fig, p, size, o);
-  p.end();
-  const AxesView v = screen_axes_view(g, ax, size, ppp);
+  return fig;
+}
 
+// What the window layout shows in `img` around the axes box `v`: the y label rotated between the
+// comment frames and the axis, an engine-speed axis of 3000-11000 with a grid line at least
+// every 2000 and room for its labels, the torque scale on the right labelled up to the torque
+// curves at least every 20 Nm.
+void expect_window_layout(const QImage& img, const AxesView& v) {
   QRect label;
   for (int y = 0; y < img.height(); ++y)
     for (int x = 0; x < img.width(); ++x)
@@ -451,14 +442,16 @@ TEST_P(WindowLayoutTest, YLabelBesideTheAxisAndTicksForTheSize) {
   ASSERT_FALSE(label.isNull());
   EXPECT_GT(label.height(), 3 * label.width());  // rotated
   EXPECT_LT(label.right(), v.box.left());
-  EXPECT_GT(label.left(), 0.311 * size.width());  // clear of the comment frames
+  EXPECT_GT(label.left(), 0.311 * img.width());  // clear of the comment frames
 
   // Vertical grid lines along a row below the tick marks at the top edge of the box.
   const int y = static_cast<int>(v.box.top()) + 10;
   int lines = 0;
   bool in_line = false;
   for (int x = static_cast<int>(v.box.left()) + 2; x < static_cast<int>(v.box.right()) - 1; ++x) {
-    const bool grid = near(rgb_at(img, x, y), {199, 199, 199}, 25);
+    // Light neutral grey: the grid, also where a drawing spreads it over two pixel columns.
+    const Rgb c = rgb_at(img, x, y);
+    const bool grid = std::abs(c.r - c.g) < 8 && std::abs(c.g - c.b) < 8 && c.g > 150 && c.g < 240;
     lines += grid && !in_line ? 1 : 0;
     in_line = grid;
   }
@@ -478,6 +471,65 @@ TEST_P(WindowLayoutTest, YLabelBesideTheAxisAndTicksForTheSize) {
   }
   EXPECT_GE(labels, 6);  // 0 to 120 Nm in steps of 20 at the most
 }
+
+// The window layout at the default diagram window size and larger ones.
+class WindowLayoutTest : public RenderTest, public ::testing::WithParamInterface<QSize> {};
+
+TEST_P(WindowLayoutTest, YLabelBesideTheAxisAndTicksForTheSize) {
+  const QSize size = GetParam();
+  DiagramProgram d;
+  const Handle fig = window_layout_diagram(d);
+  const Graphics& g = d.g();
+  const double ppp = 96.0 / 72.0;
+  QImage img(size, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  RenderOptions o;
+  o.pixels_per_point = ppp;
+  o.controls = false;
+  o.screen_layout = true;
+  render_figure(g, fig, p, size, o);
+  p.end();
+  expect_window_layout(
+      img, screen_axes_view(g, g.findobj({fig}, {{"Type", "axes"}}).front(), size, ppp));
+}
+
+// A print with "print_layout" at its second entry ("as in the window"): the evaluation hands the
+// choice to the print service, and every format then shows the window layout at the print's size,
+// unlike the default print.
+class WindowLayoutPrintTest : public RenderTest,
+                              public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(WindowLayoutPrintTest, PrintsShowTheWindowLayout) {
+  const std::string ext = GetParam();
+  DiagramProgram d;
+  d.g().set(control(d.program().env(), "print_layout"), "Value", 2.0);
+  d.type("print_file", path("first." + ext));
+  const Handle fig = window_layout_diagram(d);
+  const Graphics& g = d.g();
+  ASSERT_FALSE(d.services().prints.empty());
+  const PrintOptions chosen = d.services().prints.back().options;
+  EXPECT_TRUE(chosen.window_layout);
+  const std::string window = path("window." + ext), plain = path("plain." + ext);
+  d.services().print(fig, "-dbmp", window, chosen);
+  d.services().print(fig, "-dbmp", plain, PrintOptions{});
+  EXPECT_TRUE(file_bytes(window) != file_bytes(plain));
+
+  const QSize size = print_pixel_size(g, fig);
+  QImage img(size, QImage::Format_RGB32);
+  if (ext == "svg") {
+    img.fill(Qt::white);
+    QPainter p(&img);
+    QSvgRenderer(QString::fromStdString(window)).render(&p, QRectF(QPointF(0, 0), size));
+  } else {
+    img = QImage(QString::fromStdString(window)).convertToFormat(QImage::Format_RGB32);
+  }
+  ASSERT_EQ(img.size(), size);
+  const Handle ax = g.findobj({fig}, {{"Type", "axes"}}).front();
+  expect_window_layout(img, screen_axes_view(g, ax, size, kPrintDpi / 72.0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WindowLayoutPrintTest, ::testing::Values("bmp", "png", "svg"));
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WindowLayoutTest,
                          ::testing::Values(QSize(560, 420), QSize(600, 420), QSize(1400, 1000)));
