@@ -24,30 +24,37 @@ void bevel(QPainter& p, const QRectF& r, const QColor& base, bool raised, double
   p.drawLine(r.topRight(), r.bottomRight());
 }
 
-// The lines of `text` broken at blanks so that each fits `width` in font `f`; a word wider than
-// that keeps a line of its own.
-std::vector<QString> wrapped(const Ctx& c, const QFont& f, const std::vector<QString>& text,
-                             double width) {
-  const QFontMetricsF m = c.metrics(f);
-  std::vector<QString> out;
-  for (const QString& line : text) {
-    if (m.horizontalAdvance(line) <= width) {
-      out.push_back(line);
+// `line` broken into lines that fit `width` in metrics `m`: at double blanks (between the fields
+// of a parameter summary) where that suffices, else also at single blanks; a word wider than
+// `width` keeps a line of its own.
+void wrap_line(const QFontMetricsF& m, const QString& line, double width, std::vector<QString>& out,
+               bool fields = true) {
+  if (m.horizontalAdvance(line) <= width) {
+    out.push_back(line);
+    return;
+  }
+  const QString gap = fields ? QStringLiteral("  ") : QStringLiteral(" ");
+  if (fields && !line.contains(gap)) return wrap_line(m, line, width, out, false);
+  QString current;
+  for (const QString& part : line.split(gap)) {
+    const QString longer = current.isEmpty() ? part : current + gap + part;
+    if (current.isEmpty() || m.horizontalAdvance(longer) <= width) {
+      current = longer;
       continue;
     }
-    QString current;
-    for (const QString& word : line.split(QLatin1Char(' '))) {
-      const QString longer = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
-      if (!current.isEmpty() && m.horizontalAdvance(longer) > width) {
-        out.push_back(current);
-        current = word;
-      } else {
-        current = longer;
-      }
-    }
-    out.push_back(current);
+    wrap_line(m, current, width, out, false);
+    current = part;
   }
-  return out;
+  wrap_line(m, current, width, out, false);
+}
+
+// `text` in font `f` wrapped to `width` (wrap_line, at double blanks first when `fields`).
+TextBlock wrapped(const Ctx& c, const QFont& f, const std::vector<QString>& text, double width,
+                  bool fields) {
+  const QFontMetricsF m = c.metrics(f);
+  std::vector<QString> out;
+  for (const QString& line : text) wrap_line(m, line, width, out, fields);
+  return measure(c, f, out);
 }
 
 }  // namespace
@@ -90,16 +97,21 @@ void draw_control(const Ctx& c, Handle h) {
     c.p.restore();
   };
 
-  // The whole text in `area` at the font's size, wrapped at blanks to its width and made smaller
-  // only while it is still too tall or a word too wide.
+  // The whole text in `area` at the font's size, wrapped at blanks to its width (between fields
+  // where that fits) and made smaller only while it is still too tall or a word too wide.
   auto whole = [&](const std::vector<QString>& text, QRectF area, HAlign align) {
     if (text.empty() || area.width() <= 0 || area.height() <= 0) return;
-    QFont f = c.font_of(h);
-    TextBlock blk = measure(c, f, wrapped(c, f, text, area.width()));
-    for (double s = 0.9; s > 0.3 && (blk.height > area.height() || blk.width > area.width());
-         s *= 0.9) {
+    auto fits = [&](const TextBlock& b) {
+      return b.height <= area.height() && b.width <= area.width();
+    };
+    QFont f;
+    TextBlock blk;
+    for (double s = 1; s > 0.3; s *= 0.9) {
       f = c.font_of(h, s);
-      blk = measure(c, f, wrapped(c, f, text, area.width()));
+      blk = wrapped(c, f, text, area.width(), true);
+      if (fits(blk)) break;
+      blk = wrapped(c, f, text, area.width(), false);
+      if (fits(blk)) break;
     }
     if (blk.width > area.width()) align = HAlign::Left;
     const double x = align == HAlign::Left     ? area.left()
