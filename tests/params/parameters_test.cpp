@@ -60,7 +60,7 @@ TEST_F(ParFile, SaveAndLoadRoundTripWithChannelTwoAfterItsList) {
   type("total_mass", "250,5");
   type("cw_value", "0.9321");
   type("gear_ratio", "6.32");
-  type("title_txt", "Lauf's Prüfung ä");
+  type("title_txt", "Lauf's Prüfung ä \U0001D11E");  // four UTF-8 bytes: two UTF-16 units
   choose("popup_sig_ch1", 2);
   adj_par(env());
   choose("popup_sig_ch2", 3);
@@ -83,7 +83,7 @@ TEST_F(ParFile, SaveAndLoadRoundTripWithChannelTwoAfterItsList) {
   EXPECT_EQ(s2("cw_value"), "0.9321");
   EXPECT_EQ(s2("gear_ratio"), "6.32");
   EXPECT_EQ(s2("air_pres"), "1013");
-  EXPECT_EQ(s2("title_txt"), "Lauf's Prüfung ä");
+  EXPECT_EQ(s2("title_txt"), "Lauf's Prüfung ä \U0001D11E");
   EXPECT_EQ(v2("popup_sig_ch1"), 2);
   EXPECT_EQ(v2("popup_sig_ch2"), 3);
   EXPECT_EQ(e2.g.get(control(e2, "popup_sig_ch2"), "String").rows().size(), 3u);
