@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "eval/full_load.h"
+#include "eval/results.h"
 #include "eval/smoothing.h"
 #include "params/channels.h"
 #include "ui/messages.h"
@@ -15,18 +16,10 @@ namespace ziva {
 
 namespace {
 
-constexpr double kPi = 3.1416;  // as the power formulas take it
 constexpr double kTukey = 4.685;
 constexpr double kMadToSigma = 1.4826;
 constexpr int kMaxRounds = 50;
 constexpr double kRiseWindow = 1;  // s, local line that tells whether the speed still falls
-
-double median_of(std::vector<double> x) {
-  if (x.empty()) return 0;
-  const auto mid = x.begin() + static_cast<std::ptrdiff_t>(x.size() / 2);
-  std::nth_element(x.begin(), mid, x.end());
-  return *mid;
-}
 
 double polyval(const Eigen::VectorXd& c, double x) {
   double y = 0;
@@ -84,9 +77,7 @@ Eigen::VectorXd unscale(const Eigen::VectorXd& b, double m, double h) {
 
 // The tone's averaging time for the traces of the channel choice (0 for pulses).
 double start_margin(const RawTraces& raw, const ParSet& par) {
-  std::vector<double> d;
-  for (Eigen::Index i = 1; i < raw.t.size(); ++i) d.push_back(raw.t(i) - raw.t(i - 1));
-  return trace_resolution(par) + 2 * median_of(std::move(d));
+  return trace_resolution(par) + 2 * median_spacing(raw.t);
 }
 
 // First index with t ≥ from, at or after `first`.
@@ -253,7 +244,7 @@ RoadLoad measure_road_load(const RawTraces& raw, const ParSet& par, const CoastS
 
   RoadLoad load;
   load.roller = is_roller_run(par.sig_ch1, par.sig_ch2);
-  const double w = 2 * kPi / par.roller_perimeter_m;
+  const double w = 2 * kFormulaPi / par.roller_perimeter_m;
   const double mass = load.roller ? par.roller_inertia_kgm2 * w * w : par.total_mass_kg;
   const Eigen::VectorXd force = -mass * f.slope.transpose();
   // The line, and the quadratic when its curvature earns its coefficient: Schwarz's criterion
@@ -290,7 +281,7 @@ RoadLoad measure_road_load(const RawTraces& raw, const ParSet& par, const CoastS
 
 Eigen::Vector3d reported_coefficients(const RoadLoad& load, const ParSet& par) {
   if (!load.roller) return load.c;
-  const double r = par.roller_perimeter_m / (2 * kPi);
+  const double r = par.roller_perimeter_m / (2 * kFormulaPi);
   return {load.c(0) * r, load.c(1) * r * r, load.c(2) * r * r * r};
 }
 

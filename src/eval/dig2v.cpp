@@ -1,14 +1,13 @@
 #include "eval/dig2v.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <functional>
 #include <thread>
 
 #include "base/error.h"
 #include "dsp/butter.h"
 #include "dsp/filtfilt.h"
+#include "eval/sample_pairs.h"
 #include "eval/trace_quality.h"
 
 namespace ziva {
@@ -44,23 +43,16 @@ Channel channel_of(const Eigen::Ref<const Eigen::MatrixXd>& y) {
 }
 
 // Edge samples n in [begin, end) of one column a (each n < length − 1), in order. Edges are rare:
-// runs of samples are first checked for any edge, two differences at a time (compilers do not
-// vectorise such comparisons by themselves).
+// runs of samples are first checked for any edge, two differences at a time.
 void find_edges_in_column(const double* a, Eigen::Index begin, Eigen::Index end,
                           std::vector<Eigen::Index>& out) {
-  using Pair = double __attribute__((vector_size(16)));
-  using PairMask = std::int64_t __attribute__((vector_size(16)));
   constexpr Eigen::Index kRun = 64;
   const Pair threshold{kEdgeThreshold, kEdgeThreshold};
   Eigen::Index n = begin;
   for (; n + kRun <= end; n += kRun) {
     PairMask hits{0, 0};
-    for (Eigen::Index k = n; k < n + kRun; k += 2) {
-      Pair now, next;
-      std::memcpy(&now, a + k, sizeof now);
-      std::memcpy(&next, a + k + 1, sizeof next);
-      hits |= next - now < threshold;
-    }
+    for (Eigen::Index k = n; k < n + kRun; k += 2)
+      hits |= load_pair(a + k + 1) - load_pair(a + k) < threshold;
     if (hits[0] == 0 && hits[1] == 0) continue;
     for (Eigen::Index k = n; k < n + kRun; ++k)
       if (a[k + 1] - a[k] < kEdgeThreshold) out.push_back(k);

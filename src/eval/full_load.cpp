@@ -7,6 +7,7 @@
 #include "base/error.h"
 #include "base/warning.h"
 #include "eval/coast_loss.h"
+#include "eval/smoothing.h"
 #include "eval/wav2v.h"
 #include "params/channels.h"
 #include "ui/messages.h"
@@ -15,20 +16,6 @@
 namespace ziva {
 
 namespace {
-
-double median_of(std::vector<double> x) {
-  if (x.empty()) return 0;
-  const auto mid = x.begin() + static_cast<std::ptrdiff_t>(x.size() / 2);
-  std::nth_element(x.begin(), mid, x.end());
-  return *mid;
-}
-
-double median_spacing(const Eigen::RowVectorXd& t) {
-  std::vector<double> d;
-  d.reserve(static_cast<std::size_t>(std::max<Eigen::Index>(t.size() - 1, 0)));
-  for (Eigen::Index i = 1; i < t.size(); ++i) d.push_back(t(i) - t(i - 1));
-  return median_of(std::move(d));
-}
 
 // Running median of five samples (fewer at the ends): single outliers of a noisy trace go.
 Eigen::RowVectorXd median5(const Eigen::RowVectorXd& x) {

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <optional>
 
 #include "base/error.h"
+#include "eval/sample_pairs.h"
 #include "eval/wav2v.h"
 #include "params/channels.h"
 #include "ui/messages.h"
@@ -69,11 +68,6 @@ void finite(const char* key, double x) {
   if (!std::isfinite(x)) throw Error(messages::must_be_finite(key, x));
 }
 
-// Two doubles in one register and the masks of their comparisons: the scans below run over
-// millions of samples, and compilers do not vectorise such comparisons by themselves.
-using Pair = double __attribute__((vector_size(16)));
-using PairMask = std::int64_t __attribute__((vector_size(16)));
-
 // Whether any of the n samples x[0 … n − 1] is not finite (x − x is 0 exactly for the finite
 // ones and NaN for the others, and NaN stays in a sum), and any differs from `first`.
 void scan(const double* x, Eigen::Index n, double first, unsigned& bad, unsigned& differs) {
@@ -82,9 +76,7 @@ void scan(const double* x, Eigen::Index n, double first, unsigned& bad, unsigned
   PairMask d0{0, 0}, d1{0, 0};
   Eigen::Index i = 0;
   for (; i + 4 <= n; i += 4) {
-    Pair v0, v1;
-    std::memcpy(&v0, x + i, sizeof v0);
-    std::memcpy(&v1, x + i + 2, sizeof v1);
+    const Pair v0 = load_pair(x + i), v1 = load_pair(x + i + 2);
     sum0 += v0 - v0;
     sum1 += v1 - v1;
     d0 |= v0 != f;

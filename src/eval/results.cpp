@@ -26,7 +26,7 @@ Eigen::RowVectorXd cumulative_distance(const Eigen::RowVectorXd& v, const Eigen:
   return X;
 }
 
-constexpr double kPi = 3.1416;
+constexpr double kPi = kFormulaPi;
 constexpr double kDragFactor = 0.65;
 constexpr double kRollerLoss = 0.0001;
 constexpr double kKwToPs = 1.35962;
@@ -170,11 +170,7 @@ RunQuantities compute_quantities(const Eigen::RowVectorXd& t_raw, const Eigen::R
     const Eigen::RowVectorXd w = (v / par.roller_perimeter_m * 2 * kPi);
     const Eigen::RowVectorXd dw = step_extrapolation(w);
     q.P = ((par.roller_inertia_kgm2 * dw).array() / q.dt.array() * w.array() / 1000).matrix();
-    if (load != nullptr) {
-      q.P.array() += loss.transpose();
-    } else {
-      q.P.array() += kRollerLoss * par.cw * w.array().square();
-    }
+    q.P.array() += loss.transpose();
   } else {
     const Eigen::ArrayXd Fr =
         load != nullptr ? Eigen::ArrayXd(va.unaryExpr([&](double x) { return load->force(x); }))

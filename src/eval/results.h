@@ -13,6 +13,9 @@
 
 namespace ziva {
 
+// π as the power formulas take it (four decimals), wherever speeds become angular speeds.
+inline constexpr double kFormulaPi = 3.1416;
+
 // Every quantity of one evaluated run, as rows of equal length (after the Vmax cut).
 struct RunQuantities {
   Eigen::RowVectorXd t;      // time, s

@@ -5,6 +5,20 @@
 
 namespace ziva {
 
+double median_of(std::vector<double> x) {
+  if (x.empty()) return 0;
+  const auto mid = x.begin() + static_cast<std::ptrdiff_t>(x.size() / 2);
+  std::nth_element(x.begin(), mid, x.end());
+  return *mid;
+}
+
+double median_spacing(const Eigen::RowVectorXd& t) {
+  std::vector<double> d;
+  d.reserve(static_cast<std::size_t>(std::max<Eigen::Index>(t.size() - 1, 0)));
+  for (Eigen::Index i = 1; i < t.size(); ++i) d.push_back(t(i) - t(i - 1));
+  return median_of(std::move(d));
+}
+
 LocalFit local_fit(const Eigen::RowVectorXd& t, const Eigen::RowVectorXd& x, double width,
                    int degree) {
   const Eigen::Index n = t.size();

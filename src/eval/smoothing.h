@@ -4,6 +4,7 @@
 #pragma once
 
 #include <Eigen/Dense>
+#include <vector>
 
 namespace ziva {
 
@@ -20,5 +21,11 @@ struct LocalFit {
 // sample). Windows with fewer samples than degree + 2 are widened to that many samples.
 LocalFit local_fit(const Eigen::RowVectorXd& t, const Eigen::RowVectorXd& x, double width,
                    int degree);
+
+// The median of x (the upper of the two middle values for an even count; 0 when empty).
+double median_of(std::vector<double> x);
+
+// The median step between neighbouring times t (0 with fewer than two).
+double median_spacing(const Eigen::RowVectorXd& t);
 
 }  // namespace ziva

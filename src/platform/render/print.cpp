@@ -50,8 +50,8 @@ std::string figure_name(const Graphics& g, Handle fig) {
   return name.is_text() ? name.text() : std::string();
 }
 
-// Paints a vector print onto `device`, whose logical resolution is kPrintDpi and whose drawing
-// area is print_pixel_size (white paper, then the figure as print_image draws it).
+// Paints a print onto `device`, whose logical resolution is kPrintDpi and whose drawing area is
+// print_pixel_size: white paper, then the figure.
 void paint_print(const Graphics& g, Handle fig, QPaintDevice& device, QSize size,
                  const PrintOptions& print) {
   QPainter painter(&device);
@@ -125,10 +125,7 @@ QImage print_image(const Graphics& g, Handle fig, const PrintOptions& print) {
   QImage image(size, QImage::Format_RGB32);
   image.setDotsPerMeterX(static_cast<int>(std::lround(kPrintDpi / 0.0254)));
   image.setDotsPerMeterY(static_cast<int>(std::lround(kPrintDpi / 0.0254)));
-  image.fill(Qt::white);
-  QPainter painter(&image);
-  render_figure(g, fig, painter, size, render_options(print));
-  painter.end();
+  paint_print(g, fig, image, size, print);
   return image;
 }
 
