@@ -74,14 +74,32 @@ void find_edges(const Channel& c, Eigen::Index begin, Eigen::Index end,
 }
 
 // Of adjacent edge samples only the later one stays (judged on the detected list).
+bool superseded(const std::vector<Eigen::Index>& raw, std::size_t i) {
+  return i + 1 < raw.size() && raw[i + 1] == raw[i] + 1;
+}
+
 std::vector<Eigen::Index> later_of_adjacent(const std::vector<Eigen::Index>& raw) {
   std::vector<Eigen::Index> edges;
   edges.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (i + 1 < raw.size() && raw[i + 1] == raw[i] + 1) continue;
-    edges.push_back(raw[i]);
-  }
+  for (std::size_t i = 0; i < raw.size(); ++i)
+    if (!superseded(raw, i)) edges.push_back(raw[i]);
   return edges;
+}
+
+// refine_edges of the edge n, the channel read through at(k), within begin … end.
+template <class At>
+double refined_edge(const At& at, Eigen::Index n, Eigen::Index begin, Eigen::Index end) {
+  Eigen::Index top = begin;
+  for (Eigen::Index k = begin; k <= n; ++k)
+    if (at(k) >= at(top)) top = k;
+  double low = at(n + 1);
+  for (Eigen::Index k = n + 2; k <= end; ++k) low = std::min(low, at(k));
+  const double level = (at(top) + low) / 2;
+  for (Eigen::Index k = top; k < end; ++k) {
+    const double a = at(k), b = at(k + 1);
+    if (a >= level && b < level) return static_cast<double>(k) + (a - level) / (a - b);
+  }
+  return static_cast<double>(n) + 0.5;
 }
 
 }  // namespace
@@ -113,12 +131,45 @@ void EdgeFinder::feed(const double* y, Eigen::Index n) {
   const std::size_t before = raw_.size();
   find_edges(c, 0, n - 1, raw_);
   for (std::size_t i = before; i < raw_.size(); ++i) raw_[i] += seen_;
+  if (refine_) keep_around(y, n);
   seen_ += n;
   last_ = y[n - 1];
 }
 
+void EdgeFinder::keep_around(const double* y, Eigen::Index n) {
+  // Sample k of the column: in this block, or among the last four before it.
+  auto sample = [&](Eigen::Index k) { return k >= seen_ ? y[k - seen_] : tail_[k - seen_ + 4]; };
+  const Eigen::Index end = seen_ + n;
+  auto fill = [&](Around& a) {
+    for (; a.next <= a.n + 3 && a.next < end; ++a.next) a.s[a.next - a.n + 3] = sample(a.next);
+  };
+  // The edges still short of samples after them are the latest ones.
+  for (auto it = around_.rbegin(); it != around_.rend() && it->next <= it->n + 3; ++it) fill(*it);
+  for (std::size_t i = around_.size(); i < raw_.size(); ++i) {
+    Around a;
+    a.n = raw_[i];
+    a.next = std::max<Eigen::Index>(a.n - 3, 0);
+    fill(a);
+    around_.push_back(a);
+  }
+  double tail[4];
+  for (Eigen::Index k = 0; k < 4; ++k) tail[k] = end - 4 + k >= 0 ? sample(end - 4 + k) : 0;
+  std::copy(tail, tail + 4, tail_);
+}
+
 std::vector<Eigen::Index> EdgeFinder::finish() {
   return later_of_adjacent(raw_);
+}
+
+std::vector<double> EdgeFinder::refined() const {
+  std::vector<double> out;
+  for (std::size_t i = 0; i < around_.size(); ++i) {
+    if (superseded(raw_, i)) continue;
+    const Around& a = around_[i];
+    out.push_back(refined_edge([&](Eigen::Index k) { return a.s[k - a.n + 3]; }, a.n,
+                               std::max<Eigen::Index>(a.n - 3, 0), std::min(a.n + 3, a.next - 1)));
+  }
+  return out;
 }
 
 SpeedTrace interval_speeds(const std::vector<Eigen::Index>& edges, double FS, double u, double W) {
@@ -146,25 +197,10 @@ std::vector<double> refine_edges(const Eigen::Ref<const Eigen::MatrixXd>& y,
   const Channel c = channel_of(y);
   std::vector<double> out;
   out.reserve(edges.size());
-  for (const Eigen::Index n : edges) {
-    const Eigen::Index begin = std::max<Eigen::Index>(n - 3, 0);
-    const Eigen::Index end = std::min<Eigen::Index>(n + 3, c.n - 1);
-    Eigen::Index top = begin;
-    for (Eigen::Index k = begin; k <= n; ++k)
-      if (c.at(k) >= c.at(top)) top = k;
-    double low = c.at(n + 1);
-    for (Eigen::Index k = n + 2; k <= end; ++k) low = std::min(low, c.at(k));
-    const double level = (c.at(top) + low) / 2;
-    double at = static_cast<double>(n) + 0.5;
-    for (Eigen::Index k = top; k < end; ++k) {
-      const double a = c.at(k), b = c.at(k + 1);
-      if (a >= level && b < level) {
-        at = static_cast<double>(k) + (a - level) / (a - b);
-        break;
-      }
-    }
-    out.push_back(at);
-  }
+  for (const Eigen::Index n : edges)
+    out.push_back(refined_edge([&](Eigen::Index k) { return c.at(k); }, n,
+                               std::max<Eigen::Index>(n - 3, 0),
+                               std::min<Eigen::Index>(n + 3, c.n - 1)));
   return out;
 }
 

@@ -17,14 +17,30 @@ namespace ziva {
 // split between `threads` threads; the result does not depend on their number.
 std::vector<Eigen::Index> pulse_edges(const Eigen::Ref<const Eigen::MatrixXd>& y, int threads = 2);
 
-// pulse_edges of a single column that arrives in blocks.
+// pulse_edges of a single column that arrives in blocks. With `refine`, the finder also keeps the
+// seven samples around every edge, so that refined() gives refine_edges of the edges without the
+// column.
 class EdgeFinder {
  public:
+  explicit EdgeFinder(bool refine = false) : refine_(refine) {}
   void feed(const double* y, Eigen::Index n);
   std::vector<Eigen::Index> finish();
+  // refine_edges of finish()'s edges, after the last block; empty without `refine`.
+  std::vector<double> refined() const;
 
  private:
+  // Samples n − 3 … n + 3 of a raw edge n, as far as the column has them.
+  struct Around {
+    Eigen::Index n = 0;
+    Eigen::Index next = 0;  // the next sample still to be kept
+    double s[7] = {};
+  };
+  void keep_around(const double* y, Eigen::Index n);
+
+  bool refine_;
   std::vector<Eigen::Index> raw_;
+  std::vector<Around> around_;  // of every raw edge, with refine_
+  double tail_[4] = {};         // the last four samples before the block
   Eigen::Index seen_ = 0;
   double last_ = 0;
 };

@@ -275,11 +275,9 @@ std::optional<RawTraces> streamed_channel_traces(const ConversionContext& ctx,
   const std::optional<ChannelRow> found = channel_row(par.sig_ch1, par.sig_ch2);
   if (!found || ctx.cut != nullptr) return std::nullopt;
   const ChannelRow& row = *found;
-  // The precise estimator places the edges between samples, which needs the samples around them.
-  const bool pulses =
-      row.conversion == Conversion::Pulses || row.conversion == Conversion::AlternatorPulses;
-  if (row.conversion == Conversion::None || (pulses && estimator_of(par) != Estimator::standard))
-    return std::nullopt;
+  if (row.conversion == Conversion::None) return std::nullopt;
+  // The precise estimator places the edges between samples, from the samples around them.
+  const bool refine = estimator_of(par) == Estimator::precise;
   std::vector<StreamedChannel> wanted;
   switch (row.conversion) {
     case Conversion::Alternator:
@@ -287,10 +285,10 @@ std::optional<RawTraces> streamed_channel_traces(const ConversionContext& ctx,
       wanted = {{row.primary, true}};
       break;
     case Conversion::Pulses:
-      wanted = {{row.primary, false}};
+      wanted = {{row.primary, false, refine}};
       break;
     case Conversion::AlternatorPulses:
-      wanted = {{row.primary, true}, {row.secondary, false}};
+      wanted = {{row.primary, true}, {row.secondary, false, refine}};
       break;
     case Conversion::AlternatorRoller:
       wanted = {{row.primary, true}, {row.secondary, true}};
@@ -313,11 +311,11 @@ std::optional<RawTraces> streamed_channel_traces(const ConversionContext& ctx,
       r = from_roller(tone.roller(std::move(c->tones[0]), row.primary), par);
       break;
     case Conversion::Pulses:
-      r = from_pulses(conv.pulses(c->edges[0], {}, row.primary), par);
+      r = from_pulses(conv.pulses(c->edges[0], c->refined[0], row.primary), par);
       break;
     case Conversion::AlternatorPulses: {
       const SpeedTrace n = tone.alternator(std::move(c->tones[0]), row.primary);
-      r = alternator_with_pulses(n, conv.pulses(c->edges[0], {}, row.secondary));
+      r = alternator_with_pulses(n, conv.pulses(c->edges[0], c->refined[0], row.secondary));
       break;
     }
     case Conversion::AlternatorRoller: {

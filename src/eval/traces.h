@@ -39,7 +39,7 @@ std::optional<RawTraces> channel_traces(const ConversionContext& ctx, Eigen::Mat
                                         const ParSet& par);
 
 // The same for the recording in `file`, read block by block without holding it whole, for the
-// rows that allow it (alternator with wheel sensors, no hand cut). Nothing when the row or the
+// rows that allow it (every row without a hand cut). Nothing when the row or the
 // recording does not allow it: channel_traces on the whole recording then does the work and
 // reports the errors.
 std::optional<RawTraces> streamed_channel_traces(const ConversionContext& ctx,

@@ -54,7 +54,7 @@ std::optional<StreamedRecording> read_streamed(const std::string& file,
       resamplers.push_back(std::make_unique<StreamResampler>(
           total, kAnalysisRate, FS, std::max<Eigen::Index>(Eigen::Index{1} << 18, total / 64)));
     else
-      finders.emplace_back();
+      finders.emplace_back(c.refine);
   }
   Eigen::VectorXd mean;
   for (Eigen::Index at = 0; at < total; at += kBlockFrames) {
@@ -79,7 +79,10 @@ std::optional<StreamedRecording> read_streamed(const std::string& file,
     }
   }
   for (auto& r : resamplers) out.tones.push_back(r->finish());
-  for (auto& f : finders) out.edges.push_back(f.finish());
+  for (auto& f : finders) {
+    out.edges.push_back(f.finish());
+    out.refined.push_back(f.refined());
+  }
   out.summary = summary.finish();
   return out;
 }

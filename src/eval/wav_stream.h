@@ -13,13 +13,15 @@ namespace ziva {
 
 // What one channel is read for.
 struct StreamedChannel {
-  int column = 1;     // counted from 1; 0 for the mean of columns 1 and 2
-  bool tone = false;  // the tone at kAnalysisRate; otherwise the pulse edges
+  int column = 1;       // counted from 1; 0 for the mean of columns 1 and 2
+  bool tone = false;    // the tone at kAnalysisRate; otherwise the pulse edges
+  bool refine = false;  // pulse edges also refined between samples (refine_edges)
 };
 
 struct StreamedRecording {
   std::vector<Eigen::MatrixXd> tones;            // the tone channels in the order asked, one column
   std::vector<std::vector<Eigen::Index>> edges;  // pulse_edges of the pulse channels in order
+  std::vector<std::vector<double>> refined;      // their refine_edges where asked, else empty
   RecordingSummary summary;                      // summarize_recording of the whole recording
   double FS = 0;                                 // the recording's sampling rate
 };

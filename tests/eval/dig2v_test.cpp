@@ -53,22 +53,29 @@ TEST(PulseEdges, StereoIsAveragedFirst) {
 }
 
 // Split between threads or fed in blocks that cut a run of edge samples, or fall between the two
-// samples of an edge: the same edges.
+// samples of an edge: the same edges, refined from the same samples (also at both ends).
 TEST(PulseEdges, SameEdgesWithThreadsAndFromBlocks) {
   const Eigen::Index n = 300000;
   Eigen::VectorXd y = pulses(n, every(997, 300, 3));
+  for (Eigen::Index k = 0; k < n; ++k) y(k) += 0.01 * std::sin(0.37 * static_cast<double>(k));
   for (Eigen::Index at : {Eigen::Index{9999}, n / 2 - 1}) {
     y(at) = -0.3;
     y(at + 1) = -0.6;
     y(at + 2) = -0.9;
   }
+  y(0) = 0.4;
+  y(n - 1) = -0.5;
   const std::vector<Eigen::Index> whole = pulse_edges(y);
+  ASSERT_EQ(whole.front(), 0);
+  ASSERT_EQ(whole.back(), n - 2);
+  const std::vector<double> refined = refine_edges(y, whole);
   EXPECT_EQ(pulse_edges(y, 2), whole);
-  for (Eigen::Index block : {1, 2, 1000, 10000, 29999, 400000}) {
-    EdgeFinder f;
+  for (Eigen::Index block : {1, 2, 3, 5, 1000, 10000, 29999, 400000}) {
+    EdgeFinder f(true);
     for (Eigen::Index first = 0; first < n; first += block)
       f.feed(y.data() + first, std::min(block, n - first));
     EXPECT_EQ(f.finish(), whole) << block;
+    EXPECT_EQ(f.refined(), refined) << block;
   }
 }
 
