@@ -55,24 +55,8 @@ TEST_F(Startup, MainWindowWithSixtyOneControlsAndDefaults) {
 TEST_F(Startup, StartupFileOverridesDefaultsAndChannelFieldsFollow) {
   ParSet p;
   p.total_mass_kg = 321.5;
-  p.cw = 0.61;
-  p.gear_ratio = 5.5;
-  p.tyre_perimeter_m = 1.9;
-  p.coils = 6;
-  p.filter_length_s = 0.8;
-  p.roller_inertia_kgm2 = 2.25;
-  p.roller_perimeter_m = 1.1;
-  p.frontal_area_m2 = 0.7;
-  p.sensors = 4;
-  p.add_par_to_comment = 1;
-  p.cut_vmax = 0;
   p.sig_ch1 = 3;
   p.sig_ch2 = 2;
-  p.xaxis = 2;
-  p.yaxis = 5;
-  p.add_wav_to_comment = 1;
-  p.air_temp_c = 25;
-  p.air_pressure_mbar = 990;
   p.title = "Prüfstand";
   write_par_file(path("zaror_arad_start.cfg"), p);
   start();

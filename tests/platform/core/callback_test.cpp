@@ -41,11 +41,15 @@ struct CallbackTest : ::testing::Test {
 
 }  // namespace
 
+// Statements with and without a final semicolon; close(n) closes the numbered window.
 TEST_F(CallbackTest, StatementsWithAndWithoutFinalSemicolon) {
   run_callback(env, "f0");
   run_callback(env, "f0;");
   run_callback(env, " f0 ; f1('x') ;");
   EXPECT_EQ(calls, (std::vector<std::string>{"f0", "f0", "f0", "f1:x"}));
+  Handle f = g.figure();
+  run_callback(env, "close(" + std::to_string(int(f)) + ");");
+  EXPECT_FALSE(g.exists(f));
 }
 
 TEST_F(CallbackTest, NestedFindobjAndDoubledQuotes) {
@@ -53,12 +57,6 @@ TEST_F(CallbackTest, NestedFindobjAndDoubledQuotes) {
   g.axes(f, {{"Tag", "DiagAxesLauf's 2"}});
   run_callback(env, "fh(findobj('Tag','DiagAxesLauf''s 2'),2,'a''b','');");
   EXPECT_EQ(calls, std::vector<std::string>{"fh:DiagAxesLauf's 2:2:a'b:"});
-}
-
-TEST_F(CallbackTest, CloseClosesTheNumberedWindow) {
-  Handle f = g.figure();
-  run_callback(env, "close(" + std::to_string(int(f)) + ");");
-  EXPECT_FALSE(g.exists(f));
 }
 
 TEST_F(CallbackTest, ErrorsEndTheCallback) {

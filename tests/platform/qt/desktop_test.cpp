@@ -11,6 +11,7 @@ namespace {
 
 using DesktopWindows = DesktopTest;
 
+// A window follows its figure's name, size and visibility and lives as long as it.
 TEST_F(DesktopWindows, AWindowLivesAsLongAsItsFigure) {
   open();
   Handle fig = g().figure({{"Name", "Versuch"}});
@@ -30,6 +31,13 @@ TEST_F(DesktopWindows, AWindowLivesAsLongAsItsFigure) {
   EXPECT_FALSE(w->isVisible());
   g().set(fig, "Visible", "on");
   EXPECT_TRUE(w->isVisible());
+  // Drawing changes wait for a flush.
+  Handle ax = g().axes(fig);
+  process_events();
+  g().line(ax, Eigen::RowVectorXd::LinSpaced(5, 0, 4), Eigen::RowVectorXd::LinSpaced(5, 0, 4));
+  EXPECT_TRUE(w->needs_repaint());
+  services_->drawnow();
+  EXPECT_FALSE(w->needs_repaint());
 
   g().close(fig);
   process_events();
@@ -37,6 +45,8 @@ TEST_F(DesktopWindows, AWindowLivesAsLongAsItsFigure) {
   EXPECT_EQ(window_of(fig), nullptr);
 }
 
+// A new window does not hide another exactly; a window other than the main one is no anchor for
+// opening beside it (there is room beside the first here).
 TEST_F(DesktopWindows, ANewWindowDoesNotHideAnotherExactly) {
   open();
   Props small = {{"Position", Value::row({20, 200, 200, 150})}};
@@ -121,43 +131,24 @@ TEST_F(DesktopWindows, AClickWhileACallbackRunsWaitsUntilItEnds) {
   EXPECT_EQ(g().get_text(ctl("wav_file"), "String"), path("run.wav"));
 }
 
-TEST_F(DesktopWindows, APauseLetsOtherCallbacksRun) {
+// A pause lets other callbacks run, and a window closed during it is gone when it ends.
+TEST_F(DesktopWindows, APauseLetsOtherCallbacksRunAndWindowsClose) {
   start();
   Handle button = g().find_first("Callback", "get_wav_filename;");
   script_.answer_file(path("run.wav"));
-  std::string during;
-  desktop_->serve([&] {
-    QTimer::singleShot(10, [&] { click(widget(button)); });
-    services_->pause(0.2);
-    during = g().get_text(ctl("wav_file"), "String");
-  });
-  EXPECT_EQ(during, path("run.wav"));
-}
-
-TEST_F(DesktopWindows, AWindowClosedDuringAPauseIsGoneWhenThePauseEnds) {
-  start();
   Handle view = g().figure({{"Name", "Schnitt"}});
   process_events();
+  std::string during;
   bool gone = false;
   desktop_->serve([&] {
-    QTimer::singleShot(10, [&] { window_of(view)->close(); });
+    QTimer::singleShot(10, [&] { click(widget(button)); });
+    QTimer::singleShot(50, [&] { window_of(view)->close(); });
     for (int i = 0; i < 50 && g().exists(view); ++i) services_->pause(0.02);
     gone = !g().exists(view);
+    during = g().get_text(ctl("wav_file"), "String");
   });
   EXPECT_TRUE(gone);
-}
-
-TEST_F(DesktopWindows, DrawnowPaintsPendingChanges) {
-  open();
-  Handle fig = g().figure();
-  Handle ax = g().axes(fig);
-  process_events();
-  FigureWindow* w = window_of(fig);
-  g().line(ax, Eigen::RowVectorXd::LinSpaced(5, 0, 4), Eigen::RowVectorXd::LinSpaced(5, 0, 4),
-           {{"Color", "r"}});
-  EXPECT_TRUE(w->needs_repaint());
-  services_->drawnow();
-  EXPECT_FALSE(w->needs_repaint());
+  EXPECT_EQ(during, path("run.wav"));
 }
 
 TEST_F(DesktopWindows, AFailingCallbackShowsItsErrorInADialogTitledFehler) {

@@ -1,14 +1,12 @@
 // Whole evaluations on the real windows: a simulated run chosen through the file button, typed
 // German decimal commas, the diagram window with its comment blocks, colours and check boxes,
 // the spectrogram cut view.
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QRegularExpression>
-#include <QSet>
 #include <QTimer>
 
 #include "desktop_fixture.h"
-#include "platform/core/text.h"
+#include "platform/render/image_check.h"
 #include "platform/render/renderer.h"
 #include "sim/simulate.h"
 
@@ -55,13 +53,15 @@ class DesktopEvaluation : public DesktopTest {
   SynthRun run_;
 };
 
-TEST_F(DesktopEvaluation, AGermanDecimalCommaAndASimulatedRunGiveADiagram) {
+// A run chosen through the file button with German decimal commas typed gives a diagram window
+// whose comment block shows the maximum and whose check box hides and shows its group's curves; a
+// second run in another colour adds a second block below the first.
+TEST_F(DesktopEvaluation, ARunThroughTheWidgetsThenASecondInAnotherColour) {
   type_into(as<QLineEdit>("wheel_perim"), "1,325");
   type_into(as<QLineEdit>("total_mass"), "200,0");
   script_.answer_file(path("run.wav"));
   click(widget(g().find_first("Callback", "get_wav_filename;")));
-  script_.answer_file(path("diagramm.bmp"));
-  click(widget(g().find_first("Callback", "get_print_filename;")));
+  type_into(as<QLineEdit>("print_file"), path("diagramm.bmp"));
   evaluate();
 
   ASSERT_TRUE(script_.errors.empty()) << script_.errors[0].message;
@@ -71,7 +71,8 @@ TEST_F(DesktopEvaluation, AGermanDecimalCommaAndASimulatedRunGiveADiagram) {
   EXPECT_TRUE(w->isVisible());
   EXPECT_TRUE(w->zoom_on());
   EXPECT_EQ(w->windowTitle().toStdString(), kFigName);
-  EXPECT_EQ(blocks().size(), 1u);
+  ASSERT_EQ(blocks().size(), 1u);
+  EXPECT_FALSE(QImage(QString::fromStdString(path("diagramm.bmp"))).isNull());
 
   // The comment block's maximum: power in PS at its engine speed, against the simulator's truth.
   QString best;
@@ -82,30 +83,12 @@ TEST_F(DesktopEvaluation, AGermanDecimalCommaAndASimulatedRunGiveADiagram) {
   double true_ps = run_.truth.power.maxCoeff() / 0.73549875;
   EXPECT_NEAR(m.captured(1).toDouble(), true_ps, 0.1 * true_ps);
 
-  QImage printed(QString::fromStdString(path("diagramm.bmp")));
-  ASSERT_FALSE(printed.isNull());
-  EXPECT_GT(colour_count(printed), 10);
-
-  // The window's picture is not blank, and the blue curve is drawn inside the axes.
+  // The window's picture shows the blue curve inside the axes.
   QImage image = w->grab().toImage();
-  EXPECT_GT(colour_count(image), 30);
   QRect axes =
       w->view(g().find_first("Tag", std::string("DiagAxes") + kFigName)).box.toAlignedRect();
-  int blue = 0;
-  for (int y = axes.top(); y < axes.bottom(); ++y)
-    for (int x = axes.left(); x < axes.right(); ++x) {
-      QColor c = image.pixelColor(x, y);
-      blue += c.blue() > 180 && c.red() < 80 && c.green() < 80;
-    }
-  EXPECT_GT(blue, 100);
-}
+  EXPECT_GT(count_near(image, {0, 0, 255}, 75, axes), 100);
 
-// The comment block's check box hides and shows its group's curves; a second run in another
-// colour adds a second block below the first.
-TEST_F(DesktopEvaluation, CommentBlockCheckBoxAndASecondRunInAnotherColour) {
-  type_into(as<QLineEdit>("wav_file"), path("run.wav"));
-  evaluate();
-  ASSERT_EQ(blocks().size(), 1u);
   Handle check = diagram_handle("Checkbox");
   auto* box = qobject_cast<QCheckBox*>(widget(check));
   ASSERT_NE(box, nullptr);
@@ -119,13 +102,12 @@ TEST_F(DesktopEvaluation, CommentBlockCheckBoxAndASecondRunInAnotherColour) {
     return all;
   };
   ASSERT_GE(curves().size(), 3u);
-  tick(box);
-  EXPECT_FALSE(box->isChecked());
-  EXPECT_EQ(g().get_scalar(check, "Value"), 0.0);
-  for (Handle h : curves()) EXPECT_FALSE(g().is_on(h, "Visible"));
-  tick(box);
-  EXPECT_TRUE(box->isChecked());
-  for (Handle h : curves()) EXPECT_TRUE(g().is_on(h, "Visible"));
+  for (bool on : {false, true}) {
+    tick(box);
+    EXPECT_EQ(box->isChecked(), on);
+    EXPECT_EQ(g().get_scalar(check, "Value"), on ? 1.0 : 0.0);
+    for (Handle h : curves()) EXPECT_EQ(g().is_on(h, "Visible"), on);
+  }
 
   script_.answer_color(Eigen::RowVector3d(1, 0, 0));
   click(widget("set_sdiag_color"));
@@ -147,93 +129,44 @@ TEST_F(DesktopEvaluation, CommentBlockCheckBoxAndASecondRunInAnotherColour) {
   EXPECT_TRUE(shows_comment);
 }
 
+// The evaluation waits in the cut view on the real windows while the user zooms (time alone) and
+// goes on with the cut recording once "Fertig" closes the view. (The view's contents, typed range
+// fields and zoom style: cut and zoom tests; a window closed during a pause: window tests.)
 TEST_F(DesktopEvaluation, TheCutViewWaitsWhileTheUserZoomsAndClosesIt) {
   tick(as<QCheckBox>("cut_File"));
-  ASSERT_EQ(g().get_scalar(ctl("cut_File"), "Value"), 1.0);
   type_into(as<QLineEdit>("wav_file"), path("run.wav"));
-  // The user, while the evaluation waits in the cut view: drags slanting over 4 s to 10 s (time
-  // alone zooms), types 9 into the end field, then "Fertig".
-  Eigen::RowVectorXd shown, ylim_before, ylim_after, typed;
-  std::string start_shown;
-  QImage image;
-  QRect box;
-  bool closed_by_button = false, zoom_on = false;
+  Eigen::RowVectorXd shown;
   QTimer user;
   QObject::connect(&user, &QTimer::timeout, [&] {
     Handle ax = g().find_first("Tag", "WAV Datei von Hand beschneidenAxes");
-    if (ax == 0) return;
-    FigureWindow* w = window_of(g().parent(ax));
+    FigureWindow* w = ax != 0 ? window_of(g().parent(ax)) : nullptr;
     if (!w || !w->isVisible()) return;
-    if (shown.size() == 0) {
-      AxesView v = w->view(ax);
-      image = w->grab().toImage();
-      box = v.box.toAlignedRect();
-      zoom_on = w->zoom_on();
-      ylim_before = g().get_row(ax, "YLim");
-      const double y = (v.ylo + v.yhi) / 2, dy = (v.yhi - v.ylo) / 4;
-      for (auto [type, x, up] :
-           {std::tuple{QEvent::MouseButtonPress, 4.0, 0.0}, std::tuple{QEvent::MouseMove, 7.0, 0.5},
-            std::tuple{QEvent::MouseButtonRelease, 10.0, 1.0}}) {
-        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-        QPointF at = v.to_pixel(x, y + up * dy);
+    if (shown.size() == 0) {  // a slanting drag over 4 s to 9 s
+      const AxesView v = w->view(ax);
+      const QPointF from = v.to_pixel(4, (v.ylo + v.yhi) / 2),
+                    to = v.to_pixel(9, (v.ylo + 3 * v.yhi) / 4);
+      for (auto [type, at, button] : {std::tuple{QEvent::MouseButtonPress, from, Qt::LeftButton},
+                                      std::tuple{QEvent::MouseMove, to, Qt::NoButton},
+                                      std::tuple{QEvent::MouseButtonRelease, to, Qt::LeftButton}}) {
         QMouseEvent e(type, at, w->mapToGlobal(at), button,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
                       Qt::NoModifier);
         QApplication::sendEvent(w, &e);
       }
       shown = g().get_row(ax, "XLim");
-      ylim_after = g().get_row(ax, "YLim");
-      auto* start = qobject_cast<QLineEdit*>(widget(g().find_first("Tag", "cut_start")));
-      auto* end = qobject_cast<QLineEdit*>(widget(g().find_first("Tag", "cut_end")));
-      if (start && end) {
-        start_shown = start->text().toStdString();
-        end->setFocus();
-        end->setText("9");
-        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QApplication::sendEvent(end, &enter);
-        typed = g().get_row(ax, "XLim");
-      }
       return;
     }
-    Handle done = g().find_first("String", "Fertig");
     user.stop();
-    closed_by_button = done != 0;
-    click(widget(done));
+    click(widget(g().find_first("String", "Fertig")));
   });
   user.start(50);
   evaluate();
   user.stop();
 
   ASSERT_TRUE(script_.errors.empty()) << script_.errors[0].message;
-  EXPECT_TRUE(closed_by_button);
-  EXPECT_TRUE(zoom_on);
-  // Inside the axes nearly every pixel is a colour of the platform's colour map (the track and
-  // the frame aside), and the spectrum spreads over many of its colours.
-  ASSERT_GT(box.width(), 100);
-  const Eigen::MatrixX3d map = default_colormap(256) * 255;
-  QSet<QRgb> colours;
-  int on_map = 0, seen = 0;
-  for (int y = box.top() + 3; y < box.bottom() - 3; y += 3)
-    for (int x = box.left() + 3; x < box.right() - 3; x += 3) {
-      const QColor c = image.pixelColor(x, y);
-      colours.insert(c.rgb());
-      double best = 1e9;
-      for (Eigen::Index k = 0; k < map.rows(); ++k)
-        best = std::min(best, std::abs(map(k, 0) - c.red()) + std::abs(map(k, 1) - c.green()) +
-                                  std::abs(map(k, 2) - c.blue()));
-      on_map += best <= 6;
-      ++seen;
-    }
-  EXPECT_GT(on_map, 0.9 * seen);
-  EXPECT_GT(colours.size(), 20);
   ASSERT_EQ(shown.size(), 2);
   EXPECT_NEAR(shown(0), 4.0, 0.05);
-  EXPECT_NEAR(shown(1), 10.0, 0.05);
-  EXPECT_EQ(ylim_after, ylim_before);
-  EXPECT_EQ(start_shown, num2str(shown(0)));
-  ASSERT_EQ(typed.size(), 2);
-  EXPECT_EQ(typed(0), shown(0));
-  EXPECT_EQ(typed(1), 9.0);
+  EXPECT_NEAR(shown(1), 9.0, 0.05);
   EXPECT_EQ(g().find_first("Tag", "WAV Datei von Hand beschneidenAxes"), 0);
   // The evaluation went on with the cut recording: its engine speeds lie within those the run
   // had between 4 s and 9 s.

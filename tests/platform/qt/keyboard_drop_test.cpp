@@ -75,12 +75,6 @@ bool drop(QWidget* target, const std::vector<std::string>& files) {
   return dropped.isAccepted();
 }
 
-TEST_F(DesktopDrop, TheEvaluateButtonNamesItsShortcuts) {
-  start();
-  const QString tip = widget(g().find_first("Callback", "calc_diag"))->toolTip();
-  EXPECT_TRUE(tip.contains("F5") && tip.contains("Strg+Eingabe")) << tip.toStdString();
-}
-
 // A WAV file dropped on the window or on a field goes into "WAV Datei", whole; a parameter file
 // loads as "Laden" loads it, and a WAV file dropped with it is kept; other files are refused.
 TEST_F(DesktopDrop, WavAndParameterFilesDroppedOnTheWindow) {

@@ -59,11 +59,27 @@ class ModalScript {
   QElapsedTimer clock_;
 };
 
-// Types a file name into a file dialog's name field, as the user does.
-void enter_name(QFileDialog* d, const QString& name) {
-  auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
-  ASSERT_NE(edit, nullptr);
-  edit->setText(name);
+// A step that types `name` into a file dialog's name field and accepts it, as the user does; the
+// dialog's title goes to `title`.
+ModalScript::Step accept_file(const QString& name, std::string* title = nullptr) {
+  return [name, title](QWidget* w) {
+    auto* d = qobject_cast<QFileDialog*>(w);
+    auto* edit = d ? d->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+    if (!edit) return false;
+    if (title) *title = d->windowTitle().toStdString();
+    edit->setText(name);
+    static_cast<QDialog*>(d)->accept();
+    return true;
+  };
+}
+
+// The visible message box showing `text`, or null.
+QMessageBox* shown_box(const QString& text) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (box && box->isVisible() && box->text() == text) return box;
+  }
+  return nullptr;
 }
 
 const std::vector<FileFilter> kAscRows = {{"*.asc", "ASCII Dateien (*.asc)"},
@@ -93,14 +109,7 @@ TEST_F(DesktopDialogs, TheOpenDialogReturnsNameAndFolder) {
   std::ofstream(path("run.wav")) << "x";
   QtDialogs dialogs;
   std::string title;
-  ModalScript script({[&](QWidget* w) {
-    auto* d = qobject_cast<QFileDialog*>(w);
-    if (!d) return false;
-    title = d->windowTitle().toStdString();
-    enter_name(d, "run.wav");
-    static_cast<QDialog*>(d)->accept();
-    return true;
-  }});
+  ModalScript script({accept_file("run.wav", &title)});
   FileChoice c = dialogs.open_file(nullptr, {{"*.wav", "WAV Dateien (*.wav)"}}, "WAV Datei:");
   EXPECT_EQ(title, "WAV Datei:");
   ASSERT_FALSE(c.cancelled);
@@ -119,13 +128,7 @@ TEST_F(DesktopDialogs, TheOpenDialogReturnsNameAndFolder) {
 
 TEST_F(DesktopDialogs, TheSaveDialogTakesNewNamesAndAddsTheExtension) {
   QtDialogs dialogs;
-  ModalScript script({[](QWidget* w) {
-    auto* d = qobject_cast<QFileDialog*>(w);
-    if (!d) return false;
-    enter_name(d, "neu");
-    static_cast<QDialog*>(d)->accept();
-    return true;
-  }});
+  ModalScript script({accept_file("neu")});
   FileChoice c = dialogs.save_file(nullptr, kAscRows, "Ausgabe Datei [ASCII]:");
   ASSERT_FALSE(c.cancelled);
   EXPECT_EQ(c.name, "neu.asc");
@@ -148,13 +151,6 @@ TEST_F(DesktopDialogs, TheQuestionReturnsThePressedButtonOrNothing) {
   EXPECT_EQ(default_text, "nein");
   EXPECT_EQ(answer, std::optional<std::string>("ja"));
 
-  ModalScript closed({[](QWidget* w) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    if (box) box->close();
-    return box != nullptr;
-  }});
-  EXPECT_EQ(dialogs.question(nullptr, "?", "", "ja", "nein", "ja"), std::nullopt);
-
   ModalScript escaped({[](QWidget* w) {
     auto* box = qobject_cast<QMessageBox*>(w);
     if (!box) return false;
@@ -165,47 +161,20 @@ TEST_F(DesktopDialogs, TheQuestionReturnsThePressedButtonOrNothing) {
   EXPECT_EQ(dialogs.question(nullptr, "?", "", "ja", "nein", "ja"), std::nullopt);
 }
 
-TEST_F(DesktopDialogs, TheErrorDialogDoesNotWaitAndIsTitledFehler) {
+// Error dialogs do not wait, are titled "Fehler" unless a title is given, and cascade while the
+// earlier ones are open.
+TEST_F(DesktopDialogs, ErrorDialogsDoNotWaitAndCascadeWhileTheEarlierAreOpen) {
   QtServices services;
-  services.error_dialog("Datei nicht gefunden: x.wav", "");
-  QMessageBox* shown = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    if (box && box->isVisible() && box->text() == "Datei nicht gefunden: x.wav") shown = box;
-  }
-  ASSERT_NE(shown, nullptr);
-  EXPECT_EQ(shown->windowTitle().toStdString(), "Fehler");
-  EXPECT_FALSE(shown->isModal());
-  shown->close();
-  services.error_dialog("Anders", "Eigener Titel");
-  bool titled = false;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    if (box && box->isVisible() && box->windowTitle() == "Eigener Titel") {
-      titled = true;
-      box->close();
-    }
-  }
-  EXPECT_TRUE(titled);
-  process_events();
-}
-
-TEST_F(DesktopDialogs, ErrorsThatFollowEachOtherCascadeWhileTheEarlierAreOpen) {
-  QtServices services;
-  auto shown = [](const QString& text) -> QMessageBox* {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* box = qobject_cast<QMessageBox*>(w);
-      if (box && box->isVisible() && box->text() == text) return box;
-    }
-    return nullptr;
-  };
   services.error_dialog("eins", "");
-  services.error_dialog("zwei", "");
+  services.error_dialog("zwei", "Eigener Titel");
   services.error_dialog("drei", "");
-  QMessageBox* one = shown("eins");
-  QMessageBox* two = shown("zwei");
-  QMessageBox* three = shown("drei");
+  QMessageBox* one = shown_box("eins");
+  QMessageBox* two = shown_box("zwei");
+  QMessageBox* three = shown_box("drei");
   ASSERT_TRUE(one && two && three);
+  EXPECT_EQ(one->windowTitle().toStdString(), "Fehler");
+  EXPECT_FALSE(one->isModal());
+  EXPECT_EQ(two->windowTitle().toStdString(), "Eigener Titel");
   EXPECT_EQ(two->pos() - one->pos(), QPoint(24, 24));
   EXPECT_EQ(three->pos() - two->pos(), QPoint(24, 24));
   // Once the earlier ones are closed, the next one does not step on from them.
@@ -213,7 +182,7 @@ TEST_F(DesktopDialogs, ErrorsThatFollowEachOtherCascadeWhileTheEarlierAreOpen) {
   for (QMessageBox* box : {one, two, three}) box->close();
   process_events();
   services.error_dialog("vier", "");
-  QMessageBox* four = shown("vier");
+  QMessageBox* four = shown_box("vier");
   ASSERT_NE(four, nullptr);
   EXPECT_NE(four->pos(), after_three);
   four->close();

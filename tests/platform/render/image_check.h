@@ -79,21 +79,42 @@ inline bool near(const Rgb& c, const Rgb& target, int tol = 60) {
          std::abs(c.b - target.b) <= tol;
 }
 
+// The number of pixels of `img` inside `area` (the whole image when null) near `target`.
+inline int count_near(const QImage& img, const Rgb& target, int tol = 60, QRect area = QRect()) {
+  if (area.isNull()) area = img.rect();
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) n += near(rgb_at(img, x, y), target, tol);
+  return n;
+}
+inline int count_near(const Bitmap& bmp, const Rgb& target, int tol = 60) {
+  int n = 0;
+  for (const Rgb& p : bmp.pixels) n += near(p, target, tol);
+  return n;
+}
+
+// The bounding box of the pixels of `img` inside `area` for which `pick` holds (null when none).
+template <class Pick>
+QRect box_where(const QImage& img, const QRect& area, Pick pick) {
+  QRect box;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      if (pick(rgb_at(img, x, y))) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+// The bounding box of the pixels of `img` near `target`.
+inline QRect colour_box(const QImage& img, const Rgb& target, int tol = 80) {
+  return box_where(img, img.rect(), [&](const Rgb& c) { return near(c, target, tol); });
+}
+
 // The bounding box of the pixels of `img` inside `area` that differ from `background`.
 inline QRect ink_box(const QImage& img, const QRect& area, const QColor& background) {
-  int x0 = area.right() + 1, y0 = area.bottom() + 1, x1 = area.left() - 1, y1 = area.top() - 1;
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    for (int x = area.left(); x <= area.right(); ++x) {
-      QColor c = img.pixelColor(x, y);
-      if (std::abs(c.red() - background.red()) + std::abs(c.green() - background.green()) +
-              std::abs(c.blue() - background.blue()) >
-          60) {
-        x0 = std::min(x0, x), x1 = std::max(x1, x);
-        y0 = std::min(y0, y), y1 = std::max(y1, y);
-      }
-    }
-  }
-  return x1 < x0 ? QRect() : QRect(QPoint(x0, y0), QPoint(x1, y1));
+  return box_where(img, area, [&](const Rgb& c) {
+    return std::abs(c.r - background.red()) + std::abs(c.g - background.green()) +
+               std::abs(c.b - background.blue()) >
+           60;
+  });
 }
 
 }  // namespace ziva::testing

@@ -29,16 +29,34 @@ Eigen::RowVectorXd vec(std::initializer_list<double> xs) {
   return v;
 }
 
-TEST_F(RendererTest, NonFiniteValuesBreakTheCurveAndAreNotDrawn) {
+// A white figure in pixels with one axes filling it (no frame, no labels) and the given limits.
+struct Scene {
+  Scene(double xmax, double ymax, int w = 400, int h = 300) {
+    fig = g.figure(
+        {{"Units", "pixels"}, {"Position", row_of({0, 0, double(w), double(h)})}, {"Color", "w"}});
+    ax = g.axes(fig, {{"Position", row_of({0, 0, 1, 1})},
+                      {"XLim", row_of({0, xmax})},
+                      {"YLim", row_of({0, ymax})},
+                      {"XTick", Value::empty_matrix()},
+                      {"YTick", Value::empty_matrix()},
+                      {"Visible", "off"}});
+    g.hold(ax, true);
+  }
+  QImage draw(QSize size = {400, 300}, double ppp = 0) const {
+    return RenderTest::draw(g, fig, size, ppp);
+  }
   Graphics g;
-  Handle fig = 0;
-  Handle ax = plain_axes(g, 10, 10, &fig);
+  Handle fig = 0, ax = 0;
+};
+
+TEST_F(RendererTest, NonFiniteValuesBreakTheCurveAndAreNotDrawn) {
+  Scene s(10, 10);
   Eigen::RowVectorXd x = Eigen::RowVectorXd::LinSpaced(11, 0, 10);
   Eigen::RowVectorXd y = Eigen::RowVectorXd::Constant(11, 5);
   y(5) = kNaN;
   y(8) = kInf;
-  g.line(ax, x, y, {{"Color", "g"}, {"LineWidth", 3.0}});
-  QImage img = draw(g, fig, {400, 300});
+  s.g.line(s.ax, x, y, {{"Color", "g"}, {"LineWidth", 3.0}});
+  QImage img = s.draw();
   auto green = [&](double xd) { return near(rgb_at(img, int(xd * 40), 150), {0, 255, 0}); };
   int gaps = 0;  // the unbroken part from 0 to 4 is drawn solid
   for (double xd = 0.1; xd < 3.9; xd += 0.025) gaps += !green(xd);
@@ -52,33 +70,27 @@ TEST_F(RendererTest, NonFiniteValuesBreakTheCurveAndAreNotDrawn) {
 }
 
 TEST_F(RendererTest, FarOutsidePointsAreClippedNotLost) {
-  Graphics g;
-  Handle fig = 0;
-  Handle ax = plain_axes(g, 10, 10, &fig);
+  Scene s(10, 10);
   // A steep segment from far below to far above crosses the middle of the axes at x = 5.
-  g.line(ax, Eigen::RowVectorXd::LinSpaced(2, 5, 5.0000001), vec({-1e300, 1e300}),
-         {{"Color", "r"}, {"LineWidth", 3.0}});
-  QImage img = draw(g, fig, {400, 300});
+  s.g.line(s.ax, Eigen::RowVectorXd::LinSpaced(2, 5, 5.0000001), vec({-1e300, 1e300}),
+           {{"Color", "r"}, {"LineWidth", 3.0}});
+  QImage img = s.draw();
   EXPECT_TRUE(near(rgb_at(img, 200, 150), {255, 0, 0}));
   EXPECT_TRUE(near(rgb_at(img, 200, 20), {255, 0, 0}));
 }
 
 TEST_F(RendererTest, DotMarkersSitOnTheirPointsOnly) {
-  Graphics g;
-  Handle fig = 0;
-  Handle ax = plain_axes(g, 10, 10, &fig);
-  g.line(ax, vec({2, 8}), vec({5, 5}),
-         {{"LineStyle", "none"},
-          {"Marker", "."},
-          {"MarkerSize", 12.0},
-          {"Color", "b"},
-          {"LineWidth", 3.0}});
-  QImage img = draw(g, fig, {400, 300});
+  Scene s(10, 10);
+  s.g.line(s.ax, vec({2, 8}), vec({5, 5}),
+           {{"LineStyle", "none"},
+            {"Marker", "."},
+            {"MarkerSize", 12.0},
+            {"Color", "b"},
+            {"LineWidth", 3.0}});
+  QImage img = s.draw();
   EXPECT_TRUE(near(rgb_at(img, 80, 150), {0, 0, 255}));
   EXPECT_TRUE(near(rgb_at(img, 320, 150), {0, 0, 255}));
-  int line = 0;  // no line between the points
-  for (int x = 100; x <= 300; ++x) line += near(rgb_at(img, x, 150), {0, 0, 255});
-  EXPECT_EQ(line, 0);
+  EXPECT_EQ(count_near(img, {0, 0, 255}, 60, QRect(100, 150, 201, 1)), 0);  // no line between
   EXPECT_FALSE(near(rgb_at(img, 80, 130), {0, 0, 255}));  // a dot, not a 12-point disc
 }
 
@@ -86,12 +98,10 @@ TEST_F(RendererTest, DotMarkersSitOnTheirPointsOnly) {
 TEST_F(RendererTest, MarkersAreCentredOnTheirPoints) {
   for (const char* marker : {"o", "+", "x", "*", "s", "d", "^", "v", "<", ">"}) {
     SCOPED_TRACE(marker);
-    Graphics g;
-    Handle fig = 0;
-    Handle ax = plain_axes(g, 10, 10, &fig);
-    g.line(ax, vec({5}), vec({5}),
-           {{"LineStyle", "none"}, {"Marker", marker}, {"MarkerSize", 30.0}, {"Color", "b"}});
-    QRect ink = ink_box(draw(g, fig, {400, 300}, 1.0), QRect(0, 0, 400, 300), Qt::white);
+    Scene s(10, 10);
+    s.g.line(s.ax, vec({5}), vec({5}),
+             {{"LineStyle", "none"}, {"Marker", marker}, {"MarkerSize", 30.0}, {"Color", "b"}});
+    QRect ink = ink_box(s.draw({400, 300}, 1.0), QRect(0, 0, 400, 300), Qt::white);
     ASSERT_FALSE(ink.isNull());
     EXPECT_NEAR(ink.center().x(), 200, 2);
     EXPECT_NEAR(ink.center().y(), 150, 2);
@@ -99,108 +109,77 @@ TEST_F(RendererTest, MarkersAreCentredOnTheirPoints) {
   }
 }
 
-// Children are listed newest first and drawn oldest first: the newer line lies on top.
-TEST_F(RendererTest, NewerObjectsAreDrawnOverOlderOnes) {
-  Graphics g;
-  Handle fig = 0;
-  Handle ax = plain_axes(g, 10, 10, &fig);
-  g.line(ax, vec({0, 10}), vec({5, 5}), {{"Color", "r"}, {"LineWidth", 6.0}});
-  g.line(ax, vec({5, 5}), vec({0, 10}), {{"Color", "b"}, {"LineWidth", 6.0}});
-  EXPECT_TRUE(near(rgb_at(draw(g, fig, {400, 300}), 200, 150), {0, 0, 255}, 2));
-}
+// Children are listed newest first and drawn oldest first: the newer line lies on top. Invisible
+// objects are not drawn.
+TEST_F(RendererTest, NewerObjectsAreDrawnOverOlderOnesAndInvisibleOnesNot) {
+  Scene s(10, 10);
+  s.g.line(s.ax, vec({0, 10}), vec({5, 5}), {{"Color", "r"}, {"LineWidth", 6.0}});
+  s.g.line(s.ax, vec({5, 5}), vec({0, 10}), {{"Color", "b"}, {"LineWidth", 6.0}});
+  EXPECT_TRUE(near(rgb_at(s.draw(), 200, 150), {0, 0, 255}, 2));
 
-TEST_F(RendererTest, InvisibleObjectsAreNotDrawn) {
-  Graphics g;
-  Handle fig = 0;
-  Handle ax = plain_axes(g, 10, 10, &fig);
-  g.line(ax, Eigen::RowVectorXd::LinSpaced(2, 0, 10), Eigen::RowVectorXd::Constant(2, 5),
-         {{"Color", "r"}, {"LineWidth", 3.0}, {"Visible", "off"}});
-  g.text(ax, 5, 2, "unsichtbar", {{"Visible", "off"}});
-  g.uicontrol(fig, {{"Style", "pushbutton"},
-                    {"Position", row_of({10, 10, 80, 30})},
-                    {"BackgroundColor", "m"},
-                    {"Visible", "off"}});
-  QImage img = draw(g, fig, {400, 300});
+  Scene hidden(10, 10);
+  hidden.g.line(hidden.ax, vec({0, 10}), vec({5, 5}),
+                {{"Color", "r"}, {"LineWidth", 3.0}, {"Visible", "off"}});
+  hidden.g.text(hidden.ax, 5, 2, "unsichtbar", {{"Visible", "off"}});
+  hidden.g.uicontrol(hidden.fig, {{"Style", "pushbutton"},
+                                  {"Position", row_of({10, 10, 80, 30})},
+                                  {"BackgroundColor", "m"},
+                                  {"Visible", "off"}});
+  QImage img = hidden.draw();
   EXPECT_TRUE(ink_box(img, img.rect(), Qt::white).isNull());
 }
 
+// The ink of one bold text relative to its anchor at the canvas centre; rotated texts read in
+// their direction: "WWW....." has its heavy letters first, by 270 at the top, by 90 at the bottom.
 TEST_F(RendererTest, TextAlignmentAndRotation) {
-  // Each case: the ink of one bold text relative to its anchor at the canvas centre.
   struct Case {
     const char* halign;
     double rotation;
   };
   for (Case c : {Case{"left", 0}, Case{"right", 0}, Case{"center", 270}, Case{"center", 90}}) {
-    Graphics g;
-    Handle fig = 0;
-    Handle ax = plain_axes(g, 10, 10, &fig);
-    g.text(ax, 5, 5, "Drehm[Nm]",
-           {{"HorizontalAlignment", c.halign},
-            {"VerticalAlignment", "middle"},
-            {"Rotation", c.rotation},
-            {"FontWeight", "bold"},
-            {"FontSize", 14.0}});
-    QImage img = draw(g, fig, {400, 300});
-    QRect ink = ink_box(img, img.rect(), Qt::white);
-    ASSERT_FALSE(ink.isNull()) << c.halign;
     SCOPED_TRACE(std::string(c.halign) + " " + std::to_string(c.rotation));
+    Scene s(10, 10);
+    s.g.text(s.ax, 5, 5, "WWW.........",
+             {{"HorizontalAlignment", c.halign},
+              {"VerticalAlignment", "middle"},
+              {"Rotation", c.rotation},
+              {"FontWeight", "bold"},
+              {"FontSize", 14.0}});
+    QImage img = s.draw();
+    QRect ink = ink_box(img, img.rect(), Qt::white);
+    ASSERT_FALSE(ink.isNull());
     if (c.rotation == 0) {
       EXPECT_GT(ink.width(), 3 * ink.height());
       EXPECT_NEAR(ink.center().y(), 150, 4);
-      if (std::string(c.halign) == "left") {
-        EXPECT_NEAR(ink.left(), 200, 3);
-      } else {
-        EXPECT_NEAR(ink.right(), 200, 3);
-      }
-    } else {
-      EXPECT_GT(ink.height(), 3 * ink.width());
-      EXPECT_NEAR(ink.center().x(), 200, 4);
-      EXPECT_NEAR(ink.center().y(), 150, 4);
+      EXPECT_NEAR(std::string(c.halign) == "left" ? ink.left() : ink.right(), 200, 3);
+      continue;
     }
+    EXPECT_GT(ink.height(), 3 * ink.width());
+    EXPECT_NEAR(ink.center().x(), 200, 4);
+    EXPECT_NEAR(ink.center().y(), 150, 4);
+    const int third = ink.height() / 3;
+    const QRect top(ink.left(), ink.top(), ink.width(), third);
+    const QRect bottom(ink.left(), ink.bottom() - third, ink.width(), third);
+    const int top_ink = count_near(img, {0, 0, 0}, 127, top);
+    const int bottom_ink = count_near(img, {0, 0, 0}, 127, bottom);
+    EXPECT_EQ(top_ink > bottom_ink, c.rotation == 270) << top_ink << " " << bottom_ink;
   }
 }
 
-TEST_F(RendererTest, RotatedTextsReadInTheirDirection) {
-  // "W....." has its heavy letter first: rotated by 270 it is at the top, by 90 at the bottom.
-  auto heavy_end = [&](double rotation) {
-    Graphics g;
-    Handle fig = 0;
-    Handle ax = plain_axes(g, 10, 10, &fig);
-    g.text(ax, 5, 5, "WWW.........",
-           {{"HorizontalAlignment", "center"}, {"Rotation", rotation}, {"FontSize", 14.0}});
-    QImage img = draw(g, fig, {400, 300});
-    QRect ink = ink_box(img, img.rect(), Qt::white);
-    QRect top(ink.left(), ink.top(), ink.width(), ink.height() / 3);
-    QRect bottom(ink.left(), ink.bottom() - ink.height() / 3, ink.width(), ink.height() / 3);
-    auto count = [&](const QRect& r) {
-      int n = 0;
-      for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x) n += img.pixelColor(x, y).lightness() < 128;
-      return n;
-    };
-    return count(top) > count(bottom) ? std::string("top") : std::string("bottom");
-  };
-  EXPECT_EQ(heavy_end(270), "top");
-  EXPECT_EQ(heavy_end(90), "bottom");
-}
-
 TEST_F(RendererTest, ScaledImageUsesTheColourMapEnds) {
-  Graphics g;
-  Handle fig = 0;
-  Handle ax = plain_axes(g, 1, 1, &fig);
+  Scene s(1, 1);
   Eigen::MatrixXd c(2, 2);
   c << 1, 2, 3, 4;
-  g.image(ax, c,
-          {{"XData", row_of({0.25, 0.75})},
-           {"YData", row_of({0.25, 0.75})},
-           {"CDataMapping", "scaled"}});
-  QImage img = draw(g, fig, {400, 300});
+  s.g.image(s.ax, c,
+            {{"XData", row_of({0.25, 0.75})},
+             {"YData", row_of({0.25, 0.75})},
+             {"CDataMapping", "scaled"}});
+  QImage img = s.draw();
   Eigen::MatrixX3d map = default_colormap();
   auto expect_row = [&](int x, int y, Eigen::Index k) {
-    Rgb px = rgb_at(img, x, y);
     Rgb want{int(std::lround(map(k, 0) * 255)), int(std::lround(map(k, 1) * 255)),
              int(std::lround(map(k, 2) * 255))};
-    EXPECT_TRUE(near(px, want, 2)) << x << "," << y;
+    EXPECT_TRUE(near(rgb_at(img, x, y), want, 2)) << x << "," << y;
   };
   // Row 1 of the data lies at y = 0.25, i.e. in the lower half of a normal y axis.
   expect_row(100, 225, 0);                  // value 1: the first colour
@@ -208,42 +187,38 @@ TEST_F(RendererTest, ScaledImageUsesTheColourMapEnds) {
   expect_row(300, 225, map.rows() / 3);     // value 2: a third of the way up
   expect_row(100, 75, 2 * map.rows() / 3);  // value 3: two thirds
 
-  g.set(ax, "YDir", "reverse");
-  img = draw(g, fig, {400, 300});
+  s.g.set(s.ax, "YDir", "reverse");
+  img = s.draw();
   expect_row(100, 75, 0);
   expect_row(300, 225, map.rows() - 1);
 }
 
 TEST_F(RendererTest, DirectImageIndexesTheFigureColourMap) {
-  Graphics g;
-  Handle fig = 0;
-  Handle ax = plain_axes(g, 3, 1, &fig);
+  Scene s(3, 1);
   Eigen::MatrixXd map(3, 3);
   map << 1, 0, 0, 0, 1, 0, 0, 0, 1;
-  g.set(fig, "Colormap", Value(map));
+  s.g.set(s.fig, "Colormap", Value(map));
   Eigen::MatrixXd c(1, 3);
   c << 3, 1, 7;  // 7 lies beyond the map: the last colour
-  g.image(ax, c, {{"XData", row_of({0.5, 2.5})}, {"YData", row_of({0.5, 0.5})}});
-  QImage img = draw(g, fig, {300, 100});
+  s.g.image(s.ax, c, {{"XData", row_of({0.5, 2.5})}, {"YData", row_of({0.5, 0.5})}});
+  QImage img = s.draw({300, 100});
   EXPECT_TRUE(near(rgb_at(img, 50, 50), {0, 0, 255}, 2));
   EXPECT_TRUE(near(rgb_at(img, 150, 50), {255, 0, 0}, 2));
   EXPECT_TRUE(near(rgb_at(img, 250, 50), {0, 0, 255}, 2));
 }
 
 TEST_F(RendererTest, ZoomedLargeImageShowsOnlyItsVisibleCells) {
-  Graphics g;
-  Handle fig = 0;
-  Handle ax = plain_axes(g, 1, 1, &fig);
+  Scene s(1, 1);
   // 600 x 600 cells; the axes show cells 300 and 301 only, each half the canvas wide (the whole
   // image at that scale would be 120000 pixels wide).
   Eigen::MatrixXd c = Eigen::MatrixXd::Ones(600, 600);
   c.col(299).setConstant(2);
   Eigen::MatrixXd map(2, 3);
   map << 0, 0, 0, 1, 1, 0;
-  g.set(fig, "Colormap", Value(map));
-  g.image(ax, c);
-  g.set(ax, {{"XLim", row_of({299.5, 301.5})}, {"YLim", row_of({10, 12})}});
-  QImage img = draw(g, fig, {400, 300});
+  s.g.set(s.fig, "Colormap", Value(map));
+  s.g.image(s.ax, c);
+  s.g.set(s.ax, {{"XLim", row_of({299.5, 301.5})}, {"YLim", row_of({10, 12})}});
+  QImage img = s.draw();
   EXPECT_TRUE(near(rgb_at(img, 100, 150), {255, 255, 0}, 2));
   EXPECT_TRUE(near(rgb_at(img, 300, 150), {0, 0, 0}, 2));
 }
@@ -269,11 +244,9 @@ TEST_F(RendererTest, DefaultColourMapRisesSteadilyInLightness) {
 }
 
 TEST_F(RendererTest, PatchFillsItsPolygon) {
-  Graphics g;
-  Handle fig = 0;
-  Handle ax = plain_axes(g, 100, 1, &fig);
-  g.patch(ax, vec({0, 40, 40, 0}), vec({0, 0, 1, 1}), {{"FaceColor", "r"}, {"EdgeColor", "r"}});
-  QImage img = draw(g, fig, {400, 100});
+  Scene s(100, 1);
+  s.g.patch(s.ax, vec({0, 40, 40, 0}), vec({0, 0, 1, 1}), {{"FaceColor", "r"}, {"EdgeColor", "r"}});
+  QImage img = s.draw({400, 100});
   EXPECT_TRUE(near(rgb_at(img, 80, 50), {255, 0, 0}, 2));
   EXPECT_TRUE(near(rgb_at(img, 155, 50), {255, 0, 0}, 2));
   EXPECT_TRUE(near(rgb_at(img, 170, 50), {255, 255, 255}, 2));
@@ -352,12 +325,8 @@ TEST_F(RendererTest, YLabelGoesAboveTheAxisWhenControlsLeaveNoRoomBeside) {
     g.uicontrol(fig, {{"Style", "frame"},
                       {"Units", "normalized"},
                       {"Position", row_of({0, 0, control_width, 1})}});
-    QImage img = draw(g, fig, {400, 300});
-    QRect red;
-    for (int y = 0; y < img.height(); ++y)
-      for (int x = 0; x < img.width(); ++x)
-        if (near(rgb_at(img, x, y), {255, 0, 0}, 80)) red |= QRect(x, y, 1, 1);
-    return std::make_pair(red, axes_view(g, ax, {400, 300}).box);
+    return std::make_pair(colour_box(draw(g, fig, {400, 300}), {255, 0, 0}),
+                          axes_view(g, ax, {400, 300}).box);
   };
   auto [beside, box] = red_ink(0.05);
   ASSERT_FALSE(beside.isNull());
@@ -435,10 +404,7 @@ Handle window_layout_diagram(DiagramProgram& d) {
 // every 2000 and room for its labels, the torque scale on the right labelled up to the torque
 // curves at least every 20 Nm.
 void expect_window_layout(const QImage& img, const AxesView& v) {
-  QRect label;
-  for (int y = 0; y < img.height(); ++y)
-    for (int x = 0; x < img.width(); ++x)
-      if (near(rgb_at(img, x, y), {0, 255, 0}, 80)) label |= QRect(x, y, 1, 1);
+  const QRect label = colour_box(img, {0, 255, 0});
   ASSERT_FALSE(label.isNull());
   EXPECT_GT(label.height(), 3 * label.width());  // rotated
   EXPECT_LT(label.right(), v.box.left());
@@ -481,15 +447,7 @@ TEST_P(WindowLayoutTest, YLabelBesideTheAxisAndTicksForTheSize) {
   const Handle fig = window_layout_diagram(d);
   const Graphics& g = d.g();
   const double ppp = 96.0 / 72.0;
-  QImage img(size, QImage::Format_RGB32);
-  img.fill(Qt::white);
-  QPainter p(&img);
-  RenderOptions o;
-  o.pixels_per_point = ppp;
-  o.controls = false;
-  o.screen_layout = true;
-  render_figure(g, fig, p, size, o);
-  p.end();
+  const QImage img = draw(g, fig, size, ppp, true);
   expect_window_layout(
       img, screen_axes_view(g, g.findobj({fig}, {{"Type", "axes"}}).front(), size, ppp));
 }
