@@ -4,12 +4,12 @@
 
 #include <cmath>
 #include <numbers>
-#include <random>
 
 #include "base/error.h"
 #include "dsp/butter.h"
 #include "dsp/linear_filter.h"
 #include "support/error_of.h"
+#include "support/signals.h"
 
 namespace {
 
@@ -23,14 +23,6 @@ struct Filter {
 Filter lowpass(double wn) {
   const ziva::ButterCoeffs c = ziva::butter_lowpass(3, wn);
   return {c.b, c.a};
-}
-
-Eigen::VectorXd random_column(Eigen::Index n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::normal_distribution<double> dist(0.0, 1.0);
-  Eigen::VectorXd x(n);
-  for (Eigen::Index i = 0; i < n; ++i) x(i) = dist(gen);
-  return x;
 }
 
 // Causal impulse response by the difference equation a0 y(k) = sum b(j) x(k-j) - sum a(j) y(k-j).
@@ -110,8 +102,8 @@ TEST(Filtfilt, ImpulseResponseIsTheSymmetricAutocorrelation) {
 
 TEST(Filtfilt, RowsColumnsAndMatrices) {
   const Filter f = lowpass(0.25);
-  const Eigen::VectorXd x1 = random_column(40, 1);
-  const Eigen::VectorXd x2 = random_column(40, 2);
+  const Eigen::VectorXd x1 = ziva::testing::gaussian(40, 1);
+  const Eigen::VectorXd x2 = ziva::testing::gaussian(40, 2);
   const Eigen::MatrixXd y1 = ziva::filtfilt(f.b, f.a, x1);
   const Eigen::MatrixXd y2 = ziva::filtfilt(f.b, f.a, x2);
   ASSERT_EQ(y1.rows(), 40);
@@ -162,7 +154,7 @@ TEST(LinearFilter, MatchesTheDifferenceEquation) {
   Eigen::VectorXd b(3), a(2);
   b << 0.5, -0.2, 0.1;
   a << 2.0, -0.6;
-  const Eigen::VectorXd x = random_column(30, 3);
+  const Eigen::VectorXd x = ziva::testing::gaussian(30, 3);
   Eigen::VectorXd want(30);
   for (int k = 0; k < 30; ++k) {
     double acc = 0.0;
