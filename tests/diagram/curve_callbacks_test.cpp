@@ -56,7 +56,8 @@ TEST_F(CurveCallbacks, CheckBoxHidesAndShowsAGroupAndRefitsTheLimits) {
   EXPECT_EQ(g().get(ax, "YLim"), Value::row({0, 90}));
 }
 
-TEST_F(CurveCallbacks, OneColumnGroupTogglesOnlyItsCurve) {
+// A one-column group toggles its one curve; a partly hidden set is shown first.
+TEST_F(CurveCallbacks, ToggleOneColumnAndPartlyHiddenGroups) {
   start_one_channel();
   draw(rpm(40), power_torque(40).col(0), "a.wav", "Lauf 1", 1, 3);
   const std::string tag = "DiagDiagramme: RPM [1/min] - Leistung [PS] a.wavLauf 1";
@@ -67,10 +68,7 @@ TEST_F(CurveCallbacks, OneColumnGroupTogglesOnlyItsCurve) {
   EXPECT_TRUE(g().is_on(tagged(tag)[0], "Visible"));
   // A tag that matches nothing changes nothing.
   toggle_vis(env(), "DiagNothing");
-}
 
-TEST_F(CurveCallbacks, PartlyHiddenSetIsShownFirst) {
-  start_one_channel();
   draw(rpm(40), power_torque(40), "a.wav", "Lauf 1");
   const std::string group = kName + "a.wavLauf 1";
   auto second = tagged("2Diag" + group);

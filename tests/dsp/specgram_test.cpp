@@ -15,9 +15,11 @@
 
 #include "base/error.h"
 #include "support/error_of.h"
+#include "support/signals.h"
 
 namespace ziva {
 using ziva::testing::error_of;
+using ziva::testing::gaussian;
 
 namespace {
 
@@ -26,14 +28,6 @@ using Road = Specgram::Road;
 
 Eigen::MatrixXd scalar(double v) {
   return Eigen::MatrixXd::Constant(1, 1, v);
-}
-
-Eigen::VectorXd noise(Eigen::Index n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::normal_distribution<double> g;
-  Eigen::VectorXd x(n);
-  for (auto& v : x) v = g(rng);
-  return x;
 }
 
 Eigen::VectorXd grid(double first, double step, Eigen::Index n) {
@@ -103,7 +97,7 @@ TEST(Specgram, EveryRoadMatchesTheWindowedDft) {
   const std::vector<Case> cases = {
       {700, grid(12.5, 3.25, 41), 1000, scalar(64), 48, Road::chirp},
       {40, grid(10, 7, 30), 500, scalar(64), 10, Road::chirp},
-      {200, uneven, 800, noise(24, 6).cwiseAbs(), 17, Road::filter_bank},
+      {200, uneven, 800, gaussian(24, 6).cwiseAbs(), 17, Road::filter_bank},
       {8, few, 2, hann(4), 2, Road::filter_bank},
       {12, few, 2, hann(6), 3, Road::filter_bank},
       {11, few, 2, hann(7), 4, Road::filter_bank},
@@ -114,7 +108,7 @@ TEST(Specgram, EveryRoadMatchesTheWindowedDft) {
   unsigned seed = 1;
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "nx " << c.nx << " window " << c.window.size());
-    const Eigen::VectorXd x = noise(c.nx, seed++);
+    const Eigen::VectorXd x = gaussian(c.nx, seed++);
     const Eigen::VectorXd w =
         c.window.size() == 1 ? hann(static_cast<Eigen::Index>(c.window(0))) : c.window;
     const Eigen::Index hop = w.size() - c.noverlap;
@@ -140,7 +134,7 @@ TEST(Specgram, SystemCallWithinOneInABillionAndPeakOnTheTone) {
   // The tone conversion's call: 1551 frequencies 25 … 800 Hz, window 1764, overlap 1587.
   const double fs = 4410;
   const Eigen::VectorXd f = grid(25, 0.5, 1551);
-  Eigen::VectorXd x = 0.01 * noise(2 * 4410, 2);
+  Eigen::VectorXd x = 0.01 * gaussian(2 * 4410, 2);
   for (Eigen::Index n = 0; n < x.size(); ++n) {
     x(n) += std::sin(2 * std::numbers::pi * 150.0 * static_cast<double>(n) / fs + 0.3);
   }
@@ -165,7 +159,7 @@ TEST(Specgram, SystemCallWithinOneInABillionAndPeakOnTheTone) {
 }
 
 TEST(Specgram, RoadChoice) {
-  const Eigen::VectorXd x = noise(300, 5);
+  const Eigen::VectorXd x = gaussian(300, 5);
   auto road = [&](const Eigen::VectorXd& f) {
     return Specgram(x, f, scalar(100), scalar(32), scalar(16)).road();
   };
@@ -183,7 +177,7 @@ TEST(Specgram, RoadChoice) {
 
 TEST(Specgram, Defaults) {
   // nfft = min(300, 256), fs = 2, hanning(256), overlap 128: one segment.
-  const Eigen::VectorXd x = noise(300, 10);
+  const Eigen::VectorXd x = gaussian(300, 10);
   const SpecgramResult r = specgram(x);
   ASSERT_EQ(r.yo.rows(), 129);
   ASSERT_EQ(r.yo.cols(), 1);
@@ -194,17 +188,17 @@ TEST(Specgram, Defaults) {
   const SpecgramResult same = specgram(x, none, none, none, none);
   EXPECT_EQ(same.yo, r.yo);
   // Short signal: nfft = its length, overlap half of it.
-  const SpecgramResult small = specgram(noise(10, 11));
+  const SpecgramResult small = specgram(gaussian(10, 11));
   EXPECT_EQ(small.yo.rows(), 6);
   EXPECT_EQ(small.to.size(), 1);
   // to counts hops from the first sample.
-  const SpecgramResult hops = specgram(noise(1000, 12), scalar(64), scalar(50));
+  const SpecgramResult hops = specgram(gaussian(1000, 12), scalar(64), scalar(50));
   ASSERT_EQ(hops.to.size(), (1000 - 32) / 32);
   EXPECT_DOUBLE_EQ(hops.to(5), 5 * 32 / 50.0);
 }
 
 TEST(Specgram, EverySplitGivesIdenticalResults) {
-  const Eigen::VectorXd x = noise(6000, 13);
+  const Eigen::VectorXd x = gaussian(6000, 13);
   Eigen::VectorXd uneven(4);
   uneven << 100, 240.5, 300, 1000;
   const std::vector<Specgram> plans = [&] {
@@ -238,7 +232,7 @@ TEST(Specgram, EverySplitGivesIdenticalResults) {
 
 // Every message, and where two checks fail the later one names the message.
 TEST(Specgram, ArgumentMessages) {
-  const Eigen::VectorXd x = noise(100, 14);
+  const Eigen::VectorXd x = gaussian(100, 14);
   const Eigen::MatrixXd sq = Eigen::MatrixXd::Random(10, 10);
   const Eigen::VectorXd f = grid(1, 1, 30);
   const Eigen::MatrixXd no, fs = scalar(100), w16 = scalar(16);

@@ -4,14 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <complex>
-#include <random>
 #include <tuple>
 #include <vector>
 
 #include "base/error.h"
+#include "support/signals.h"
 
 namespace ziva {
 namespace {
+
+using testing::gaussian;
 
 // Inserts p - 1 zeros after every sample, convolves fully, keeps every q-th sample from the first.
 template <typename T>
@@ -31,14 +33,6 @@ Eigen::Matrix<T, Eigen::Dynamic, 1> naive(const Eigen::VectorXd& x,
   Eigen::Matrix<T, Eigen::Dynamic, 1> y((lc + q - 1) / q);
   for (Eigen::Index m = 0; m < y.size(); ++m) y(m) = c[static_cast<size_t>(m * q)];
   return y;
-}
-
-Eigen::VectorXd random_vector(Eigen::Index n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::normal_distribution<double> d;
-  Eigen::VectorXd v(n);
-  for (Eigen::Index i = 0; i < n; ++i) v(i) = d(gen);
-  return v;
 }
 
 TEST(Upfirdn, MatchesNaiveForManyFactorsAndLengths) {
@@ -62,8 +56,8 @@ TEST(Upfirdn, MatchesNaiveForManyFactorsAndLengths) {
                         {147, 160, 1500, 4001}};
   unsigned seed = 1;
   for (const Case& c : cases) {
-    const Eigen::VectorXd x = random_vector(c.lx, seed++);
-    const Eigen::VectorXd h = random_vector(c.lh, seed++);
+    const Eigen::VectorXd x = gaussian(c.lx, seed++);
+    const Eigen::VectorXd h = gaussian(c.lh, seed++);
     const Eigen::MatrixXd y = upfirdn(Eigen::MatrixXd(x), Eigen::MatrixXd(h), c.p, c.q);
     const Eigen::VectorXd ref = naive<double>(x, h, c.p, c.q);
     const Eigen::Index expected = ((c.lx - 1) * c.p + c.lh + c.q - 1) / c.q;
@@ -74,8 +68,8 @@ TEST(Upfirdn, MatchesNaiveForManyFactorsAndLengths) {
 }
 
 TEST(Upfirdn, ShapesOfSignalsAndFilters) {
-  const Eigen::VectorXd a = random_vector(30, 11), b = random_vector(30, 12);
-  const Eigen::VectorXd h1 = random_vector(9, 13), h2 = random_vector(9, 14);
+  const Eigen::VectorXd a = gaussian(30, 11), b = gaussian(30, 12);
+  const Eigen::VectorXd h1 = gaussian(9, 13), h2 = gaussian(9, 14);
   Eigen::MatrixXd x(30, 2);
   x << a, b;
   Eigen::MatrixXd hh(9, 2);
@@ -108,7 +102,7 @@ TEST(Upfirdn, ShapesOfSignalsAndFilters) {
 
 TEST(Upfirdn, ComplexFilterBankOneColumnPerFilter) {
   // The filter-bank form: each column of a complex matrix is one filter, p = 1.
-  const Eigen::VectorXd x = random_vector(120, 21);
+  const Eigen::VectorXd x = gaussian(120, 21);
   const int nfilt = 4, len = 16;
   Eigen::MatrixXcd d(len, nfilt);
   for (int k = 0; k < nfilt; ++k) {
@@ -132,8 +126,8 @@ TEST(Upfirdn, ComplexFilterBankOneColumnPerFilter) {
 }
 
 TEST(Upfirdn, WindowIsASliceOfTheZeroPaddedFilterOutput) {
-  const Eigen::VectorXd x = random_vector(70, 41);
-  const Eigen::VectorXd h = random_vector(45, 42);
+  const Eigen::VectorXd x = gaussian(70, 41);
+  const Eigen::VectorXd h = gaussian(45, 42);
   for (int lead : {0, 3, 17}) {
     Eigen::VectorXd padded = Eigen::VectorXd::Zero(lead + 45 + 40);
     padded.segment(lead, 45) = h;
@@ -145,23 +139,12 @@ TEST(Upfirdn, WindowIsASliceOfTheZeroPaddedFilterOutput) {
   }
 }
 
-TEST(Upfirdn, SameResultWithOneOrTwoThreads) {
-  const Eigen::MatrixXd x = random_vector(200000, 31);
-  const Eigen::MatrixXd h = random_vector(3001, 32);
-  const int before = set_upfirdn_threads(1);
-  const Eigen::MatrixXd one = upfirdn(x, h, 147, 160);
-  set_upfirdn_threads(2);
-  const Eigen::MatrixXd two = upfirdn(x, h, 147, 160);
-  set_upfirdn_threads(before);
-  EXPECT_TRUE(one == two);
-}
-
 // Interior samples may be computed several at a time; every sample must come out the same
 // whichever neighbours it is computed with, for one phase (p = 1) and for many.
 TEST(Upfirdn, EverySampleIsTheSameInEveryWindow) {
-  const Eigen::MatrixXd x = random_vector(3000, 33);
+  const Eigen::MatrixXd x = gaussian(3000, 33);
   for (const auto& [p, q, taps] : {std::tuple{1, 10, 201}, std::tuple{147, 160, 2941}}) {
-    const Eigen::MatrixXd h = random_vector(taps, 34);
+    const Eigen::MatrixXd h = gaussian(taps, 34);
     const Eigen::MatrixXd whole = upfirdn_window(x, h, p, q, 5, 0, 600);
     for (std::int64_t first : {1, 2, 3, 250}) {
       const Eigen::MatrixXd part = upfirdn_window(x, h, p, q, 5, first, 7);

@@ -221,23 +221,19 @@ TEST_F(Driver, EmptyFileFieldOpensTheDialogAndEvaluates) {
   EXPECT_EQ(services_.dialogs.size(), 2u);
 }
 
-TEST_F(Driver, MissingFileShowsTheFileDialogText) {
-  type("wav_file", "nowhere/none.wav");
+// A missing file and a bad parameter are reported before anything is read.
+TEST_F(Driver, MissingFileAndBadParameterEndBeforeReading) {
   ProgressLog log(g());
+  type("wav_file", "nowhere/none.wav");
   EXPECT_FALSE(calc_diag_inputs(env()));
   ASSERT_EQ(services_.errors.size(), 1u);
   EXPECT_EQ(services_.errors[0].message, "Datei nicht gefunden:\nnowhere/none.wav");
   EXPECT_EQ(services_.errors[0].title, "Datei Fehler");
-  EXPECT_EQ(log.opened, 0);
-}
-
-TEST_F(Driver, BadParameterEndsBeforeReading) {
   type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off)));
   type("lima", "drei");
-  ProgressLog log(g());
   EXPECT_THROW(calc_diag_inputs(env()), ReportedError);
-  ASSERT_EQ(services_.errors.size(), 1u);
-  EXPECT_EQ(services_.errors[0].message, "Fehlerhaftes Zahlenformat von LiMa Spulen:drei");
+  ASSERT_EQ(services_.errors.size(), 2u);
+  EXPECT_EQ(services_.errors[1].message, "Fehlerhaftes Zahlenformat von LiMa Spulen:drei");
   EXPECT_EQ(log.opened, 0);
   EXPECT_TRUE(cache_lines().empty());
 }
@@ -305,16 +301,6 @@ TEST_F(Driver, OutputNamingTheRecordingIsRefusedBeforeAnythingIsRead) {
   EXPECT_THROW(calc_diag_inputs(env()), Error);
   EXPECT_EQ(log.opened, 0);
   EXPECT_EQ(read(wav), before);
-}
-
-TEST_F(Driver, CalcDiagDrawsTheDiagram) {
-  type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::wheel)));
-  channels(1, 2);
-  const std::size_t before = g().all_figures().size();
-  EXPECT_TRUE(program_->run("calc_diag"));
-  EXPECT_TRUE(services_.errors.empty());
-  EXPECT_EQ(g().all_figures().size(), before + 1);
-  EXPECT_EQ(cache_lines().size(), 2u);
 }
 
 // The standards scale power and torque by their factors alone, and a standard's range warning

@@ -161,15 +161,6 @@ TEST_F(Dig2v, ProgressMarksAndColumnsByName) {
   EXPECT_EQ(g().find_first("Tag", "TMWWaitbar"), 0);
 }
 
-TEST_F(Dig2v, ProgressWindowClosedWhenTheFilterFails) {
-  start();
-  ProgressLog log(g());
-  Eigen::MatrixXd y = pulses(4000, every(300, 5));
-  EXPECT_THROW(program_->call("dig2v", 2, {Value(y), 8000.0, 1.0, 1.0, Value(strings())}), Error);
-  EXPECT_EQ(log.opened, 1);
-  EXPECT_EQ(log.open, 0);
-}
-
 TEST_F(Dig2v, SilenceGivesEmptyTrace) {
   start();
   NullProgress none;

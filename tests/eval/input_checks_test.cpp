@@ -7,26 +7,17 @@
 
 #include "base/error.h"
 #include "support/error_of.h"
+#include "support/eval_params.h"
 #include "ui/language.h"
 
 using namespace ziva;
 using ziva::testing::error_of;
+using ziva::testing::startup_par;
 
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// The main window's start-up values, alternator on the left and wheel sensors on the right.
-ParSet defaults(double c1 = 1, double c2 = 2) {
-  ParSet p;
-  p.total_mass_kg = 200, p.cw = 0.5, p.frontal_area_m2 = 0.75, p.gear_ratio = 6.32,
-  p.tyre_perimeter_m = 1.325, p.filter_length_s = 1, p.coils = 3, p.sensors = 1;
-  p.air_temp_c = 20, p.air_pressure_mbar = 1013, p.roller_inertia_kgm2 = 1.08,
-  p.roller_perimeter_m = 0.9321;
-  p.sig_ch1 = c1, p.sig_ch2 = c2;
-  return p;
-}
 
 struct BadParameter {
   double ParSet::*field;
@@ -45,7 +36,7 @@ class ParameterCheck : public ::testing::TestWithParam<BadParameter> {};
 
 TEST_P(ParameterCheck, NamesTheFieldAndTheValue) {
   const BadParameter& b = GetParam();
-  ParSet p = defaults(b.c1, b.c2);
+  ParSet p = startup_par(b.c1, b.c2);
   EXPECT_EQ(error_of([&] { check_parameters(p); }), "");
   p.*b.field = b.value;
   EXPECT_EQ(error_of([&] { check_parameters(p); }), b.message);
@@ -90,10 +81,10 @@ INSTANTIATE_TEST_SUITE_P(
                      "Luft Temperatur [°C] muss über -273 °C liegen, nicht -300."}));
 
 TEST(ParameterCheck, FieldsTheChannelsDoNotUseAreNotChecked) {
-  ParSet p = defaults(2, 3);  // wheel sensors only: no coils, roller or inertia
+  ParSet p = startup_par(2, 3);  // wheel sensors only: no coils, roller or inertia
   p.coils = 0, p.roller_perimeter_m = 0, p.roller_inertia_kgm2 = kNaN;
   EXPECT_EQ(error_of([&] { check_parameters(p); }), "");
-  p = defaults(3, 3);  // roller: no mass and area
+  p = startup_par(3, 3);  // roller: no mass and area
   p.total_mass_kg = kInf, p.frontal_area_m2 = kNaN;
   EXPECT_EQ(error_of([&] { check_parameters(p); }), "");
 }
@@ -126,7 +117,7 @@ class RecordingCheck : public ::testing::TestWithParam<BadRecording> {};
 TEST_P(RecordingCheck, NamesTheFileAndWhatIsWrong) {
   const BadRecording& b = GetParam();
   const RecordingSummary rec = summarize_recording("lauf.wav", b.samples(), b.rate);
-  EXPECT_EQ(error_of([&] { check_recording(rec, defaults(b.c1, b.c2)); }), b.message);
+  EXPECT_EQ(error_of([&] { check_recording(rec, startup_par(b.c1, b.c2)); }), b.message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -189,23 +180,24 @@ TEST(RecordingCheck, UsableRecordingsPass) {
   Eigen::MatrixXd y = stereo(4000);
   y.col(1).setZero();
   for (auto [c1, c2] : {std::pair{1.0, 4.0}, {2.0, 3.0}, {1.0, 1.0}}) {
-    EXPECT_EQ(
-        error_of([&] { check_recording(summarize_recording("a.wav", y, 4000), defaults(c1, c2)); }),
-        "");
+    EXPECT_EQ(error_of([&] {
+                check_recording(summarize_recording("a.wav", y, 4000), startup_par(c1, c2));
+              }),
+              "");
   }
   EXPECT_EQ(error_of([&] {
-              check_recording(summarize_recording("a.wav", stereo(768000), 768000), defaults());
+              check_recording(summarize_recording("a.wav", stereo(768000), 768000), startup_par());
             }),
             "");
   EXPECT_EQ(error_of([&] {
               check_recording(summarize_recording("a.wav", Eigen::MatrixXd(y.col(0)), 4000),
-                              defaults(2, 2));
+                              startup_par(2, 2));
             }),
             "");
 }
 
 TEST(SpeedSamples, TenNeededUpToVmaxWhenCut) {
-  ParSet p = defaults();
+  ParSet p = startup_par();
   Eigen::RowVectorXd v = Eigen::RowVectorXd::LinSpaced(11, 1, 11);
   EXPECT_EQ(error_of([&] { check_speed_samples("a.wav", v, p); }), "");
   p.cut_vmax = 1;  // the cut keeps at most n − 1 samples: 10
@@ -224,12 +216,12 @@ TEST(SpeedSamples, TenNeededUpToVmaxWhenCut) {
 TEST(Messages, InTheLanguageChosen) {
   set_language(Language::English);
   const std::string positive = error_of([] {
-    ParSet p = defaults();
+    ParSet p = startup_par();
     p.gear_ratio = 0;
     check_parameters(p);
   });
   const std::string speeds =
-      error_of([] { check_speed_samples("a.wav", Eigen::RowVectorXd::Zero(3), defaults()); });
+      error_of([] { check_speed_samples("a.wav", Eigen::RowVectorXd::Zero(3), startup_par()); });
   set_language(Language::German);
   EXPECT_EQ(positive, "Gear ratio must be a number greater than 0, not 0.");
   EXPECT_EQ(speeds,

@@ -6,32 +6,12 @@
 
 #include "base/error.h"
 #include "params/channels.h"
+#include "support/eval_params.h"
 
 using namespace ziva;
+using ziva::testing::startup_par;
 
 namespace {
-
-ParSet road_par() {
-  ParSet p;
-  p.total_mass_kg = 200;
-  p.cw = 0.5;
-  p.frontal_area_m2 = 0.75;
-  p.gear_ratio = 6.32;
-  p.tyre_perimeter_m = 1.325;
-  p.coils = 3;
-  p.filter_length_s = 1;
-  p.roller_inertia_kgm2 = 1.08;
-  p.roller_perimeter_m = 0.9321;
-  p.sensors = 1;
-  p.cut_vmax = 0;
-  p.sig_ch1 = 1;
-  p.sig_ch2 = 2;
-  p.xaxis = 1;
-  p.yaxis = 1;
-  p.air_temp_c = 20;
-  p.air_pressure_mbar = 1013;
-  return p;
-}
 
 struct Traces {
   Eigen::RowVectorXd t, v, rpm;
@@ -58,7 +38,7 @@ std::string error_of(const Traces& tr, const ParSet& p) {
 }  // namespace
 
 TEST(Results, CutoffFromFilterLengthAndMeanStep) {
-  ParSet p = road_par();
+  ParSet p = startup_par();
   Traces tr = linear_run(200, 0.04, 10, 1, p);
   EXPECT_NEAR(compute_quantities(tr.t, tr.v, tr.rpm, p).Wn, 0.08, 1e-12);
   p.filter_length_s = -1;
@@ -74,7 +54,7 @@ TEST(Results, CutoffFromFilterLengthAndMeanStep) {
 }
 
 TEST(Results, VmaxCutKeepsSamplesUpToTheFirstMaximum) {
-  ParSet p = road_par();
+  ParSet p = startup_par();
   p.cut_vmax = 1;
   Traces tr = linear_run(40, 0.1, 10, 1, p);
   // Maximum at the last sample: that sample goes too.
@@ -93,7 +73,7 @@ TEST(Results, VmaxCutKeepsSamplesUpToTheFirstMaximum) {
 // sequences, the kinetic energy of each step is m·a0·dt·(v(i−1) + v(i))/2, so
 // P = m·a0·(v − a0·dt/2).
 TEST(Results, RoadFormulaMatchesKineticPowerOfConstantAcceleration) {
-  ParSet p = road_par();
+  ParSet p = startup_par();
   p.cw = 0;
   p.filter_length_s = 0.2;  // Wn = 0.5: the end transients die out within a few samples
   const double dt = 0.05, a0 = 2.5, v0 = 8;
@@ -114,7 +94,7 @@ TEST(Results, RoadFormulaMatchesKineticPowerOfConstantAcceleration) {
 // Constant speed against air drag: P = 0.65·cw·A·v³; distance grows from v·dt at the first
 // sample; 100 PS at 7024 1/min is 100 Nm.
 TEST(Results, DragPowerDistanceAndTorqueAtConstantSpeed) {
-  ParSet p = road_par();
+  ParSet p = startup_par();
   p.frontal_area_m2 = 1;
   const double v = 30;
   const double P_kw = 100 / 1.35962;
@@ -140,7 +120,7 @@ TEST(Results, DragPowerDistanceAndTorqueAtConstantSpeed) {
 
 // On the roller: P = J·(dω/dt)·ω/1000 + 0.0001·cw·ω², ω = v / ur · 2 · 3.1416, not smoothed again.
 TEST(Results, RollerFormulaWithItsPiAndLossTerm) {
-  ParSet p = road_par();
+  ParSet p = startup_par();
   p.sig_ch1 = 4;
   p.sig_ch2 = 3;
   p.filter_length_s = 0.16;  // Wn = 0.5
@@ -156,21 +136,8 @@ TEST(Results, RollerFormulaWithItsPiAndLossTerm) {
   }
 }
 
-// The air correction scales the power by the standard's factor (DIN 70020 by default).
-TEST(Results, AirCorrection) {
-  ParSet p = road_par();
-  Traces tr = linear_run(50, 0.1, 10, 1, p);
-  const RunQuantities std_air = compute_quantities(tr.t, tr.v, tr.rpm, p);
-  EXPECT_DOUBLE_EQ(std_air.k, 1);
-  p.air_temp_c = 30;
-  const RunQuantities warm = compute_quantities(tr.t, tr.v, tr.rpm, p);
-  EXPECT_DOUBLE_EQ(warm.k, std::sqrt(303.0 / 293.0));
-  for (Eigen::Index i = 0; i < std_air.P.size(); ++i)
-    EXPECT_NEAR(warm.P(i), std_air.P(i) * std::sqrt(303.0 / 293.0), 1e-12);
-}
-
 TEST(Results, AxisChoices) {
-  ParSet p = road_par();
+  ParSet p = startup_par();
   Traces tr = linear_run(60, 0.1, 10, 1, p);
   const RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
   const Eigen::RowVectorXd* xs[] = {&q.rpm, &q.t, &q.X, &q.v};
@@ -196,7 +163,7 @@ TEST(Results, AxisChoices) {
 }
 
 TEST(Results, ErrorCases) {
-  ParSet p = road_par();
+  ParSet p = startup_par();
   EXPECT_EQ(error_of(linear_run(2, 0.1, 10, 1, p), p), "Index exceeds matrix dimensions.");
   p.cut_vmax = 1;
   EXPECT_EQ(error_of(linear_run(3, 0.1, 10, 1, p), p), "Index exceeds matrix dimensions.");
@@ -212,7 +179,7 @@ TEST(Results, ErrorCases) {
 }
 
 TEST(Results, ZeroSpeedGivesNonFiniteValuesWithoutError) {
-  ParSet p = road_par();
+  ParSet p = startup_par();
   Traces tr = linear_run(30, 0.1, 0, 0, p);
   RunQuantities q = compute_quantities(tr.t, tr.v, tr.rpm, p);
   EXPECT_FALSE(std::isfinite(q.ratio(0)));

@@ -186,31 +186,6 @@ TEST_P(SimulateRoadLoad, CoastRollsDownUnderTheRoadLoad) {
   EXPECT_NEAR(tr.rpm(tr.t.size() - 1), o.idle_rpm, 0.01 * (o.rpm_end - o.idle_rpm));
 }
 
-// The engine drives against the extra road load too: at the same speed the full-load
-// acceleration drops by F/m (road) or F·r²/J (roller), and the engine power stays its curve.
-TEST_P(SimulateRoadLoad, ExtraLoadSlowsFullLoadByItsForce) {
-  const SynthOptions plain = quiet(GetParam());
-  const SynthOptions o = with_extra_load(plain);
-  const SynthRun without = synthesize(plain);
-  const SynthRun with = synthesize(o);
-  const SynthTruth& a = without.truth;
-  const SynthTruth& b = with.truth;
-  const double per_rad = o.roller_perim / (2 * std::numbers::pi);
-  for (double share : {0.25, 0.5, 0.75}) {
-    const double t = with.full_load_start + share * (with.full_load_end - with.full_load_start);
-    const auto k = static_cast<Eigen::Index>(t / 0.01);
-    const double v = b.v(k);
-    Eigen::Index j = 1;
-    while (a.v(j + 1) <= v || a.t(j) < without.full_load_start) ++j;
-    const double x = (v - a.v(j)) / (a.v(j + 1) - a.v(j));
-    const double a_plain = (1 - x) * accel_at(a, j) + x * accel_at(a, j + 1);
-    const double drop =
-        extra_force(o, v) / (o.roller_run ? o.roller_inertia / (per_rad * per_rad) : o.mass);
-    EXPECT_NEAR(a_plain - accel_at(b, k), drop, 0.01 * drop) << share;
-    EXPECT_NEAR(b.power(k), engine_power(o, b.rpm(k)), 1e-9);
-  }
-}
-
 INSTANTIATE_TEST_SUITE_P(RoadAndRoller, SimulateRoadLoad, ::testing::Bool());
 
 // The truth CSV carries loss_kW only for a coast or an extra road load.

@@ -9,6 +9,7 @@
 #include "eval/input_checks.h"
 #include "eval/traces.h"
 #include "sim/simulate.h"
+#include "support/eval_params.h"
 #include "wav/wav_read.h"
 
 using namespace ziva;
@@ -43,15 +44,7 @@ const Row kRows[] = {
 };
 
 ParSet params(const Row& r) {
-  ParSet p;
-  p.gear_ratio = 6.32;
-  p.tyre_perimeter_m = 1.325;
-  p.coils = 3;
-  p.roller_perimeter_m = 0.9321;
-  p.sensors = 1;
-  p.filter_length_s = 1;
-  p.sig_ch1 = r.ch1;
-  p.sig_ch2 = r.ch2;
+  ParSet p = ziva::testing::startup_par(r.ch1, r.ch2);
   p.estimator = r.estimator;
   return p;
 }

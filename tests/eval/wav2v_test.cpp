@@ -145,17 +145,3 @@ TEST_F(Wav2vWindow, ProgressMarksAndThirdOutputNeverAssigned) {
     EXPECT_STREQ(e.what(), "One or more output arguments not assigned during call to 'wav2v'.");
   }
 }
-
-TEST_F(Wav2vWindow, FractionalRateFailsAndClosesTheWindow) {
-  start();
-  ProgressLog log(g());
-  try {
-    ProgressWindow window(env(), strings());
-    wav2v(window, tone(150, 4410, 1), 4410.5, 3, 3);
-    FAIL() << "a fractional rate cannot be resampled";
-  } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "Q must be a positive integer.");
-  }
-  EXPECT_EQ(log.opened, 1);
-  EXPECT_EQ(log.open, 0);
-}
