@@ -303,6 +303,34 @@ Eigen::MatrixXd upfirdn_window(const Eigen::Ref<const Eigen::MatrixXd>& x, const
   return run_vector_filter(x, h, p, q, lead, first, count);
 }
 
+struct UpfirdnWindow::Impl {
+  Polyphase phases;
+  int q = 1;
+};
+
+UpfirdnWindow::UpfirdnWindow(const Eigen::Ref<const Eigen::VectorXd>& h, int p, int q)
+    : impl_(std::make_unique<Impl>()) {
+  check_factors(p, q);
+  const Eigen::VectorXd filter = h;
+  impl_->phases = make_polyphase(filter.data(), filter.size(), p);
+  impl_->q = q;
+}
+
+UpfirdnWindow::~UpfirdnWindow() = default;
+
+void UpfirdnWindow::run(const double* x, std::int64_t lx, std::int64_t lead, std::int64_t first,
+                        std::int64_t count, double* y) const {
+  if (lead < 0 || first < 0 || count < 0) {
+    throw Error("The output window must not be negative.");
+  }
+  if (count == 0) return;
+  if (lx == 0) {
+    std::fill(y, y + count, 0.0);
+    return;
+  }
+  filter_range(x, lx, impl_->phases, impl_->q, lead, first, first, first + count, y);
+}
+
 int set_upfirdn_threads(int threads) {
   return g_threads.exchange(std::max(0, threads));
 }

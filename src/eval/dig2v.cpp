@@ -109,12 +109,18 @@ void EdgeFinder::feed(const double* y, Eigen::Index n) {
   Channel c;
   c.a = y;
   c.n = n;
-  if (seen_ > 0 && y[0] - last_ < kEdgeThreshold) raw_.push_back(seen_ - 1);
+  if (seen_ > start_ && y[0] - last_ < kEdgeThreshold) raw_.push_back(seen_ - 1);
   const std::size_t before = raw_.size();
   find_edges(c, 0, n - 1, raw_);
   for (std::size_t i = before; i < raw_.size(); ++i) raw_[i] += seen_;
   seen_ += n;
   last_ = y[n - 1];
+}
+
+void EdgeFinder::append(const EdgeFinder& next) {
+  raw_.insert(raw_.end(), next.raw_.begin(), next.raw_.end());
+  seen_ = next.seen_;
+  last_ = next.last_;
 }
 
 std::vector<Eigen::Index> EdgeFinder::finish() {

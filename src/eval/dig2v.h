@@ -17,15 +17,22 @@ namespace ziva {
 // split between `threads` threads; the result does not depend on their number.
 std::vector<Eigen::Index> pulse_edges(const Eigen::Ref<const Eigen::MatrixXd>& y, int threads = 2);
 
-// pulse_edges of a single column that arrives in blocks.
+// pulse_edges of a single column that arrives in blocks. A column may also be split into
+// parts, each found by a finder of its own whose first sample is the last one of the part
+// before; appending the finders in order gives the edges of the whole.
 class EdgeFinder {
  public:
+  // The first sample fed is sample `first` of the column.
+  explicit EdgeFinder(Eigen::Index first = 0) : seen_(first), start_(first) {}
   void feed(const double* y, Eigen::Index n);
+  // Takes over the edges of the part after this one.
+  void append(const EdgeFinder& next);
   std::vector<Eigen::Index> finish();
 
  private:
   std::vector<Eigen::Index> raw_;
   Eigen::Index seen_ = 0;
+  Eigen::Index start_ = 0;
   double last_ = 0;
 };
 

@@ -143,6 +143,21 @@ void RecordingSummarizer::feed(const Eigen::Ref<const Eigen::MatrixXd>& block) {
   r_.samples += n;
 }
 
+void RecordingSummarizer::append(const RecordingSummarizer& next) {
+  if (next.r_.samples == 0) return;
+  if (r_.samples == 0) {
+    *this = next;
+    return;
+  }
+  for (std::size_t c = 0; c < bad_.size(); ++c) {
+    bad_[c] |= next.bad_[c];
+    // The later frames differ from this first sample when any of them differs from their own
+    // first one, or that one from this (a sample that is not a number differs from every value).
+    differs_[c] |= next.differs_[c] | static_cast<unsigned>(next.r_.first[c] != r_.first[c]);
+  }
+  r_.samples += next.r_.samples;
+}
+
 RecordingSummary RecordingSummarizer::finish() const {
   RecordingSummary r = r_;
   r.finite.clear();

@@ -38,6 +38,9 @@ class RecordingSummarizer {
   RecordingSummarizer(std::string file, double FS, Eigen::Index channels,
                       std::vector<bool> judged = {});
   void feed(const Eigen::Ref<const Eigen::MatrixXd>& block);
+  // Takes over the summary of the frames that follow those fed here (a summarizer of the same
+  // file and channels that was fed them).
+  void append(const RecordingSummarizer& next);
   RecordingSummary finish() const;
 
  private:

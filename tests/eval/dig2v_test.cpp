@@ -70,6 +70,17 @@ TEST(PulseEdges, SameEdgesWithThreadsAndFromBlocks) {
       f.feed(y.data() + first, std::min(block, n - first));
     EXPECT_EQ(f.finish(), whole) << block;
   }
+  // Parts found by finders of their own, each starting at the last sample of the part before.
+  for (Eigen::Index part : {Eigen::Index{2}, Eigen::Index{10000}, n / 2, n / 2 + 1}) {
+    EdgeFinder f;
+    for (Eigen::Index first = 0; first < n; first += part) {
+      const Eigen::Index from = first == 0 ? 0 : first - 1;
+      EdgeFinder later(from);
+      later.feed(y.data() + from, std::min(first + part, n) - from);
+      f.append(later);
+    }
+    EXPECT_EQ(f.finish(), whole) << part;
+  }
 }
 
 TEST(IntervalSpeeds, CleanTrainGivesUFsOverPW) {
