@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/error.h"
+#include "dsp/hanning.h"
 #include "dsp/resample.h"
 #include "dsp/specgram.h"
 #include "eval/trace_quality.h"
@@ -99,6 +100,11 @@ Specgram tone_spectrogram(Eigen::MatrixXd&& x, const Eigen::VectorXd& freq) {
                   Eigen::MatrixXd::Constant(1, 1, kAnalysisRate),
                   Eigen::MatrixXd::Constant(1, 1, kWindowUnit * kWindowFactor),
                   Eigen::MatrixXd::Constant(1, 1, noverlap));
+}
+
+void prepare_tone_spectrum(double L) {
+  Specgram::prepare_chirp(candidate_frequencies(L), kAnalysisRate,
+                          hanning(kWindowUnit * kWindowFactor));
 }
 
 std::vector<Eigen::Index> pick_peaks(const Eigen::MatrixXcd& yo) {

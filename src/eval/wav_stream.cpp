@@ -102,7 +102,8 @@ std::optional<StreamedRecording> read_streamed(const std::string& file,
       return s.mean.data();
     };
     PieceResult& r = results[static_cast<std::size_t>(k)];
-    r.summary = std::make_unique<RecordingSummarizer>(file, FS, columns, judged);
+    r.summary =
+        std::make_unique<RecordingSummarizer>(file, FS, columns, judged, reader.finite_samples());
     r.summary->feed(y.middleRows(a - h, b - a));
     const Eigen::Index edges_from = a == 0 ? 0 : a - 1;
     for (const int column : pulse_columns) {

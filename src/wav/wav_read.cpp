@@ -717,6 +717,11 @@ bool WavFrameReader::single_data_chunk() const {
   return impl_->place.chunks == 1;
 }
 
+bool WavFrameReader::finite_samples() const {
+  const SampleType t = impl_->layout.type;
+  return t != SampleType::F32 && t != SampleType::F64;
+}
+
 void WavFrameReader::read(std::int64_t first, std::int64_t n, double* out, std::int64_t stride,
                           std::vector<unsigned char>& bytes) const {
   const Impl& d = *impl_;

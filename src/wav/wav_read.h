@@ -117,6 +117,9 @@ class WavFrameReader {
   const WavReadResult& info() const;
   // Whether the file holds one data chunk (ranges of wavread refer to each of several).
   bool single_data_chunk() const;
+  // Whether every sample is finite by the format alone (integers, or floats within ±32768 under
+  // the PCM tag); IEEE float samples may not be.
+  bool finite_samples() const;
   // Frames first ... first + n - 1 (counted from 0) of the last data chunk, scaled as wavread
   // scales them: channel c's samples go to out[c·stride ...]. `bytes` is scratch storage, kept
   // by the caller so that it need not be allocated again; with one each, several threads may
