@@ -66,20 +66,23 @@ std::optional<StreamedRecording> read_streamed(const std::string& file,
   std::vector<int> tone_columns, pulse_columns;
   for (const StreamedChannel& c : wanted)
     (c.tone ? tone_columns : pulse_columns).push_back(c.column);
-  // Every tone has the same rate and length, so one resampler serves them all.
-  const PieceResampler resampler(total, kAnalysisRate, FS);
+  // Every tone has the same rate and length, so one resampler serves them all; pulses need none.
+  std::optional<PieceResampler> tone_resampler;
+  if (!tone_columns.empty()) tone_resampler.emplace(total, kAnalysisRate, FS);
+  const PieceResampler* resampler = tone_resampler ? &*tone_resampler : nullptr;
   StreamedRecording out;
   out.FS = FS;
   for (std::size_t i = 0; i < tone_columns.size(); ++i)
-    out.tones.emplace_back(resampler.outputs(), 1);
+    out.tones.emplace_back(resampler->outputs(), 1);
 
   // Piece k holds frames [k·kPieceFrames, (k + 1)·kPieceFrames) and the tone samples whose
   // inputs end there (the first piece also those before, the last one those after).
   const Eigen::Index pieces = (total + kPieceFrames - 1) / kPieceFrames;
   auto piece_outputs = [&](Eigen::Index k) {
-    const Eigen::Index from = k == 0 ? 0 : resampler.outputs_before(k * kPieceFrames);
+    if (!resampler) return std::make_pair(Eigen::Index{0}, Eigen::Index{0});
+    const Eigen::Index from = k == 0 ? 0 : resampler->outputs_before(k * kPieceFrames);
     const Eigen::Index to =
-        k + 1 == pieces ? resampler.outputs() : resampler.outputs_before((k + 1) * kPieceFrames);
+        k + 1 == pieces ? resampler->outputs() : resampler->outputs_before((k + 1) * kPieceFrames);
     return std::make_pair(from, to);
   };
   std::vector<PieceResult> results(static_cast<std::size_t>(pieces));
@@ -90,7 +93,7 @@ std::optional<StreamedRecording> read_streamed(const std::string& file,
     // The frames read start earlier by the samples the filter and the edge search look back.
     Eigen::Index h = a;
     if (!pulse_columns.empty() && a > 0) h = a - 1;
-    if (!tone_columns.empty() && out_to > out_from) h = std::min(h, resampler.input_from(out_from));
+    if (resampler && out_to > out_from) h = std::min(h, resampler->input_from(out_from));
     const Eigen::Index n = b - h;
     if (s.frames.rows() < n) s.frames.resize(n, columns);
     const Eigen::Index stride = s.frames.rows();
@@ -114,7 +117,7 @@ std::optional<StreamedRecording> read_streamed(const std::string& file,
     for (std::size_t i = 0; i < tone_columns.size(); ++i) {
       const int column = tone_columns[i];
       const double* x = column == 0 ? mean() : y.col(column - 1).data();
-      resampler.run(x, h, n, out_from, out_to, out.tones[i].data() + out_from);
+      resampler->run(x, h, n, out_from, out_to, out.tones[i].data() + out_from);
     }
   };
 
