@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <numeric>
+#include <stdexcept>
 #include <vector>
 
 #include "base/error.h"
@@ -116,18 +117,12 @@ ResampleResult resample(const Eigen::MatrixXd& x, double p_in, double q_in,
 
 // Output sample m covers the input samples up to n0(m) = floor((m·q − lead)/p) and at most
 // `reach` samples before it (the longest filter phase, rounded up as the filter pads it).
-struct StreamResampler::Impl {
+struct PieceResampler::Impl {
   Design d;
-  std::int64_t length = 0;    // input samples in all
-  std::int64_t received = 0;  // input samples fed so far
-  std::int64_t batch = 1;     // input samples gathered before they are filtered
-  std::int64_t reach = 0;
-  std::int64_t next = 0;  // next output sample, counted from the filter's delay
+  std::int64_t length = 0;  // input samples in all
   std::int64_t ly = 0;
-  std::int64_t kept_from = 0;  // input index of kept[0]
-  std::vector<double> kept;    // the input samples still needed
-  Eigen::MatrixXd filter;
-  Eigen::MatrixXd y;  // the output column
+  std::int64_t reach = 0;
+  std::unique_ptr<UpfirdnWindow> filter;  // none for p = q = 1
 
   std::int64_t last_input(std::int64_t m) const {  // n0 of output m (counted with the delay)
     const std::int64_t t = (m + d.delay) * d.q - d.nz;
@@ -135,21 +130,86 @@ struct StreamResampler::Impl {
   }
 };
 
-StreamResampler::StreamResampler(std::int64_t length, double p, double q, std::int64_t batch)
+PieceResampler::PieceResampler(std::int64_t length, double p, double q)
     : impl_(std::make_unique<Impl>()) {
   Impl& s = *impl_;
-  s.batch = std::max<std::int64_t>(batch, 1);
   s.d = design(p, q, std::nullopt, std::nullopt);
   s.length = std::max<std::int64_t>(length, 0);
   if (s.d.p == 1 && s.d.q == 1) {
-    s.y.resize(s.length, 1);
+    s.ly = s.length;
     return;
   }
   s.ly = ceil_div(s.length * s.d.p, s.d.q);
-  s.y.resize(s.ly, 1);
-  s.filter = s.d.h.transpose();
+  s.filter = std::make_unique<UpfirdnWindow>(s.d.h.transpose(), static_cast<int>(s.d.p),
+                                             static_cast<int>(s.d.q));
   s.reach = (s.d.h.size() + s.d.p - 1) / s.d.p + 16;
-  s.kept.reserve(static_cast<std::size_t>(std::min(s.length, 2 * s.batch + s.reach)));
+}
+
+PieceResampler::~PieceResampler() = default;
+
+std::int64_t PieceResampler::outputs() const {
+  return impl_->ly;
+}
+
+std::int64_t PieceResampler::outputs_before(std::int64_t n) const {
+  const Impl& s = *impl_;
+  if (n >= s.length) return s.ly;
+  if (!s.filter) return std::max<std::int64_t>(n, 0);
+  // last_input(m) < n exactly when (m + delay)·q − nz < n·p.
+  std::int64_t m = std::clamp<std::int64_t>(
+      ceil_div(std::max<std::int64_t>(n, 0) * s.d.p + s.d.nz, s.d.q) - s.d.delay, 0, s.ly);
+  while (m > 0 && s.last_input(m - 1) >= n) --m;
+  while (m < s.ly && s.last_input(m) < n) ++m;
+  return m;
+}
+
+std::int64_t PieceResampler::input_from(std::int64_t first) const {
+  const Impl& s = *impl_;
+  if (!s.filter) return std::clamp<std::int64_t>(first, 0, s.length);
+  return std::clamp<std::int64_t>(s.last_input(first) - s.reach + 1, 0, s.length);
+}
+
+std::int64_t PieceResampler::input_to(std::int64_t end) const {
+  const Impl& s = *impl_;
+  if (end <= 0) return 0;
+  if (!s.filter) return std::min(end, s.length);
+  return std::clamp<std::int64_t>(s.last_input(end - 1) + 1, 0, s.length);
+}
+
+void PieceResampler::run(const double* x, std::int64_t x_from, std::int64_t lx, std::int64_t first,
+                         std::int64_t end, double* y) const {
+  const Impl& s = *impl_;
+  if (first < 0 || end > s.ly || first > end || x_from < 0 || lx < 0 || x_from + lx > s.length ||
+      (first < end && (x_from > input_from(first) || x_from + lx < input_to(end)))) {
+    throw std::invalid_argument("PieceResampler::run: outputs or input samples out of range");
+  }
+  if (first == end) return;
+  if (!s.filter) {
+    std::copy(x + (first - x_from), x + (end - x_from), y);
+    return;
+  }
+  // The input samples as the signal, shifted: the same products and sums as on the whole.
+  s.filter->run(x, lx, s.d.nz + x_from * s.d.p, first + s.d.delay, end - first, y);
+}
+
+struct StreamResampler::Impl {
+  Impl(std::int64_t n, double p, double q) : pieces(n, p, q) {}
+  PieceResampler pieces;
+  std::int64_t length = 0;     // input samples in all
+  std::int64_t received = 0;   // input samples fed so far
+  std::int64_t batch = 1;      // input samples gathered before they are filtered
+  std::int64_t next = 0;       // next output sample
+  std::int64_t kept_from = 0;  // input index of kept[0]
+  std::vector<double> kept;    // the input samples still needed
+  Eigen::MatrixXd y;           // the output column
+};
+
+StreamResampler::StreamResampler(std::int64_t length, double p, double q, std::int64_t batch)
+    : impl_(std::make_unique<Impl>(length, p, q)) {
+  Impl& s = *impl_;
+  s.batch = std::max<std::int64_t>(batch, 1);
+  s.length = std::max<std::int64_t>(length, 0);
+  s.y.resize(s.pieces.outputs(), 1);
 }
 
 StreamResampler::~StreamResampler() = default;
@@ -158,35 +218,16 @@ void StreamResampler::feed(const double* x, std::int64_t n) {
   Impl& s = *impl_;
   n = std::min(n, s.length - s.received);
   if (n <= 0) return;
-  if (s.d.p == 1 && s.d.q == 1) {
-    std::copy(x, x + n, s.y.data() + s.received);
-    s.received += n;
-    return;
-  }
   s.kept.insert(s.kept.end(), x, x + n);
   s.received += n;
-  // Filtered in batches: each batch is split between the threads, and few batches keep their
-  // start-and-wait cost small on a busy machine.
   if (s.received < s.length && static_cast<std::int64_t>(s.kept.size()) < s.batch) return;
   // The outputs whose inputs have all arrived; at the end, all the rest.
-  std::int64_t end = s.next;
-  if (s.received == s.length) {
-    end = s.ly;
-  } else {
-    while (end < s.ly && s.last_input(end) < s.received) ++end;
-  }
-  if (end > s.next) {
-    // The kept samples as the signal, shifted: the same products and sums as on the whole.
-    const Eigen::Map<const Eigen::MatrixXd> kept(s.kept.data(),
-                                                 static_cast<Eigen::Index>(s.kept.size()), 1);
-    const Eigen::MatrixXd part =
-        upfirdn_window(kept, s.filter, static_cast<int>(s.d.p), static_cast<int>(s.d.q),
-                       s.d.nz + s.kept_from * s.d.p, s.next + s.d.delay, end - s.next);
-    std::copy(part.data(), part.data() + part.size(), s.y.data() + s.next);
-    s.next = end;
-  }
-  if (s.next < s.ly) {
-    const std::int64_t from = std::max(s.kept_from, s.last_input(s.next) - s.reach + 1);
+  const std::int64_t end = s.pieces.outputs_before(s.received);
+  s.pieces.run(s.kept.data(), s.kept_from, static_cast<std::int64_t>(s.kept.size()), s.next, end,
+               s.y.data() + s.next);
+  s.next = end;
+  if (s.next < s.pieces.outputs()) {
+    const std::int64_t from = std::max(s.kept_from, s.pieces.input_from(s.next));
     if (from > s.kept_from) {
       s.kept.erase(s.kept.begin(), s.kept.begin() + (from - s.kept_from));
       s.kept_from = from;

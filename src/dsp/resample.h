@@ -30,10 +30,39 @@ ResampleResult resample(const Eigen::MatrixXd& x, double p, double q,
                         const std::optional<Eigen::MatrixXd>& N = std::nullopt,
                         std::optional<double> beta = std::nullopt);
 
+// resample(x, p, q) of a column of `length` samples computed a range of outputs at a time from
+// the input samples that range needs, in any order and on any thread at once: every output is
+// bit-identical to the whole-signal call's. Throws as resample() does for the factors.
+class PieceResampler {
+ public:
+  PieceResampler(std::int64_t length, double p, double q);
+  ~PieceResampler();
+  PieceResampler(const PieceResampler&) = delete;
+  PieceResampler& operator=(const PieceResampler&) = delete;
+
+  // ceil(length·p/q), or length when p = q.
+  std::int64_t outputs() const;
+  // How many outputs need no input sample from n on (all of them for n >= length).
+  std::int64_t outputs_before(std::int64_t n) const;
+  // The input samples the outputs first ... end - 1 need: input_from(first) up to, not
+  // including, input_to(end).
+  std::int64_t input_from(std::int64_t first) const;
+  std::int64_t input_to(std::int64_t end) const;
+  // Outputs first ... end - 1 into y[0 ... end - first - 1], from the input samples x_from ...
+  // x_from + lx - 1 at x, which must take in those the outputs need. Throws
+  // std::invalid_argument otherwise.
+  void run(const double* x, std::int64_t x_from, std::int64_t lx, std::int64_t first,
+           std::int64_t end, double* y) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
 // resample(x, p, q) of a column of `length` samples that arrives in blocks, holding only the
 // samples that later outputs still need: the result is bit-identical to the whole-signal call.
-// The input is filtered whenever `batch` samples have gathered. Throws as resample() does for
-// the factors.
+// The input is filtered whenever `batch` samples have gathered, on the thread that feeds it.
+// Throws as resample() does for the factors.
 class StreamResampler {
  public:
   StreamResampler(std::int64_t length, double p, double q,

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <exception>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <numbers>
 #include <stdexcept>
@@ -106,6 +108,69 @@ std::string specgramchk(const Eigen::MatrixXd& x, const std::optional<Eigen::Mat
   return check_args(x, nfft, fs, window, noverlap, args, true);
 }
 
+namespace {
+
+// The chirp transforms made last, so that a spectrum on frequencies prepared ahead (or computed
+// before) does not build its transform again. Each is a few hundred kilobytes.
+class ChirpCache {
+ public:
+  std::shared_ptr<const ChirpZ> get(const Eigen::VectorXd& window, Eigen::Index m, Complex w,
+                                    Complex a) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (const Entry& e : entries_) {
+      if (e.m == m && e.w == w && e.a == a && e.window.size() == window.size() &&
+          e.window == window)
+        return e.transform;
+    }
+    return nullptr;
+  }
+  void put(const Eigen::VectorXd& window, Eigen::Index m, Complex w, Complex a,
+           std::shared_ptr<const ChirpZ> transform) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (entries_.size() == kKept) entries_.erase(entries_.begin());
+    entries_.push_back({window, m, w, a, std::move(transform)});
+  }
+
+ private:
+  static constexpr std::size_t kKept = 4;
+  struct Entry {
+    Eigen::VectorXd window;
+    Eigen::Index m;
+    Complex w, a;
+    std::shared_ptr<const ChirpZ> transform;
+  };
+  std::mutex mutex_;
+  std::vector<Entry> entries_;
+};
+
+ChirpCache& chirp_cache() {
+  static ChirpCache cache;
+  return cache;
+}
+
+// The transform of the chirp road onto the evenly spaced frequencies fo.
+std::shared_ptr<const ChirpZ> chirp_transform(const Eigen::VectorXd& window,
+                                              const Eigen::VectorXd& fo, double fs) {
+  const double two_pi = 2.0 * std::numbers::pi;
+  const Eigen::Index m = fo.size();
+  const double f1 = fo(0);
+  const double f2 = fo(m - 1);
+  const Complex w = std::exp(Complex(0.0, -two_pi * (f2 - f1) / (static_cast<double>(m - 1) * fs)));
+  const Complex a = std::exp(Complex(0.0, two_pi * f1 / fs));
+  if (auto found = chirp_cache().get(window, m, w, a)) return found;
+  auto made = std::make_shared<const ChirpZ>(window, m, w, a);
+  chirp_cache().put(window, m, w, a, made);
+  return made;
+}
+
+}  // namespace
+
+void Specgram::prepare_chirp(const Eigen::VectorXd& freq, double fs,
+                             const Eigen::VectorXd& window) {
+  if (freq.size() > 20 && evenly_spaced(freq, fs) && window.size() > 0)
+    chirp_transform(window, freq, fs);
+}
+
 struct Specgram::Impl {
   Road road = Road::fft;
   Eigen::VectorXd copy;       // the signal when copied or zero-extended
@@ -118,12 +183,12 @@ struct Specgram::Impl {
   Eigen::VectorXd fo;
   Eigen::VectorXd to;
 
-  Eigen::VectorXd window;         // FFT road
-  Eigen::Index nfft = 0;          // FFT road
-  std::unique_ptr<ChirpZ> chirp;  // chirp road, the window folded into it
-  Eigen::MatrixXcd bank;          // filter-bank road: column k filters out frequency k
-  Eigen::Index lead = 0;          // filter-bank road: zeros put before the signal
-  Eigen::Index skip = 0;          // filter-bank road: output samples before the first segment
+  Eigen::VectorXd window;               // FFT road
+  Eigen::Index nfft = 0;                // FFT road
+  std::shared_ptr<const ChirpZ> chirp;  // chirp road, the window folded into it
+  Eigen::MatrixXcd bank;                // filter-bank road: column k filters out frequency k
+  Eigen::Index lead = 0;                // filter-bank road: zeros put before the signal
+  Eigen::Index skip = 0;                // filter-bank road: output samples before the first segment
 
   void fft_segments(Eigen::Index first, Eigen::Index count, Complex* out) const {
     const fft::Plan& plan = fft::Plan::get(nfft, fft::Direction::forward);
@@ -220,12 +285,7 @@ void Specgram::prepare(SpecgramArgs& args) {
   const Eigen::Index m = d.fo.size();
   if (m > 20 && evenly_spaced(d.fo, args.fs)) {
     d.road = Road::chirp;
-    const double f1 = d.fo(0);
-    const double f2 = d.fo(m - 1);
-    const Complex w =
-        std::exp(Complex(0.0, -two_pi * (f2 - f1) / (static_cast<double>(m - 1) * args.fs)));
-    const Complex a = std::exp(Complex(0.0, two_pi * f1 / args.fs));
-    d.chirp = std::make_unique<ChirpZ>(args.window, m, w, a);
+    d.chirp = chirp_transform(args.window, d.fo, args.fs);
     return;
   }
 

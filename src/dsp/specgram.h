@@ -74,6 +74,11 @@ class Specgram {
   // bit-identical to those of the matrix form.
   void compute(Eigen::Index first, Eigen::Index count, std::complex<double>* out) const;
 
+  // Builds, on any thread, the transform that a spectrum on the frequencies `freq` (Hz) at rate
+  // `fs` with these window weights takes on the chirp road, so that a Specgram made later with
+  // them finds it ready (the last few are kept). Other frequencies are left to the Specgram.
+  static void prepare_chirp(const Eigen::VectorXd& freq, double fs, const Eigen::VectorXd& window);
+
   // The whole spectrum; with threads > 1 the segments are split into that many contiguous
   // batches computed at the same time.
   SpecgramResult run(int threads = 1) const;

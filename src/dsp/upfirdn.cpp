@@ -64,32 +64,38 @@ __attribute__((target("avx2,fma"))) double block_dot_avx2(const double* a, const
   return _mm_cvtsd_f64(_mm_add_sd(half, _mm_unpackhi_pd(half, half)));
 }
 
-// Four dot products at once with the partial sums of block_dot_avx2: lanes 0-7 of the first
-// accumulator are its s0 and s1, those of the second s2 and s3, reduced in the same order. All
-// four share the filter row `a` (one phase, p = 1), loaded once for the four: the single product
-// is bound by its two loads per multiply-add, this one by five loads per four.
-__attribute__((target("avx512f"))) void block_dot4_avx512(const double* a, const double* const* b,
-                                                          std::int64_t n, double* out) {
-  __m512d lo[4], hi[4];
-  for (int k = 0; k < 4; ++k) lo[k] = hi[k] = _mm512_setzero_pd();
+// Several dot products at once with the partial sums of block_dot_avx2: the same four chains
+// of four lanes each per product, reduced in the same order. All of them share the filter row
+// `a` (one phase, p = 1), loaded once for all: the single product is bound by its two loads per
+// multiply-add. AVX-512's 32 registers hold the chains of six products and the row.
+constexpr int kGroup = 6;
+
+__attribute__((target("avx2,fma,avx512f,avx512vl"))) void block_dot_group(const double* a,
+                                                                          const double* const* b,
+                                                                          std::int64_t n,
+                                                                          double* out) {
+  __m256d s0[kGroup], s1[kGroup], s2[kGroup], s3[kGroup];
+  for (int k = 0; k < kGroup; ++k) s0[k] = s1[k] = s2[k] = s3[k] = _mm256_setzero_pd();
   for (std::int64_t i = 0; i < n; i += kBlock) {
-    const __m512d a_lo = _mm512_loadu_pd(a + i);
-    const __m512d a_hi = _mm512_loadu_pd(a + i + 8);
-    for (int k = 0; k < 4; ++k) {
-      lo[k] = _mm512_fmadd_pd(a_lo, _mm512_loadu_pd(b[k] + i), lo[k]);
-      hi[k] = _mm512_fmadd_pd(a_hi, _mm512_loadu_pd(b[k] + i + 8), hi[k]);
+    const __m256d a0 = _mm256_loadu_pd(a + i);
+    const __m256d a1 = _mm256_loadu_pd(a + i + 4);
+    const __m256d a2 = _mm256_loadu_pd(a + i + 8);
+    const __m256d a3 = _mm256_loadu_pd(a + i + 12);
+    for (int k = 0; k < kGroup; ++k) {
+      s0[k] = _mm256_fmadd_pd(a0, _mm256_loadu_pd(b[k] + i), s0[k]);
+      s1[k] = _mm256_fmadd_pd(a1, _mm256_loadu_pd(b[k] + i + 4), s1[k]);
+      s2[k] = _mm256_fmadd_pd(a2, _mm256_loadu_pd(b[k] + i + 8), s2[k]);
+      s3[k] = _mm256_fmadd_pd(a3, _mm256_loadu_pd(b[k] + i + 12), s3[k]);
     }
   }
-  for (int k = 0; k < 4; ++k) {
-    alignas(64) double l[8], h[8], s[4];
-    _mm512_store_pd(l, lo[k]);
-    _mm512_store_pd(h, hi[k]);
-    for (int j = 0; j < 4; ++j) s[j] = (l[j] + l[j + 4]) + (h[j] + h[j + 4]);
-    out[k] = (s[0] + s[2]) + (s[1] + s[3]);
+  for (int k = 0; k < kGroup; ++k) {
+    const __m256d sum = _mm256_add_pd(_mm256_add_pd(s0[k], s1[k]), _mm256_add_pd(s2[k], s3[k]));
+    const __m128d half = _mm_add_pd(_mm256_castpd256_pd128(sum), _mm256_extractf128_pd(sum, 1));
+    out[k] = _mm_cvtsd_f64(_mm_add_sd(half, _mm_unpackhi_pd(half, half)));
   }
 }
 
-using BlockDot4 = void (*)(const double*, const double* const*, std::int64_t, double*);
+using BlockDotGroup = void (*)(const double*, const double* const*, std::int64_t, double*);
 
 bool has_avx2() {
   __builtin_cpu_init();
@@ -101,22 +107,25 @@ BlockDot pick_block_dot() {
 }
 
 // Only where block_dot is the AVX2 form, whose sums it reproduces.
-BlockDot4 pick_block_dot4() {
-  return has_avx2() && __builtin_cpu_supports("avx512f") ? block_dot4_avx512 : nullptr;
+BlockDotGroup pick_block_dot_group() {
+  return has_avx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")
+             ? block_dot_group
+             : nullptr;
 }
 #else
-using BlockDot4 = void (*)(const double*, const double* const*, std::int64_t, double*);
+constexpr int kGroup = 1;
+using BlockDotGroup = void (*)(const double*, const double* const*, std::int64_t, double*);
 BlockDot pick_block_dot() {
   return block_dot_generic;
 }
-BlockDot4 pick_block_dot4() {
+BlockDotGroup pick_block_dot_group() {
   return nullptr;
 }
 #endif
 
 // Chosen once per process, so every output sample of a run uses the same arithmetic.
 const BlockDot block_dot = pick_block_dot();
-const BlockDot4 block_dot4 = pick_block_dot4();
+const BlockDotGroup block_dot_grouped = pick_block_dot_group();
 
 // The filter split into its p phases; phase r holds h[r], h[r + p], ... reversed, padded at the
 // front with zeros to `taps` entries (a multiple of kBlock unless the phases are shorter than
@@ -173,18 +182,18 @@ void filter_range(const double* x, std::int64_t lx, const Polyphase& ph, int q, 
   };
   // With several phases each sample has its own row: loads, not latency, bound the products,
   // and grouping gains nothing.
-  const bool grouped = blocked && block_dot4 != nullptr && p == 1;
+  const bool grouped = blocked && block_dot_grouped != nullptr && p == 1;
   const std::int64_t stride = q / p + 1;  // n0 grows by at most this per sample
   for (std::int64_t m = begin; m < end; ++m) {
-    // Four interior samples at a time where the fourth one is still interior.
-    if (grouped && m + 4 <= end && n0 - ph.taps + 1 >= 0 && n0 + 3 * stride < lx) {
-      const double* xs[4];
-      for (int k = 0; k < 4; ++k) {
+    // A group of interior samples at a time where the last one is still interior.
+    if (grouped && m + kGroup <= end && n0 - ph.taps + 1 >= 0 && n0 + (kGroup - 1) * stride < lx) {
+      const double* xs[kGroup];
+      for (int k = 0; k < kGroup; ++k) {
         xs[k] = x + (n0 - ph.taps + 1);
         advance();
       }
-      block_dot4(ph.coef.data(), xs, ph.taps, y + (m - first));
-      m += 3;
+      block_dot_grouped(ph.coef.data(), xs, ph.taps, y + (m - first));
+      m += kGroup - 1;
       continue;
     }
     // sum_j h[r + j·p]·x[n0 - j]; the phase row runs over x[n0 - taps + 1 .. n0].
@@ -301,6 +310,34 @@ Eigen::MatrixXd upfirdn_window(const Eigen::Ref<const Eigen::MatrixXd>& x, const
     throw Error("The output window must not be negative.");
   }
   return run_vector_filter(x, h, p, q, lead, first, count);
+}
+
+struct UpfirdnWindow::Impl {
+  Polyphase phases;
+  int q = 1;
+};
+
+UpfirdnWindow::UpfirdnWindow(const Eigen::Ref<const Eigen::VectorXd>& h, int p, int q)
+    : impl_(std::make_unique<Impl>()) {
+  check_factors(p, q);
+  const Eigen::VectorXd filter = h;
+  impl_->phases = make_polyphase(filter.data(), filter.size(), p);
+  impl_->q = q;
+}
+
+UpfirdnWindow::~UpfirdnWindow() = default;
+
+void UpfirdnWindow::run(const double* x, std::int64_t lx, std::int64_t lead, std::int64_t first,
+                        std::int64_t count, double* y) const {
+  if (lead < 0 || first < 0 || count < 0) {
+    throw Error("The output window must not be negative.");
+  }
+  if (count == 0) return;
+  if (lx == 0) {
+    std::fill(y, y + count, 0.0);
+    return;
+  }
+  filter_range(x, lx, impl_->phases, impl_->q, lead, first, first, first + count, y);
 }
 
 int set_upfirdn_threads(int threads) {

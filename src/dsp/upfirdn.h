@@ -4,6 +4,7 @@
 
 #include <Eigen/Dense>
 #include <cstdint>
+#include <memory>
 
 namespace ziva {
 
@@ -42,6 +43,26 @@ auto upfirdn(const Eigen::MatrixXd& x, const Eigen::MatrixBase<Derived>& h, int 
 Eigen::MatrixXd upfirdn_window(const Eigen::Ref<const Eigen::MatrixXd>& x, const Eigen::MatrixXd& h,
                                int p, int q, std::int64_t lead, std::int64_t first,
                                std::int64_t count);
+
+// upfirdn_window of one vector filter over many windows: the filter phases are built once.
+// run() works on the calling thread alone and may be called from several threads at once.
+class UpfirdnWindow {
+ public:
+  // Throws as upfirdn_window does for p or q below 1.
+  UpfirdnWindow(const Eigen::Ref<const Eigen::VectorXd>& h, int p, int q);
+  ~UpfirdnWindow();
+  UpfirdnWindow(const UpfirdnWindow&) = delete;
+  UpfirdnWindow& operator=(const UpfirdnWindow&) = delete;
+
+  // The samples of upfirdn_window(x, h, p, q, lead, first, count) for the column of the lx
+  // samples at x, written to y[0 ... count - 1]; bit-identical to that call.
+  void run(const double* x, std::int64_t lx, std::int64_t lead, std::int64_t first,
+           std::int64_t count, double* y) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 // Worker threads used for long filterings: 0 (the default) means one per core, at most two.
 // The results do not depend on the number of threads. Returns the previous setting.

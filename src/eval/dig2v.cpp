@@ -122,39 +122,32 @@ std::vector<Eigen::Index> pulse_edges(const Eigen::Ref<const Eigen::MatrixXd>& y
   return later_of_adjacent(raw);
 }
 
-void EdgeFinder::feed(const double* y, Eigen::Index n) {
+void EdgeFinder::feed(const double* y, Eigen::Index n, Eigen::Index before, Eigen::Index after) {
   if (n <= 0) return;
   Channel c;
   c.a = y;
   c.n = n;
-  if (seen_ > 0 && y[0] - last_ < kEdgeThreshold) raw_.push_back(seen_ - 1);
-  const std::size_t before = raw_.size();
+  if (seen_ > start_ && y[0] - last_ < kEdgeThreshold) raw_.push_back(seen_ - 1);
+  const std::size_t found = raw_.size();
   find_edges(c, 0, n - 1, raw_);
-  for (std::size_t i = before; i < raw_.size(); ++i) raw_[i] += seen_;
-  if (refine_) keep_around(y, n);
+  for (std::size_t i = found; i < raw_.size(); ++i) raw_[i] += seen_;
+  if (refine_) {
+    const Eigen::Index first = seen_ - before, last = seen_ + n + after - 1;
+    for (std::size_t i = raw_refined_.size(); i < raw_.size(); ++i) {
+      const Eigen::Index k = raw_[i];
+      raw_refined_.push_back(refined_edge([&](Eigen::Index j) { return y[j - seen_]; }, k,
+                                          std::max(k - 3, first), std::min(k + 3, last)));
+    }
+  }
   seen_ += n;
   last_ = y[n - 1];
 }
 
-void EdgeFinder::keep_around(const double* y, Eigen::Index n) {
-  // Sample k of the column: in this block, or among the last four before it.
-  auto sample = [&](Eigen::Index k) { return k >= seen_ ? y[k - seen_] : tail_[k - seen_ + 4]; };
-  const Eigen::Index end = seen_ + n;
-  auto fill = [&](Around& a) {
-    for (; a.next <= a.n + 3 && a.next < end; ++a.next) a.s[a.next - a.n + 3] = sample(a.next);
-  };
-  // The edges still short of samples after them are the latest ones.
-  for (auto it = around_.rbegin(); it != around_.rend() && it->next <= it->n + 3; ++it) fill(*it);
-  for (std::size_t i = around_.size(); i < raw_.size(); ++i) {
-    Around a;
-    a.n = raw_[i];
-    a.next = std::max<Eigen::Index>(a.n - 3, 0);
-    fill(a);
-    around_.push_back(a);
-  }
-  double tail[4];
-  for (Eigen::Index k = 0; k < 4; ++k) tail[k] = end - 4 + k >= 0 ? sample(end - 4 + k) : 0;
-  std::copy(tail, tail + 4, tail_);
+void EdgeFinder::append(const EdgeFinder& next) {
+  raw_.insert(raw_.end(), next.raw_.begin(), next.raw_.end());
+  raw_refined_.insert(raw_refined_.end(), next.raw_refined_.begin(), next.raw_refined_.end());
+  seen_ = next.seen_;
+  last_ = next.last_;
 }
 
 std::vector<Eigen::Index> EdgeFinder::finish() {
@@ -163,12 +156,8 @@ std::vector<Eigen::Index> EdgeFinder::finish() {
 
 std::vector<double> EdgeFinder::refined() const {
   std::vector<double> out;
-  for (std::size_t i = 0; i < around_.size(); ++i) {
-    if (superseded(raw_, i)) continue;
-    const Around& a = around_[i];
-    out.push_back(refined_edge([&](Eigen::Index k) { return a.s[k - a.n + 3]; }, a.n,
-                               std::max<Eigen::Index>(a.n - 3, 0), std::min(a.n + 3, a.next - 1)));
-  }
+  for (std::size_t i = 0; i < raw_refined_.size(); ++i)
+    if (!superseded(raw_, i)) out.push_back(raw_refined_[i]);
   return out;
 }
 

@@ -17,31 +17,31 @@ namespace ziva {
 // split between `threads` threads; the result does not depend on their number.
 std::vector<Eigen::Index> pulse_edges(const Eigen::Ref<const Eigen::MatrixXd>& y, int threads = 2);
 
-// pulse_edges of a single column that arrives in blocks. With `refine`, the finder also keeps the
-// seven samples around every edge, so that refined() gives refine_edges of the edges without the
-// column.
+// pulse_edges of a single column that arrives in blocks. A column may also be split into
+// parts, each found by a finder of its own whose first sample is the last one of the part
+// before; appending the finders in order gives the edges of the whole. With `refine` the finder
+// also places each edge between samples, as refine_edges does.
 class EdgeFinder {
  public:
-  explicit EdgeFinder(bool refine = false) : refine_(refine) {}
-  void feed(const double* y, Eigen::Index n);
+  // The first sample fed is sample `first` of the column.
+  explicit EdgeFinder(Eigen::Index first = 0, bool refine = false)
+      : refine_(refine), seen_(first), start_(first) {}
+  // The n samples y[0] … y[n − 1]. With `refine`, y also holds the `before` samples before them
+  // and the `after` samples after them: at least four before and three after, fewer only at the
+  // ends of the column.
+  void feed(const double* y, Eigen::Index n, Eigen::Index before = 0, Eigen::Index after = 0);
+  // Takes over the edges of the part after this one.
+  void append(const EdgeFinder& next);
   std::vector<Eigen::Index> finish();
-  // refine_edges of finish()'s edges, after the last block; empty without `refine`.
+  // refine_edges of finish()'s edges; empty without `refine`.
   std::vector<double> refined() const;
 
  private:
-  // Samples n − 3 … n + 3 of a raw edge n, as far as the column has them.
-  struct Around {
-    Eigen::Index n = 0;
-    Eigen::Index next = 0;  // the next sample still to be kept
-    double s[7] = {};
-  };
-  void keep_around(const double* y, Eigen::Index n);
-
   bool refine_;
   std::vector<Eigen::Index> raw_;
-  std::vector<Around> around_;  // of every raw edge, with refine_
-  double tail_[4] = {};         // the last four samples before the block
+  std::vector<double> raw_refined_;  // of every raw edge, with refine_
   Eigen::Index seen_ = 0;
+  Eigen::Index start_ = 0;
   double last_ = 0;
 };
 

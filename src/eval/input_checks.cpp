@@ -102,8 +102,8 @@ RecordingSummary summarize_recording(const std::string& file, const Eigen::Matri
 }
 
 RecordingSummarizer::RecordingSummarizer(std::string file, double FS, Eigen::Index channels,
-                                         std::vector<bool> judged)
-    : judged_(std::move(judged)) {
+                                         std::vector<bool> judged, bool finite)
+    : judged_(std::move(judged)), finite_(finite) {
   r_.file = std::move(file);
   r_.rate = FS;
   r_.channels = channels;
@@ -124,23 +124,49 @@ void RecordingSummarizer::feed(const Eigen::Ref<const Eigen::MatrixXd>& block) {
     if (!judged_[c]) continue;
     const double* x = block.col(k).data();
     if (start) r_.first[c] = x[0];
-    scan(x, n, r_.first[c], bad_[c], differs_[c]);
+    if (!finite_) {
+      scan(x, n, r_.first[c], bad_[c], differs_[c]);
+    } else if (!differs_[c]) {
+      // Known finite samples: only up to the first that differs.
+      const double first = r_.first[c];
+      differs_[c] = std::find_if(x, x + n, [first](double v) { return v != first; }) != x + n;
+    }
   }
   if (r_.channels >= 2 && judged_[static_cast<std::size_t>(r_.channels)]) {
     const auto c = static_cast<std::size_t>(r_.channels);
     const double* a = block.col(0).data();
     const double* b = block.col(1).data();
     if (start) r_.first[c] = (a[0] + b[0]) / 2;
-    // The mean a piece at a time: a whole recording needs no copy of its length.
-    constexpr Eigen::Index kPiece = 4096;
-    double mean[kPiece];
-    for (Eigen::Index from = 0; from < n; from += kPiece) {
-      const Eigen::Index m = std::min(kPiece, n - from);
-      for (Eigen::Index i = 0; i < m; ++i) mean[i] = (a[from + i] + b[from + i]) / 2;
-      scan(mean, m, r_.first[c], bad_[c], differs_[c]);
+    if (!finite_) {
+      // The mean a piece at a time: a whole recording needs no copy of its length.
+      constexpr Eigen::Index kPiece = 4096;
+      double mean[kPiece];
+      for (Eigen::Index from = 0; from < n; from += kPiece) {
+        const Eigen::Index m = std::min(kPiece, n - from);
+        for (Eigen::Index i = 0; i < m; ++i) mean[i] = (a[from + i] + b[from + i]) / 2;
+        scan(mean, m, r_.first[c], bad_[c], differs_[c]);
+      }
+    } else {
+      for (Eigen::Index i = 0; i < n && !differs_[c]; ++i)
+        differs_[c] = (a[i] + b[i]) / 2 != r_.first[c];
     }
   }
   r_.samples += n;
+}
+
+void RecordingSummarizer::append(const RecordingSummarizer& next) {
+  if (next.r_.samples == 0) return;
+  if (r_.samples == 0) {
+    *this = next;
+    return;
+  }
+  for (std::size_t c = 0; c < bad_.size(); ++c) {
+    bad_[c] |= next.bad_[c];
+    // The later frames differ from this first sample when any of them differs from their own
+    // first one, or that one from this (a sample that is not a number differs from every value).
+    differs_[c] |= next.differs_[c] | static_cast<unsigned>(next.r_.first[c] != r_.first[c]);
+  }
+  r_.samples += next.r_.samples;
 }
 
 RecordingSummary RecordingSummarizer::finish() const {

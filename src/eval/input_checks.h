@@ -32,18 +32,24 @@ RecordingSummary summarize_recording(const std::string& file, const Eigen::Matri
 
 // The same summary of a recording that arrives in blocks of frames (one column per channel).
 // `judged` names the entries (columns, then the mean) that are looked at, all when empty; the
-// others are given as finite and varying.
+// others are given as finite and varying. With `finite`, the samples are known to be finite
+// (as those of integer formats are): only whether they vary is looked at, up to the first one
+// that differs.
 class RecordingSummarizer {
  public:
   RecordingSummarizer(std::string file, double FS, Eigen::Index channels,
-                      std::vector<bool> judged = {});
+                      std::vector<bool> judged = {}, bool finite = false);
   void feed(const Eigen::Ref<const Eigen::MatrixXd>& block);
+  // Takes over the summary of the frames that follow those fed here (a summarizer of the same
+  // file and channels that was fed them).
+  void append(const RecordingSummarizer& next);
   RecordingSummary finish() const;
 
  private:
   RecordingSummary r_;
   std::vector<unsigned> bad_, differs_;  // a sample not finite, a sample unlike the first
   std::vector<bool> judged_;
+  bool finite_ = false;
 };
 
 // The parameters the channel choice par.sig_ch1/sig_ch2 uses.

@@ -296,7 +296,18 @@ std::optional<RawTraces> streamed_channel_traces(const ConversionContext& ctx,
     case Conversion::None:
       break;
   }
-  std::optional<StreamedRecording> c = read_streamed(file, wanted);
+  // The spectra's transforms are built while the recording is read.
+  std::vector<double> tone_L;
+  if (row.conversion == Conversion::Roller) {
+    tone_L.push_back(Converter(ctx, 0, par).roller_L());
+  } else if (row.conversion != Conversion::Pulses) {
+    tone_L.push_back(par.coils);
+    if (row.conversion == Conversion::AlternatorRoller)
+      tone_L.push_back(Converter(ctx, 0, par).roller_L());
+  }
+  std::optional<StreamedRecording> c = read_streamed(file, wanted, 2, [&] {
+    for (const double L : tone_L) prepare_tone_spectrum(L);
+  });
   if (!c) return std::nullopt;
   check_recording(c->summary, par);
   // The tones arrive resampled to the analysis rate already.

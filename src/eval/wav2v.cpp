@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/error.h"
+#include "dsp/hanning.h"
 #include "dsp/resample.h"
 #include "dsp/specgram.h"
 #include "eval/trace_quality.h"
@@ -101,6 +102,11 @@ Specgram tone_spectrogram(Eigen::MatrixXd&& x, const Eigen::VectorXd& freq) {
                   Eigen::MatrixXd::Constant(1, 1, noverlap));
 }
 
+void prepare_tone_spectrum(double L) {
+  Specgram::prepare_chirp(candidate_frequencies(L), kAnalysisRate,
+                          hanning(kWindowUnit * kWindowFactor));
+}
+
 std::vector<Eigen::Index> pick_peaks(const Eigen::MatrixXcd& yo) {
   std::vector<Eigen::Index> idx(static_cast<std::size_t>(yo.cols()));
   for (Eigen::Index j = 0; j < yo.cols(); ++j)
@@ -122,6 +128,7 @@ double peak_offset(const std::complex<double>* col, Eigen::Index m, Eigen::Index
 
 namespace {
 
+// The peak's power over the median power of the window.
 double prominence_of(const std::complex<double>* col, Eigen::Index m, Eigen::Index idx,
                      std::vector<double>& scratch) {
   scratch.resize(static_cast<std::size_t>(m));
@@ -132,6 +139,26 @@ double prominence_of(const std::complex<double>* col, Eigen::Index m, Eigen::Ind
   return *mid > 0 ? top / *mid : (top > 0 ? HUGE_VAL : 0);
 }
 
+// Whether prominence_of(col, m, idx) < kPeakOverFloor, without finding the median: the powers p
+// for which the prominence would reach the floor (top / p >= kPeakOverFloor for p > 0, top > 0
+// for p = 0) are all those up to some power, as the rounded quotient falls with p, so the
+// median is one of them exactly when more than m/2 of the powers are. Powers that are not a
+// number take the median itself.
+bool weak_peak(const std::complex<double>* col, Eigen::Index m, Eigen::Index idx,
+               std::vector<double>& scratch) {
+  const double top = std::norm(col[idx]);
+  const bool top_positive = top > 0;
+  Eigen::Index reaching = 0;
+  bool unordered = false;
+  for (Eigen::Index i = 0; i < m; ++i) {
+    const double p = std::norm(col[i]);
+    unordered |= std::isnan(p);
+    reaching += p > 0 ? (top / p >= kPeakOverFloor) : top_positive;
+  }
+  if (unordered) return !(prominence_of(col, m, idx, scratch) >= kPeakOverFloor);
+  return reaching <= m / 2;
+}
+
 }  // namespace
 
 std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads, PeakDetail* detail) {
@@ -140,7 +167,7 @@ std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads, PeakDe
   std::vector<Eigen::Index> idx(static_cast<std::size_t>(n));
   if (detail) {
     detail->offset.assign(static_cast<std::size_t>(n), 0.0);
-    detail->prominence.assign(static_cast<std::size_t>(n), 0.0);
+    detail->weak.assign(static_cast<std::size_t>(n), 0);
   }
   // Each part computes a few windows at a time into its own buffer and keeps their peaks; the
   // parts take the batches from a shared counter, so that a part the machine holds back does not
@@ -157,7 +184,7 @@ std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads, PeakDe
         idx[k] = peak_of(yo.col(c).data(), m);
         if (!detail) continue;
         detail->offset[k] = peak_offset(yo.col(c).data(), m, idx[k]);
-        detail->prominence[k] = prominence_of(yo.col(c).data(), m, idx[k], scratch);
+        detail->weak[k] = weak_peak(yo.col(c).data(), m, idx[k], scratch) ? 1 : 0;
       }
     }
   };
@@ -210,7 +237,7 @@ SpeedTrace tone_trace(Eigen::MatrixXd Y, double FS, double l, double L,
   for (std::size_t j = 0; j < peaks.size(); ++j) {
     const double f = precise ? freq(peaks[j]) + detail.offset[j] * grid_step : freq(peaks[j]);
     out.v(static_cast<Eigen::Index>(j)) = f / l;
-    weak[j] = !(detail.prominence[j] >= kPeakOverFloor);
+    weak[j] = detail.weak[j] != 0;
   }
   out.quality = trace_quality(out.t, out.v, weak);
   return out;

@@ -33,11 +33,16 @@ Specgram tone_spectrogram(const Eigen::MatrixXd& x, const Eigen::VectorXd& freq)
 // The same, taking the signal over instead of copying it.
 Specgram tone_spectrogram(Eigen::MatrixXd&& x, const Eigen::VectorXd& freq);
 
+// Builds what tone_spectrogram on candidate_frequencies(L) takes (its transform and FFT plans)
+// ahead, e.g. on another thread while the signal is made ready; the spectrum then finds it.
+void prepare_tone_spectrum(double L);
+
 // Per window of the spectrum: the top of the peak between grid rows (offset from the peak row,
-// −1 … 1 rows) and the peak's power over the median power of the window.
+// −1 … 1 rows) and whether the peak's power is less than kPeakOverFloor times the median power
+// of the window (the power of rank ⌊m/2⌋ from the lowest, counted from 0, of the m rows).
 struct PeakDetail {
   std::vector<double> offset;
-  std::vector<double> prominence;
+  std::vector<char> weak;
 };
 
 // For every window of the spectrum, the row of the largest magnitude (the first of equal ones),

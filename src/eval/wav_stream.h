@@ -1,8 +1,9 @@
-// A recording read block by block: each channel asked for becomes its pulse edges or its tone
+// A recording read piece by piece: each channel asked for becomes its pulse edges or its tone
 // resampled to the analysis rate, without holding the recording in memory.
 #pragma once
 
 #include <Eigen/Dense>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,11 +27,16 @@ struct StreamedRecording {
   double FS = 0;                                 // the recording's sampling rate
 };
 
-// Reads `file` as wavread does, in blocks of frames. Returns nothing when the recording does not
-// suit this way (fewer channels than named, a mean of columns that are not exactly two, no
-// samples, a sampling rate the evaluation refuses): reading it whole then gives the errors of the
-// usual way. Throws the errors of wavread.
+// Reads `file` as wavread does, a piece of frames at a time. Returns nothing when the recording
+// does not suit this way (fewer channels than named, a mean of columns that are not exactly two,
+// no samples, a sampling rate the evaluation refuses, more than one data chunk): reading it whole
+// then gives the errors of the usual way. Throws the errors of wavread. With two `threads` the
+// pieces are shared between two threads, one of which first runs `alongside` (the caller's own
+// work, done while the recording is read); the result does not depend on the number of threads.
+// `alongside` runs only when the recording is read this way.
 std::optional<StreamedRecording> read_streamed(const std::string& file,
-                                               const std::vector<StreamedChannel>& wanted);
+                                               const std::vector<StreamedChannel>& wanted,
+                                               int threads = 2,
+                                               const std::function<void()>& alongside = {});
 
 }  // namespace ziva

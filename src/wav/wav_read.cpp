@@ -354,11 +354,13 @@ void convert_frames(const unsigned char* in, Eigen::Index frames, int channels, 
   }
 }
 
-// Converts `frames` whole frames into rows row.. of y.
-void convert(const SampleLayout& layout, const unsigned char* in, Eigen::Index frames,
-             Eigen::MatrixXd& y, Eigen::Index row) {
-  double* out = y.data() + row;
-  const Eigen::Index stride = y.rows();
+// Converts `frames` whole frames: channel c's samples go to out + c·stride. The conversions are
+// exact, so a build for wider vectors gives the same numbers.
+#if defined(__x86_64__) && defined(__GNUC__)
+[[gnu::target_clones("avx2", "default")]]
+#endif
+void convert(const SampleLayout& layout, const unsigned char* in, Eigen::Index frames, double* out,
+             Eigen::Index stride) {
   const int ch = layout.channels;
   switch (layout.type) {
     case SampleType::U8:
@@ -492,7 +494,7 @@ Eigen::MatrixXd read_wavedat(Cursor& in, std::uint32_t size, const WavFormat& fm
         static_cast<Eigen::Index>(std::min<std::uint64_t>(block_frames, frames - row));
     const std::size_t bytes = static_cast<std::size_t>(n) * frame_bytes;
     if (!in.read(buffer.get(), bytes)) throw Error(kPcmData);
-    convert(layout, buffer.get(), n, y, row);
+    convert(layout, buffer.get(), n, y.data() + row, y.rows());
     row += n;
   }
   in.seek(start + size);
@@ -570,7 +572,15 @@ void read_listck(Cursor& in, std::uint32_t size, WavChunks& ck) {
   }
 }
 
-WavReadResult read_wave(const Source& source, const WavExtent& ext) {
+// Where the samples lie: the body of the last data chunk and the format it was read with.
+struct DataPlace {
+  int chunks = 0;  // data chunks in the file
+  std::uint64_t start = 0;
+  std::uint32_t size = 0;
+  WavFormat fmt;
+};
+
+WavReadResult read_wave(const Source& source, const WavExtent& ext, DataPlace* place = nullptr) {
   Cursor in(source);
   read_riff_header(in);
 
@@ -586,6 +596,12 @@ WavReadResult read_wave(const Source& source, const WavExtent& ext) {
       note_field(opt, "fmt");
     } else if (id == "data") {
       if (!opt.fmt) throw Error(kDataBeforeFormat);
+      if (place) {
+        ++place->chunks;
+        place->start = in.pos();
+        place->size = ck.size;
+        place->fmt = *opt.fmt;
+      }
       result.y = read_wavedat(in, ck.size, *opt.fmt, ext);
       have_data = true;
     } else if (id == "fact") {
@@ -666,6 +682,66 @@ WavReadResult wavread(const std::string& file, const WavExtent& ext) {
 WavReadResult wavread_bytes(const void* data, std::size_t size, const WavExtent& ext) {
   const MemorySource source(data, size);
   return read_wave(source, ext);
+}
+
+struct WavFrameReader::Impl {
+  FileSource source;
+  WavReadResult info;
+  DataPlace place;
+  SampleLayout layout{SampleType::U8, 1, 0};
+  std::uint64_t frame_bytes = 1;
+  std::int64_t frames = 0;
+
+  explicit Impl(const std::string& name) : source(name) {}
+};
+
+WavFrameReader::WavFrameReader(const std::string& file)
+    : impl_(std::make_unique<Impl>(has_extension(file) ? file : file + ".wav")) {
+  Impl& d = *impl_;
+  d.info = read_wave(d.source, WavExtent::size(), &d.place);
+  d.layout = sample_layout(d.place.fmt);
+  d.frame_bytes =
+      static_cast<std::uint64_t>(d.layout.bytes) * static_cast<std::uint64_t>(d.layout.channels);
+  d.frames = static_cast<std::int64_t>(d.place.size / d.frame_bytes);
+  // The whole chunk settles 4-byte PCM, as for every range wavread reads.
+  if (d.layout.type == SampleType::F32Scaled) {
+    Cursor in(d.source);
+    settle_four_byte_pcm(in, d.place.start, static_cast<std::uint64_t>(d.frames) * d.frame_bytes,
+                         d.layout);
+  }
+}
+
+WavFrameReader::~WavFrameReader() = default;
+
+const WavReadResult& WavFrameReader::info() const {
+  return impl_->info;
+}
+
+bool WavFrameReader::single_data_chunk() const {
+  return impl_->place.chunks == 1;
+}
+
+bool WavFrameReader::finite_samples() const {
+  const SampleType t = impl_->layout.type;
+  return t != SampleType::F32 && t != SampleType::F64;
+}
+
+void WavFrameReader::read(std::int64_t first, std::int64_t n, double* out, std::int64_t stride,
+                          std::vector<unsigned char>& bytes) const {
+  const Impl& d = *impl_;
+  if (first < 0 || n < 0 || first > d.frames - n) throw Error(kOutOfRange);
+  const std::int64_t block_frames =
+      static_cast<std::int64_t>(std::max<std::uint64_t>(1, (256u << 10) / d.frame_bytes));
+  for (std::int64_t done = 0; done < n;) {
+    const std::int64_t m = std::min(block_frames, n - done);
+    const auto count = static_cast<std::size_t>(static_cast<std::uint64_t>(m) * d.frame_bytes);
+    if (bytes.size() < count) bytes.resize(count);
+    const std::uint64_t offset =
+        d.place.start + static_cast<std::uint64_t>(first + done) * d.frame_bytes;
+    if (d.source.read_at(offset, bytes.data(), count) != count) throw Error(kPcmData);
+    convert(d.layout, bytes.data(), m, out + done, stride);
+    done += m;
+  }
 }
 
 }  // namespace ziva

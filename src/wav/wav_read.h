@@ -4,6 +4,8 @@
 
 #include <Eigen/Core>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -100,5 +102,34 @@ WavReadResult wavread(const std::string& file, const WavExtent& ext = {});
 
 // The same reader over a file image in memory.
 WavReadResult wavread_bytes(const void* data, std::size_t size, const WavExtent& ext = {});
+
+// A recording read a range of frames at a time from one open file: the samples wavread gives
+// for WavExtent::range, without opening the file and going through its chunks for every range.
+class WavFrameReader {
+ public:
+  // Goes through the chunks as wavread(file, WavExtent::size()) does and throws its errors.
+  explicit WavFrameReader(const std::string& file);
+  ~WavFrameReader();
+  WavFrameReader(const WavFrameReader&) = delete;
+  WavFrameReader& operator=(const WavFrameReader&) = delete;
+
+  // What wavread(file, WavExtent::size()) returns: y = [frames channels], Fs, bits, opt_ck.
+  const WavReadResult& info() const;
+  // Whether the file holds one data chunk (ranges of wavread refer to each of several).
+  bool single_data_chunk() const;
+  // Whether every sample is finite by the format alone (integers, or floats within ±32768 under
+  // the PCM tag); IEEE float samples may not be.
+  bool finite_samples() const;
+  // Frames first ... first + n - 1 (counted from 0) of the last data chunk, scaled as wavread
+  // scales them: channel c's samples go to out[c·stride ...]. `bytes` is scratch storage, kept
+  // by the caller so that it need not be allocated again; with one each, several threads may
+  // read at once. Throws "Sample limits out of range." for frames the file does not hold.
+  void read(std::int64_t first, std::int64_t n, double* out, std::int64_t stride,
+            std::vector<unsigned char>& bytes) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace ziva

@@ -187,6 +187,46 @@ TEST(Resample, BlocksGiveTheWholeSignalsSamples) {
   EXPECT_THROW(short_fed.finish(), Error);
 }
 
+// Ranges of outputs computed in any order, each from a copy of only the input samples it says
+// it needs: the whole-signal samples bit for bit.
+TEST(Resample, PiecesGiveTheWholeSignalsSamples) {
+  for (const double rate : {44100.0, 48000.0, 4410.0, 8000.0}) {
+    const Eigen::Index n = 20011;
+    const Eigen::MatrixXd x = sine(n, 440, rate);
+    const Eigen::MatrixXd whole = resample(x, 4410, rate).y;
+    const PieceResampler pieces(n, 4410, rate);
+    ASSERT_EQ(pieces.outputs(), whole.rows());
+    EXPECT_EQ(pieces.outputs_before(n), whole.rows());
+    EXPECT_EQ(pieces.outputs_before(0), 0);
+    // Pieces ending where the inputs of whole outputs end, and arbitrary ones, last first.
+    std::vector<std::int64_t> cuts{0,
+                                   pieces.outputs_before(7000),
+                                   pieces.outputs_before(7001),
+                                   1,
+                                   whole.rows() / 2,
+                                   whole.rows() - 1,
+                                   whole.rows()};
+    std::sort(cuts.begin(), cuts.end());
+    Eigen::VectorXd y = Eigen::VectorXd::Constant(whole.rows(), -9);
+    for (std::size_t k = cuts.size() - 1; k > 0; --k) {
+      const std::int64_t first = cuts[k - 1], end = cuts[k];
+      const std::int64_t from = pieces.input_from(first), to = pieces.input_to(end);
+      const std::vector<double> part(x.data() + from, x.data() + to);
+      pieces.run(part.data(), from, to - from, first, end, y.data() + first);
+      if (first < end && to < n) {
+        // one sample short at either end is refused
+        EXPECT_THROW(pieces.run(part.data(), from, to - from - 1, first, end, y.data()),
+                     std::invalid_argument);
+      }
+      if (first < end && from > 0) {
+        EXPECT_THROW(pieces.run(part.data() + 1, from + 1, to - from - 1, first, end, y.data()),
+                     std::invalid_argument);
+      }
+    }
+    EXPECT_TRUE(y == whole.col(0)) << rate;
+  }
+}
+
 TEST(Resample, CheckMessages) {
   EXPECT_EQ(message_of(4410, 2.5), "Q must be a positive integer.");
   EXPECT_EQ(message_of(4410, 0), "Q must be a positive integer.");

@@ -70,12 +70,29 @@ TEST(PulseEdges, SameEdgesWithThreadsAndFromBlocks) {
   ASSERT_EQ(whole.back(), n - 2);
   const std::vector<double> refined = refine_edges(y, whole);
   EXPECT_EQ(pulse_edges(y, 2), whole);
+  // Blocks fed with the samples around them that refining needs.
+  auto around = [&](EdgeFinder& f, Eigen::Index first, Eigen::Index end) {
+    f.feed(y.data() + first, end - first, std::min<Eigen::Index>(first, 4),
+           std::min<Eigen::Index>(n - end, 3));
+  };
   for (Eigen::Index block : {1, 2, 3, 5, 1000, 10000, 29999, 400000}) {
-    EdgeFinder f(true);
+    EdgeFinder f(0, true);
     for (Eigen::Index first = 0; first < n; first += block)
-      f.feed(y.data() + first, std::min(block, n - first));
+      around(f, first, std::min(first + block, n));
     EXPECT_EQ(f.finish(), whole) << block;
     EXPECT_EQ(f.refined(), refined) << block;
+  }
+  // Parts found by finders of their own, each starting at the last sample of the part before.
+  for (Eigen::Index part : {Eigen::Index{2}, Eigen::Index{10000}, n / 2, n / 2 + 1}) {
+    EdgeFinder f(0, true);
+    for (Eigen::Index first = 0; first < n; first += part) {
+      const Eigen::Index from = first == 0 ? 0 : first - 1;
+      EdgeFinder later(from, true);
+      around(later, from, std::min(first + part, n));
+      f.append(later);
+    }
+    EXPECT_EQ(f.finish(), whole) << part;
+    EXPECT_EQ(f.refined(), refined) << part;
   }
 }
 

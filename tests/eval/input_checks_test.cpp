@@ -175,6 +175,44 @@ INSTANTIATE_TEST_SUITE_P(
                      "alle Messwerte sind 0."}),
     [](const ::testing::TestParamInfo<BadRecording>& info) { return info.param.name; });
 
+// A recording summarised in parts, one summarizer each, appended in order: the whole one's
+// summary, also where each part is constant on its own or a part starts with a bad sample; for
+// finite samples also when they are known to be finite.
+TEST(RecordingSummary, PartsAppendedGiveTheWhole) {
+  const Eigen::Index n = 12;
+  auto steps = [&](double a, double b) {
+    Eigen::MatrixXd y(n, 2);
+    y.topRows(n / 2).setConstant(a);
+    y.bottomRows(n / 2).setConstant(b);
+    return y;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  Eigen::MatrixXd antiphase = stereo().topRows(n);
+  antiphase.col(1) = -antiphase.col(0);  // the mean is silent
+  const Eigen::MatrixXd cases[] = {steps(0.5, 0.5),   steps(0.5, -0.5),  steps(0.0, -0.0),
+                                   steps(kNaN, kNaN), steps(0.25, kNaN), steps(kNaN, 0.25),
+                                   steps(inf, inf),   steps(0.1, inf),   stereo().topRows(n)};
+  for (std::size_t c = 0; c < std::size(cases); ++c) {
+    const Eigen::MatrixXd& y = cases[c];
+    const RecordingSummary whole = summarize_recording("a.wav", y, 8000);
+    for (const bool finite : {false, true}) {
+      if (finite && !y.allFinite()) continue;
+      for (const Eigen::Index part : {Eigen::Index{1}, Eigen::Index{5}, n / 2, n}) {
+        RecordingSummarizer all("a.wav", 8000, 2, {}, finite);
+        for (Eigen::Index first = 0; first < n; first += part) {
+          RecordingSummarizer later("a.wav", 8000, 2, {}, finite);
+          later.feed(y.middleRows(first, std::min(part, n - first)));
+          all.append(later);
+        }
+        const RecordingSummary parts = all.finish();
+        EXPECT_EQ(parts.samples, whole.samples);
+        EXPECT_EQ(parts.finite, whole.finite) << c << " " << part << " " << finite;
+        EXPECT_EQ(parts.constant, whole.constant) << c << " " << part << " " << finite;
+      }
+    }
+  }
+}
+
 TEST(RecordingCheck, UsableRecordingsPass) {
   // Mono with the left channel or both together, the rate limits, a silent unused channel.
   Eigen::MatrixXd y = stereo(4000);

@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "eval/input_checks.h"
 #include "eval/traces.h"
+#include "eval/wav_stream.h"
 #include "sim/simulate.h"
 #include "support/eval_params.h"
 #include "wav/wav_read.h"
@@ -86,6 +87,28 @@ TEST_P(StreamedTraces, EqualTheWholeRecordingsTraces) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, StreamedTraces, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Read on one thread or two: the same tones, edges and summary; the work alongside runs once.
+TEST(StreamedTraces, SameOnOneThreadOrTwo) {
+  for (const Row& r : {kRows[0], kRows[6], kRows[9]}) {
+    const std::string file = temp_wav(r.name);
+    write_run_wav(synthesize(options(r)), 16, file);
+    const std::vector<StreamedChannel> wanted = {{r.ch1 == 1 && r.ch2 == 1 ? 0 : 1, true},
+                                                 {2, r.roller}};
+    int ran = 0;
+    const std::optional<StreamedRecording> one = read_streamed(file, wanted, 1, [&] { ++ran; });
+    const std::optional<StreamedRecording> two = read_streamed(file, wanted, 2, [&] { ++ran; });
+    std::filesystem::remove(file);
+    ASSERT_TRUE(one && two);
+    EXPECT_EQ(ran, 2);
+    ASSERT_EQ(one->tones.size(), two->tones.size());
+    for (std::size_t i = 0; i < one->tones.size(); ++i) EXPECT_TRUE(one->tones[i] == two->tones[i]);
+    EXPECT_EQ(one->edges, two->edges);
+    EXPECT_EQ(one->summary.samples, two->summary.samples);
+    EXPECT_EQ(one->summary.constant, two->summary.constant);
+    EXPECT_EQ(one->summary.finite, two->summary.finite);
+  }
+}
 
 // A channel without signal is refused with the message of the whole-recording checks.
 TEST(StreamedTraces, SilentToneChannelGivesTheChecksMessage) {

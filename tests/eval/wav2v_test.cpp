@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "base/error.h"
 #include "dsp/specgram.h"
 #include "dsp/upfirdn.h"
+#include "eval/trace_quality.h"
 #include "plot/waitbar.h"
 #include "progress_log.h"
 #include "support/program_fixture.h"
@@ -144,4 +147,37 @@ TEST_F(Wav2vWindow, ProgressMarksAndThirdOutputNeverAssigned) {
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(), "One or more output arguments not assigned during call to 'wav2v'.");
   }
+}
+
+// The weak peaks are those whose power is below kPeakOverFloor times the median power of their
+// window, on a tone that fades into noise (windows on both sides of the floor).
+TEST(SpectralPeaks, WeakPeaksAreThoseBelowTheFloorOverTheMedian) {
+  const Eigen::Index n = 20 * 4410;
+  Eigen::MatrixXd x(n, 1);
+  std::uint32_t state = 12345;
+  for (Eigen::Index i = 0; i < n; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const double noise = static_cast<double>(state) / 4294967296.0 - 0.5;
+    const double fade = 0.2 * (1 - static_cast<double>(i) / static_cast<double>(n));
+    x(i) = fade * std::sin(2 * std::numbers::pi * 120.0 * static_cast<double>(i) / 4410) + noise;
+  }
+  const Specgram sg = tone_spectrogram(x, candidate_frequencies(3));
+  PeakDetail detail;
+  const std::vector<Eigen::Index> peaks = spectral_peaks(sg, 2, &detail);
+  const Eigen::Index m = sg.frequencies();
+  Eigen::MatrixXcd yo(m, sg.segments());
+  sg.compute(0, sg.segments(), yo);
+  int weak = 0;
+  for (Eigen::Index j = 0; j < sg.segments(); ++j) {
+    std::vector<double> power(static_cast<std::size_t>(m));
+    for (Eigen::Index i = 0; i < m; ++i) power[static_cast<std::size_t>(i)] = std::norm(yo(i, j));
+    const double top = power[static_cast<std::size_t>(peaks[static_cast<std::size_t>(j)])];
+    std::sort(power.begin(), power.end());
+    const double median = power[static_cast<std::size_t>(m / 2)];
+    const bool expected = !(top / median >= kPeakOverFloor);
+    EXPECT_EQ(detail.weak[static_cast<std::size_t>(j)] != 0, expected) << j;
+    weak += expected ? 1 : 0;
+  }
+  EXPECT_GT(weak, 0);
+  EXPECT_LT(weak, sg.segments());
 }

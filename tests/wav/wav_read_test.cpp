@@ -202,6 +202,24 @@ TEST_P(Samples, ReadAsStored) {
   ASSERT_EQ(last.y.rows(), 1);
   EXPECT_EQ(last.y.row(0), r.y.row(frames - 1));
   EXPECT_EQ(error(file, WavExtent::range(1, n + 1)), "Sample limits out of range.");
+  // read range by range from the open file: the same numbers, the same size and rate
+  ziva::WavFrameReader reader(write_file(dir_ / "t.wav", file).string());
+  EXPECT_TRUE(reader.single_data_chunk());
+  const std::string name = c.name;
+  EXPECT_EQ(reader.finite_samples(),
+            name.rfind("Float", 0) != 0 && name.rfind("ExtensibleFloat", 0) != 0);
+  EXPECT_EQ(reader.info().y, row({n, 1.0 * c.channels}));
+  EXPECT_EQ(reader.info().Fs, r.Fs);
+  Eigen::MatrixXd parts = Eigen::MatrixXd::Constant(frames + 1, c.channels, -7);
+  std::vector<unsigned char> bytes;
+  reader.read(1, frames - 1, parts.data() + 1, parts.rows(), bytes);
+  reader.read(0, 1, parts.data(), parts.rows(), bytes);
+  EXPECT_EQ(parts.topRows(frames), r.y);
+  EXPECT_EQ(parts.bottomRows(1), Eigen::MatrixXd::Constant(1, c.channels, -7));
+  EXPECT_EQ(error_of([&] { reader.read(1, frames, parts.data(), parts.rows(), bytes); }),
+            "Sample limits out of range.");
+  EXPECT_EQ(error_of([&] { reader.read(-1, 1, parts.data(), parts.rows(), bytes); }),
+            "Sample limits out of range.");
 }
 
 INSTANTIATE_TEST_SUITE_P(WavRead, Samples, ::testing::ValuesIn(sample_cases()),
@@ -237,6 +255,10 @@ TEST_F(WavRead, PcmFourByteSamplesAreSettledByTheWholeChunk) {
   const double as_int = 0x3E800000 / 0x1p31;
   EXPECT_EQ(read(file, WavExtent::range(1, 2)).y(1, 0), as_int);
   EXPECT_EQ(read(file).y(0, 0), as_int);
+  double first = 0;
+  std::vector<unsigned char> bytes;
+  ziva::WavFrameReader(write_file(dir_ / "t.wav", file).string()).read(0, 1, &first, 1, bytes);
+  EXPECT_EQ(first, as_int);
   // without it they are floats, also when a partial frame follows
   const std::string floats = riff(fmt + chunk("data", quarter + quarter + "\xff\xff"));
   EXPECT_EQ(read(floats, WavExtent::range(1, 2)).y(1, 0), 0.25 / 32768);
@@ -358,6 +380,7 @@ TEST_F(WavRead, TwoDataChunksTheSecondWins) {
   EXPECT_EQ(read(file, WavExtent::size()).y, row({3, 1}));
   // the range applies to every data chunk
   EXPECT_EQ(error(file, WavExtent::range(5, 6)), "Sample limits out of range.");
+  EXPECT_FALSE(ziva::WavFrameReader(write_file(dir_ / "t.wav", file).string()).single_data_chunk());
 }
 
 TEST_F(WavRead, FormatChunkRules) {
