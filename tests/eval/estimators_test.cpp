@@ -96,14 +96,16 @@ TEST(PeakOffset, VertexOfAGaussianPeak) {
 
 TEST(RefineEdges, CrossingOfTheMiddleLevelBetweenSamples) {
   // A fall from 0.5 to −0.5 over samples 10 … 12 (0.5, 0.1, −0.5): the middle level 0 is crossed
-  // a sixth of a sample after sample 11.
-  Eigen::MatrixXd y = Eigen::MatrixXd::Constant(30, 1, 0.5);
-  y(11, 0) = 0.1;
-  for (int k = 12; k < 30; ++k) y(k, 0) = -0.5;
-  const std::vector<Eigen::Index> edges = pulse_edges(y);
-  ASSERT_EQ(edges.size(), 1u);
-  const std::vector<double> at = refine_edges(y, edges);
-  EXPECT_NEAR(at[0], 11 + 0.1 / 0.6, 1e-12);
+  // a sixth of a sample after sample 11; raised by 0.4, the middle level 0.4 at the same place.
+  for (const double raised : {0.0, 0.4}) {
+    Eigen::MatrixXd y = Eigen::MatrixXd::Constant(30, 1, 0.5 + raised);
+    y(11, 0) = 0.1 + raised;
+    for (int k = 12; k < 30; ++k) y(k, 0) = -0.5 + raised;
+    const std::vector<Eigen::Index> edges = pulse_edges(y);
+    ASSERT_EQ(edges.size(), 1u);
+    const std::vector<double> at = refine_edges(y, edges);
+    EXPECT_NEAR(at[0], 11 + 0.1 / 0.6, 1e-12) << raised;
+  }
 }
 
 TEST(TraceQuality, VerdictsOnToneTraces) {
