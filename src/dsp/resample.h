@@ -59,26 +59,4 @@ class PieceResampler {
   std::unique_ptr<Impl> impl_;
 };
 
-// resample(x, p, q) of a column of `length` samples that arrives in blocks, holding only the
-// samples that later outputs still need: the result is bit-identical to the whole-signal call.
-// The input is filtered whenever `batch` samples have gathered, on the thread that feeds it.
-// Throws as resample() does for the factors.
-class StreamResampler {
- public:
-  StreamResampler(std::int64_t length, double p, double q,
-                  std::int64_t batch = std::int64_t{1} << 20);
-  ~StreamResampler();
-  StreamResampler(const StreamResampler&) = delete;
-  StreamResampler& operator=(const StreamResampler&) = delete;
-
-  // The next n samples; samples beyond `length` are ignored.
-  void feed(const double* x, std::int64_t n);
-  // The resampled column, once all `length` samples were fed (throws otherwise).
-  Eigen::MatrixXd finish();
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
-};
-
 }  // namespace ziva

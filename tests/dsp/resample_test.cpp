@@ -168,25 +168,6 @@ TEST(Resample, FractionalHalfLengthFactorGivesAnEvenLengthFilter) {
   EXPECT_EQ(r.y.rows(), 20);
 }
 
-// Fed in blocks of any size, the resampler gives the whole-signal samples bit for bit.
-TEST(Resample, BlocksGiveTheWholeSignalsSamples) {
-  for (const double rate : {44100.0, 48000.0, 96000.0, 22050.0, 4410.0}) {
-    const Eigen::MatrixXd x = sine(30011, 440, rate);
-    const Eigen::MatrixXd whole = resample(x, 4410, rate).y;
-    // Single samples only where the filter is short: each block builds the filter phases.
-    for (const Eigen::Index block : {rate == 44100 ? 1 : 3001, 997, 4096, 30011}) {
-      StreamResampler s(x.rows(), 4410, rate, block);
-      for (Eigen::Index first = 0; first < x.rows(); first += block)
-        s.feed(x.data() + first, std::min(block, x.rows() - first));
-      EXPECT_TRUE(s.finish() == whole) << rate << " " << block;
-    }
-  }
-  StreamResampler short_fed(10, 1, 3);
-  const Eigen::VectorXd nine = Eigen::VectorXd::Ones(9);
-  short_fed.feed(nine.data(), 9);
-  EXPECT_THROW(short_fed.finish(), Error);
-}
-
 // Ranges of outputs computed in any order, each from a copy of only the input samples it says
 // it needs: the whole-signal samples bit for bit.
 TEST(Resample, PiecesGiveTheWholeSignalsSamples) {
