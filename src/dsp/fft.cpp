@@ -32,6 +32,29 @@ unsigned planner_flags(std::ptrdiff_t n) {
   return measure ? FFTW_MEASURE : FFTW_ESTIMATE;
 }
 
+int fftw_sign(Direction direction) {
+  return direction == Direction::forward ? FFTW_FORWARD : FFTW_BACKWARD;
+}
+
+// Arrays to plan on: aligned, or starting one double into an aligned block.
+struct Scratch {
+  Scratch(std::ptrdiff_t n, Placement placement, bool shifted)
+      : length(static_cast<int>(n)),
+        in_buffer(n + 1),
+        out_buffer(placement == Placement::in_place ? 0 : n + 1) {
+    auto at = [shifted](Buffer& b) {
+      double* d = reinterpret_cast<double*>(b.data()) + (shifted ? 1 : 0);
+      return reinterpret_cast<fftw_complex*>(d);
+    };
+    in = at(in_buffer);
+    out = placement == Placement::in_place ? in : at(out_buffer);
+  }
+  int length;
+  Buffer in_buffer, out_buffer;
+  fftw_complex* in;
+  fftw_complex* out;
+};
+
 }  // namespace
 
 class PlanCache {
@@ -39,45 +62,46 @@ class PlanCache {
   ~PlanCache() {
     std::lock_guard lock(mutex_);
     for (auto& [key, plan] : plans_) {
-      fftw_destroy_plan(static_cast<fftw_plan>(plan.aligned_));
-      fftw_destroy_plan(static_cast<fftw_plan>(plan.unaligned_));
+      fftw_destroy_plan(static_cast<fftw_plan>(plan->aligned_));
+      if (void* u = plan->unaligned_.load()) fftw_destroy_plan(static_cast<fftw_plan>(u));
     }
   }
 
   const Plan& get(std::ptrdiff_t n, Direction direction, Placement placement) {
     std::lock_guard lock(mutex_);
     const auto key = std::make_tuple(n, direction, placement);
-    if (auto it = plans_.find(key); it != plans_.end()) return it->second;
+    if (auto it = plans_.find(key); it != plans_.end()) return *it->second;
     if (n < 1 || n > std::numeric_limits<int>::max()) {
       throw std::length_error("FFT length out of range");
     }
-    const int sign = direction == Direction::forward ? FFTW_FORWARD : FFTW_BACKWARD;
-    // Planning with FFTW_MEASURE overwrites the arrays, so it runs on scratch storage; the
-    // unaligned variant starts one double into an aligned block.
-    const bool in_place = placement == Placement::in_place;
-    Buffer in(n + 1);
-    Buffer out(in_place ? 0 : n + 1);
-    auto shift = [](Buffer& b) {
-      return reinterpret_cast<fftw_complex*>(reinterpret_cast<double*>(b.data()) + 1);
-    };
-    auto* in_aligned = reinterpret_cast<fftw_complex*>(in.data());
-    auto* out_aligned = in_place ? in_aligned : reinterpret_cast<fftw_complex*>(out.data());
-    auto* in_unaligned = shift(in);
-    auto* out_unaligned = in_place ? in_unaligned : shift(out);
-    const int length = static_cast<int>(n);
+    // Planning with FFTW_MEASURE overwrites the arrays, so it runs on scratch storage.
+    Scratch s(n, placement, false);
     const unsigned flags = planner_flags(n);
+    const int sign = fftw_sign(direction);
     // A plan that the imported wisdom already holds costs no measuring and adds nothing to it.
-    fftw_plan a = flags == FFTW_MEASURE ? fftw_plan_dft_1d(length, in_aligned, out_aligned, sign,
-                                                           flags | FFTW_WISDOM_ONLY)
-                                        : nullptr;
+    fftw_plan a = flags == FFTW_MEASURE
+                      ? fftw_plan_dft_1d(s.length, s.in, s.out, sign, flags | FFTW_WISDOM_ONLY)
+                      : nullptr;
     if (a == nullptr) {
-      a = fftw_plan_dft_1d(length, in_aligned, out_aligned, sign, flags);
+      a = fftw_plan_dft_1d(s.length, s.in, s.out, sign, flags);
       if (flags == FFTW_MEASURE) measured_ = true;
     }
-    fftw_plan u =
-        fftw_plan_dft_1d(length, in_unaligned, out_unaligned, sign, FFTW_ESTIMATE | FFTW_UNALIGNED);
-    if (a == nullptr || u == nullptr) throw std::bad_alloc();
-    return plans_.emplace(key, Plan(n, a, u)).first->second;
+    if (a == nullptr) throw std::bad_alloc();
+    return *plans_.emplace(key, std::unique_ptr<Plan>(new Plan(n, direction, placement, a)))
+                .first->second;
+  }
+
+  // An estimated plan for addresses off FFTW's alignment; estimating writes nothing and does not
+  // change the plans the planner picks for aligned arrays afterwards.
+  void* unaligned(const Plan& p) {
+    std::lock_guard lock(mutex_);
+    if (void* u = p.unaligned_.load()) return u;
+    Scratch s(p.n_, p.placement_, true);
+    fftw_plan u = fftw_plan_dft_1d(s.length, s.in, s.out, fftw_sign(p.direction_),
+                                   FFTW_ESTIMATE | FFTW_UNALIGNED);
+    if (u == nullptr) throw std::bad_alloc();
+    p.unaligned_.store(u);
+    return u;
   }
 
   bool import_wisdom(const std::string& text) {
@@ -100,7 +124,7 @@ class PlanCache {
 
  private:
   std::mutex mutex_;
-  std::map<std::tuple<std::ptrdiff_t, Direction, Placement>, Plan> plans_;
+  std::map<std::tuple<std::ptrdiff_t, Direction, Placement>, std::unique_ptr<Plan>> plans_;
   bool measured_ = false;
 };
 
@@ -137,9 +161,14 @@ bool aligned(const Complex* p) {
 
 }  // namespace
 
+void* Plan::unaligned() const {
+  if (void* u = unaligned_.load()) return u;
+  return cache().unaligned(*this);
+}
+
 void Plan::execute(Complex* data) const {
   auto* d = reinterpret_cast<fftw_complex*>(data);
-  fftw_execute_dft(static_cast<fftw_plan>(aligned(data) ? aligned_ : unaligned_), d, d);
+  fftw_execute_dft(static_cast<fftw_plan>(aligned(data) ? aligned_ : unaligned()), d, d);
 }
 
 void Plan::execute(const Complex* in, Complex* out) const {
@@ -147,7 +176,7 @@ void Plan::execute(const Complex* in, Complex* out) const {
   auto* i = reinterpret_cast<fftw_complex*>(const_cast<Complex*>(in));
   auto* o = reinterpret_cast<fftw_complex*>(out);
   const bool both = aligned(in) && aligned(out);
-  fftw_execute_dft(static_cast<fftw_plan>(both ? aligned_ : unaligned_), i, o);
+  fftw_execute_dft(static_cast<fftw_plan>(both ? aligned_ : unaligned()), i, o);
 }
 
 bool import_wisdom(const std::string& text) {

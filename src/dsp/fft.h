@@ -2,6 +2,7 @@
 // by every caller and thread afterwards.
 #pragma once
 
+#include <atomic>
 #include <complex>
 #include <cstddef>
 #include <memory>
@@ -56,12 +57,16 @@ class Plan {
 
  private:
   friend class PlanCache;
-  Plan(std::ptrdiff_t n, void* aligned, void* unaligned)
-      : n_(n), aligned_(aligned), unaligned_(unaligned) {}
+  Plan(std::ptrdiff_t n, Direction direction, Placement placement, void* aligned)
+      : n_(n), direction_(direction), placement_(placement), aligned_(aligned) {}
+  // The plan for other addresses, made on the first call that needs it (most callers never do).
+  void* unaligned() const;
 
   std::ptrdiff_t n_;
-  void* aligned_;    // FFTW plan for 16-byte aligned data
-  void* unaligned_;  // FFTW plan for any other addresses
+  Direction direction_;
+  Placement placement_;
+  void* aligned_;                                  // FFTW plan for 16-byte aligned data
+  mutable std::atomic<void*> unaligned_{nullptr};  // FFTW plan for any other addresses
 };
 
 // Planner knowledge kept between runs, so that a process does not measure its plans again:
