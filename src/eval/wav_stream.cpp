@@ -89,20 +89,34 @@ std::optional<StreamedRecording> read_streamed(const std::string& file,
         k + 1 == pieces ? resampler->outputs() : resampler->outputs_before((k + 1) * kPieceFrames);
     return std::make_pair(from, to);
   };
-  std::vector<PieceResult> results(static_cast<std::size_t>(pieces));
-  auto run_piece = [&](Eigen::Index k, Scratch& s) {
+  // The frames read for piece k start earlier, at h, by the samples the filter and the edge
+  // search look back; refined edges also look four samples further back and three ahead.
+  auto first_read = [&](Eigen::Index k) {
     const Eigen::Index a = k * kPieceFrames;
-    const Eigen::Index b = std::min(total, a + kPieceFrames);
     const auto [out_from, out_to] = piece_outputs(k);
-    // The frames read start earlier by the samples the filter and the edge search look back;
-    // refined edges also look four samples further back and three ahead.
     Eigen::Index h = a;
     if (!pulse_columns.empty() && a > 0) h = a - 1;
     if (around) h = std::max<Eigen::Index>(h - 4, 0);
     if (resampler && out_to > out_from) h = std::min(h, resampler->input_from(out_from));
+    return h;
+  };
+  auto ahead_of = [&](Eigen::Index b) {
+    return around ? std::min<Eigen::Index>(3, total - b) : Eigen::Index{0};
+  };
+  auto end_of = [&](Eigen::Index k) { return std::min(total, (k + 1) * kPieceFrames); };
+  // Each thread's frame storage holds the longest piece read, allocated once.
+  Eigen::Index longest = 0;
+  for (Eigen::Index k = 0; k < pieces; ++k)
+    longest = std::max(longest, end_of(k) - first_read(k) + ahead_of(end_of(k)));
+  std::vector<PieceResult> results(static_cast<std::size_t>(pieces));
+  auto run_piece = [&](Eigen::Index k, Scratch& s) {
+    const Eigen::Index a = k * kPieceFrames;
+    const Eigen::Index b = end_of(k);
+    const auto [out_from, out_to] = piece_outputs(k);
+    const Eigen::Index h = first_read(k);
     const Eigen::Index n = b - h;
-    const Eigen::Index ahead = around ? std::min<Eigen::Index>(3, total - b) : 0;
-    if (s.frames.rows() < n + ahead) s.frames.resize(n + ahead, columns);
+    const Eigen::Index ahead = ahead_of(b);
+    if (s.frames.rows() < n + ahead) s.frames.resize(longest, columns);
     const Eigen::Index stride = s.frames.rows();
     reader.read(h, n + ahead, s.frames.data(), stride, s.bytes);
     const Eigen::Map<const Eigen::MatrixXd, 0, Eigen::OuterStride<>> y(
