@@ -103,20 +103,20 @@ TEST_P(DesktopZoomStyle, GestureSetsTheLimits) {
 
 constexpr auto kNone = Qt::NoModifier;
 constexpr auto kShift = Qt::ShiftModifier;
-INSTANTIATE_TEST_SUITE_P(
-    Gestures, DesktopZoomStyle,
-    ::testing::Values(Gesture{ZoomDrag::Box, kNone, {2, 8}, {6, 4}, 2, 6, 4, 8},
-                      Gesture{ZoomDrag::Box, kNone, {2, 5}, {6, 5}, 2, 6, 0, 10},
-                      Gesture{ZoomDrag::Box, kNone, {4, 2}, {4, 8}, 0, 10, 2, 8},
-                      // x: 2 + (0 - 2)/2 and 2 + (10 - 2)/2; y: 3 - 3/2 and 3 + 7/2
-                      Gesture{ZoomDrag::Box, kNone, {2, 3}, {2, 3}, 1, 6, 1.5, 6.5},
-                      Gesture{ZoomDrag::Box, kShift, {5, 5}, {5, 5}, -5, 15, -5, 15},
-                      Gesture{
-                          ZoomDrag::Box, kNone, {5, 5}, {5, 5}, -5, 15, -5, 15, Qt::RightButton},
-                      Gesture{ZoomDrag::Time, kNone, {2, 8}, {6, 4}, 2, 6, 0, 10},
-                      Gesture{ZoomDrag::Time, kShift, {2, 8}, {6, 4}, 2, 6, 4, 8},
-                      Gesture{ZoomDrag::Time, kNone, {2, 3}, {2, 3}, 1, 6, 0, 10},
-                      Gesture{ZoomDrag::Time, kShift, {5, 5}, {5, 5}, -5, 15, -5, 15}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Gestures, DesktopZoomStyle, ::testing::Values(
+    Gesture{ZoomDrag::Box, kNone, {2, 8}, {6, 4}, 2, 6, 4, 8},
+    Gesture{ZoomDrag::Box, kNone, {2, 5}, {6, 5}, 2, 6, 0, 10},
+    Gesture{ZoomDrag::Box, kNone, {4, 2}, {4, 8}, 0, 10, 2, 8},
+    // x: 2 + (0 - 2)/2 and 2 + (10 - 2)/2; y: 3 - 3/2 and 3 + 7/2
+    Gesture{ZoomDrag::Box, kNone, {2, 3}, {2, 3}, 1, 6, 1.5, 6.5},
+    Gesture{ZoomDrag::Box, kShift, {5, 5}, {5, 5}, -5, 15, -5, 15},
+    Gesture{ZoomDrag::Box, kNone, {5, 5}, {5, 5}, -5, 15, -5, 15, Qt::RightButton},
+    Gesture{ZoomDrag::Time, kNone, {2, 8}, {6, 4}, 2, 6, 0, 10},
+    Gesture{ZoomDrag::Time, kShift, {2, 8}, {6, 4}, 2, 6, 4, 8},
+    Gesture{ZoomDrag::Time, kNone, {2, 3}, {2, 3}, 1, 6, 0, 10},
+    Gesture{ZoomDrag::Time, kShift, {5, 5}, {5, 5}, -5, 15, -5, 15}));
+// clang-format on
 
 // The right-hand scale of a power/torque diagram: one label per left tick at the right edge,
 // showing twice its value, up to the first tick at or above the torque curve's top; the unit at

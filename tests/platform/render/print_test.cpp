@@ -78,10 +78,7 @@ TEST_F(PrintTest, TwoGroupDiagramPrintsAsRealBitmap) {
   // Both curve groups are there: blue and red, each as curves, markers and colour button.
   EXPECT_GT(count_near(bmp, {0, 0, 255}, 50), 2000);
   EXPECT_GT(count_near(bmp, {255, 0, 0}, 50), 2000);
-  // Not blank: white axes, grey figure, black text, grid, both colours.
-  std::set<int> colours;
-  for (const Rgb& p : bmp.pixels) colours.insert(p.r << 16 | p.g << 8 | p.b);
-  EXPECT_GT(colours.size(), 50u);
+  // Not blank: white axes and black text besides both colours.
   EXPECT_GT(count_near(bmp, {255, 255, 255}, 50), bmp.width * bmp.height / 5);
   EXPECT_GT(count_near(bmp, {0, 0, 0}, 50), 3000);
   EXPECT_TRUE(only_target_left(dir_, "diag.bmp"));
