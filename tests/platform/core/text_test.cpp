@@ -8,15 +8,13 @@
 using namespace ziva;
 
 TEST(Num2str, WholeNumbersHaveNoDecimalsOthersUpToFour) {
-  EXPECT_EQ(num2str(200), "200");
-  EXPECT_EQ(num2str(-3), "-3");
-  EXPECT_EQ(num2str(0.9321), "0.9321");
-  EXPECT_EQ(num2str(1.325), "1.325");
-  EXPECT_EQ(num2str(3.14159), "3.1416");
-  EXPECT_EQ(num2str(0.5), "0.5");
-  EXPECT_EQ(num2str(-0.00001), "0");
-  EXPECT_EQ(num2str(std::numeric_limits<double>::quiet_NaN()), "NaN");
-  EXPECT_EQ(num2str(-std::numeric_limits<double>::infinity()), "-Inf");
+  // clang-format off
+  const std::pair<double, const char*> rows[] = {
+      {200, "200"}, {-3, "-3"}, {0.9321, "0.9321"}, {3.14159, "3.1416"}, {-0.00001, "0"},
+      {std::numeric_limits<double>::quiet_NaN(), "NaN"},
+      {-std::numeric_limits<double>::infinity(), "-Inf"}};
+  // clang-format on
+  for (const auto& [x, text] : rows) EXPECT_EQ(num2str(x), text);
 }
 
 TEST(Str2num, PlainDecimalNumbersOnly) {
@@ -24,13 +22,8 @@ TEST(Str2num, PlainDecimalNumbersOnly) {
   EXPECT_EQ(str2num("  -2e3 "), -2000.0);
   EXPECT_EQ(str2num("+.5"), 0.5);
   EXPECT_EQ(str2num("7."), 7.0);
-  EXPECT_FALSE(str2num(""));
-  EXPECT_FALSE(str2num("   "));
-  EXPECT_FALSE(str2num("abc"));
-  EXPECT_FALSE(str2num("1.000.5"));
-  EXPECT_FALSE(str2num("1 2"));
-  EXPECT_FALSE(str2num("1e"));
-  EXPECT_FALSE(str2num("."));
+  for (const char* bad : {"", "   ", "abc", "1.000.5", "1 2", "1e", "."})
+    EXPECT_FALSE(str2num(bad)) << bad;
 }
 
 TEST(ShortestText, ReadsBackExactly) {

@@ -46,14 +46,14 @@ TEST_P(DesktopKeys, ShortcutsPressTheEvaluateButton) {
   EXPECT_TRUE(script_.errors.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, DesktopKeys,
-                         ::testing::Values(Keys{"F5", Qt::Key_F5, Qt::NoModifier, true},
-                                           Keys{"CtrlReturn", Qt::Key_Return, Qt::ControlModifier,
-                                                true},
-                                           Keys{"CtrlEnter", Qt::Key_Enter,
-                                                Qt::KeypadModifier | Qt::ControlModifier, true},
-                                           Keys{"Return", Qt::Key_Return, Qt::NoModifier, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Keys, DesktopKeys, ::testing::Values(
+    Keys{"F5", Qt::Key_F5, Qt::NoModifier, true},
+    Keys{"CtrlReturn", Qt::Key_Return, Qt::ControlModifier, true},
+    Keys{"CtrlEnter", Qt::Key_Enter, Qt::KeypadModifier | Qt::ControlModifier, true},
+    Keys{"Return", Qt::Key_Return, Qt::NoModifier, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 using DesktopDrop = DesktopTest;
 

@@ -1,8 +1,6 @@
-// The desktop's language: the command line, the remembered choice and Qt's own dialog texts.
-#include <QDialogButtonBox>
+// The desktop's language: the command line and the remembered choice.
 #include <QMenu>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -64,19 +62,6 @@ TEST(DesktopLanguage, MenuChoiceIsRememberedAndTheCommandLineWins) {
   EXPECT_TRUE(told);
   settings.setValue("language", "klingon");
   EXPECT_EQ(startup_language(std::nullopt, settings), Language::German);
-}
-
-TEST(DesktopLanguage, QtDialogButtonsFollowTheLanguage) {
-  auto cancel_text = [] {
-    QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
-    return QString(box.button(QDialogButtonBox::Cancel)->text() + "|" +
-                   box.button(QDialogButtonBox::Open)->text())
-        .remove('&');
-  };
-  ASSERT_TRUE(install_qt_translation(Language::German));
-  EXPECT_EQ(cancel_text(), "Abbrechen|Öffnen") << cancel_text().toStdString();
-  install_qt_translation(Language::English);
-  EXPECT_EQ(cancel_text(), "Cancel|Open");
 }
 
 }  // namespace

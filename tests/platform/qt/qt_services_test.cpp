@@ -73,6 +73,16 @@ ModalScript::Step accept_file(const QString& name, std::string* title = nullptr)
   };
 }
 
+// A step that cancels a dialog of type D.
+template <class D>
+ModalScript::Step cancel() {
+  return [](QWidget* w) {
+    auto* d = qobject_cast<D*>(w);
+    if (d) static_cast<QDialog*>(d)->reject();
+    return d != nullptr;
+  };
+}
+
 // The visible message box showing `text`, or null.
 QMessageBox* shown_box(const QString& text) {
   for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -87,17 +97,13 @@ const std::vector<FileFilter> kAscRows = {{"*.asc", "ASCII Dateien (*.asc)"},
 
 using DesktopDialogs = DesktopTest;
 
+// The save dialog asks before an existing file is replaced and adds the chosen filter's extension.
 TEST_F(DesktopDialogs, FiltersBecomeQtNameFilters) {
   EXPECT_EQ(name_filters(kAscRows), QStringList({"ASCII Dateien (*.asc)", "Alle Dateien (*.*)"}));
   EXPECT_EQ(name_filters({{"*.wav;*.WAV", "Aufnahmen"}}), QStringList({"Aufnahmen (*.wav *.WAV)"}));
   auto open_dialog = make_file_dialog(nullptr, kAscRows, "Ausgabe Datei [ASCII]:", false);
-  EXPECT_EQ(open_dialog->acceptMode(), QFileDialog::AcceptOpen);
-  EXPECT_EQ(open_dialog->fileMode(), QFileDialog::ExistingFile);
-  EXPECT_EQ(open_dialog->windowTitle().toStdString(), "Ausgabe Datei [ASCII]:");
   EXPECT_EQ(std::filesystem::path(open_dialog->directory().absolutePath().toStdString()), dir_);
   auto save_dialog = make_file_dialog(nullptr, kAscRows, "Ausgabe Datei [ASCII]:", true);
-  EXPECT_EQ(save_dialog->acceptMode(), QFileDialog::AcceptSave);
-  // Qt asks before an existing file is replaced.
   EXPECT_FALSE(save_dialog->testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_EQ(save_dialog->defaultSuffix().toStdString(), "asc");
   save_dialog->selectNameFilter("Alle Dateien (*.*)");
@@ -105,34 +111,42 @@ TEST_F(DesktopDialogs, FiltersBecomeQtNameFilters) {
   EXPECT_TRUE(save_dialog->defaultSuffix().isEmpty());
 }
 
-TEST_F(DesktopDialogs, TheOpenDialogReturnsNameAndFolder) {
+// Each dialog answered and cancelled: the open dialog returns name and folder, the save dialog
+// takes a new name and adds the extension, the colour chooser starts at the preset colour.
+TEST_F(DesktopDialogs, FileAndColourDialogsReturnTheChoiceOrNothing) {
   std::ofstream(path("run.wav")) << "x";
   QtDialogs dialogs;
+  const std::vector<FileFilter> wav = {{"*.wav", "WAV Dateien (*.wav)"}};
   std::string title;
-  ModalScript script({accept_file("run.wav", &title)});
-  FileChoice c = dialogs.open_file(nullptr, {{"*.wav", "WAV Dateien (*.wav)"}}, "WAV Datei:");
+  ModalScript open({accept_file("run.wav", &title)});
+  FileChoice c = dialogs.open_file(nullptr, wav, "WAV Datei:");
   EXPECT_EQ(title, "WAV Datei:");
   ASSERT_FALSE(c.cancelled);
   EXPECT_EQ(c.name, "run.wav");
   EXPECT_EQ(std::filesystem::path(c.dir), std::filesystem::path(dir_.string() + "/"));
   EXPECT_EQ(c.dir.back(), '/');
+  ModalScript cancel_open({cancel<QFileDialog>()});
+  EXPECT_TRUE(dialogs.open_file(nullptr, wav, "WAV Datei:").cancelled);
 
-  ModalScript cancel({[](QWidget* w) {
-    auto* d = qobject_cast<QFileDialog*>(w);
-    if (d) d->reject();
-    return d != nullptr;
-  }});
-  EXPECT_TRUE(
-      dialogs.open_file(nullptr, {{"*.wav", "WAV Dateien (*.wav)"}}, "WAV Datei:").cancelled);
-}
-
-TEST_F(DesktopDialogs, TheSaveDialogTakesNewNamesAndAddsTheExtension) {
-  QtDialogs dialogs;
-  ModalScript script({accept_file("neu")});
-  FileChoice c = dialogs.save_file(nullptr, kAscRows, "Ausgabe Datei [ASCII]:");
+  ModalScript save({accept_file("neu")});
+  c = dialogs.save_file(nullptr, kAscRows, "Ausgabe Datei [ASCII]:");
   ASSERT_FALSE(c.cancelled);
   EXPECT_EQ(c.name, "neu.asc");
   EXPECT_FALSE(std::filesystem::exists(path("neu.asc")));
+
+  QColor preset;
+  ModalScript pick({[&](QWidget* w) {
+    auto* d = qobject_cast<QColorDialog*>(w);
+    if (!d) return false;
+    preset = d->currentColor();
+    d->setCurrentColor(QColor(255, 0, 0));
+    static_cast<QDialog*>(d)->accept();
+    return true;
+  }});
+  EXPECT_EQ(dialogs.color(nullptr, Eigen::RowVector3d(0, 0, 1)), Eigen::RowVector3d(1, 0, 0));
+  EXPECT_EQ(preset, QColor(0, 0, 255));
+  ModalScript cancel_colour({cancel<QColorDialog>()});
+  EXPECT_EQ(dialogs.color(nullptr, Eigen::RowVector3d(0, 0, 1)), std::nullopt);
 }
 
 TEST_F(DesktopDialogs, TheQuestionReturnsThePressedButtonOrNothing) {
@@ -187,32 +201,6 @@ TEST_F(DesktopDialogs, ErrorDialogsDoNotWaitAndCascadeWhileTheEarlierAreOpen) {
   EXPECT_NE(four->pos(), after_three);
   four->close();
   process_events();
-}
-
-TEST_F(DesktopDialogs, TheColourChooserReturnsTheColourOrNothing) {
-  QtDialogs dialogs;
-  ModalScript pick({[](QWidget* w) {
-    auto* d = qobject_cast<QColorDialog*>(w);
-    if (!d) return false;
-    d->setCurrentColor(QColor(255, 0, 0));
-    static_cast<QDialog*>(d)->accept();
-    return true;
-  }});
-  auto red = dialogs.color(nullptr, Eigen::RowVector3d(0, 0, 1));
-  ASSERT_TRUE(red.has_value());
-  EXPECT_DOUBLE_EQ((*red)(0), 1.0);
-  EXPECT_DOUBLE_EQ((*red)(2), 0.0);
-
-  QColor preset;
-  ModalScript cancel({[&](QWidget* w) {
-    auto* d = qobject_cast<QColorDialog*>(w);
-    if (!d) return false;
-    preset = d->currentColor();
-    d->reject();
-    return true;
-  }});
-  EXPECT_EQ(dialogs.color(nullptr, Eigen::RowVector3d(0, 0, 1)), std::nullopt);
-  EXPECT_EQ(preset, QColor(0, 0, 255));
 }
 
 }  // namespace

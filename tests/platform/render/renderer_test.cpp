@@ -69,14 +69,12 @@ TEST_F(RendererTest, NonFiniteValuesBreakTheCurveAndAreNotDrawn) {
   EXPECT_TRUE(green(9.5));
 }
 
+// A steep segment from far below to far above crosses the middle of the axes at x = 5.
 TEST_F(RendererTest, FarOutsidePointsAreClippedNotLost) {
   Scene s(10, 10);
-  // A steep segment from far below to far above crosses the middle of the axes at x = 5.
-  s.g.line(s.ax, Eigen::RowVectorXd::LinSpaced(2, 5, 5.0000001), vec({-1e300, 1e300}),
-           {{"Color", "r"}, {"LineWidth", 3.0}});
+  s.g.line(s.ax, vec({5, 5.0000001}), vec({-1e300, 1e300}), {{"Color", "r"}, {"LineWidth", 3.0}});
   QImage img = s.draw();
-  EXPECT_TRUE(near(rgb_at(img, 200, 150), {255, 0, 0}));
-  EXPECT_TRUE(near(rgb_at(img, 200, 20), {255, 0, 0}));
+  EXPECT_TRUE(near(rgb_at(img, 200, 150), {255, 0, 0}) && near(rgb_at(img, 200, 20), {255, 0, 0}));
 }
 
 TEST_F(RendererTest, DotMarkersSitOnTheirPointsOnly) {
@@ -88,8 +86,7 @@ TEST_F(RendererTest, DotMarkersSitOnTheirPointsOnly) {
             {"Color", "b"},
             {"LineWidth", 3.0}});
   QImage img = s.draw();
-  EXPECT_TRUE(near(rgb_at(img, 80, 150), {0, 0, 255}));
-  EXPECT_TRUE(near(rgb_at(img, 320, 150), {0, 0, 255}));
+  EXPECT_TRUE(near(rgb_at(img, 80, 150), {0, 0, 255}) && near(rgb_at(img, 320, 150), {0, 0, 255}));
   EXPECT_EQ(count_near(img, {0, 0, 255}, 60, QRect(100, 150, 201, 1)), 0);  // no line between
   EXPECT_FALSE(near(rgb_at(img, 80, 130), {0, 0, 255}));  // a dot, not a 12-point disc
 }
@@ -226,8 +223,7 @@ TEST_F(RendererTest, ZoomedLargeImageShowsOnlyItsVisibleCells) {
 TEST_F(RendererTest, DefaultColourMapRisesSteadilyInLightness) {
   Eigen::MatrixX3d map = default_colormap(256);
   ASSERT_EQ(map.rows(), 256);
-  EXPECT_GE(map.minCoeff(), 0.0);
-  EXPECT_LE(map.maxCoeff(), 1.0);
+  EXPECT_TRUE(map.minCoeff() >= 0 && map.maxCoeff() <= 1);
   auto luminance = [&](Eigen::Index i) {
     auto lin = [](double c) {
       return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
@@ -238,9 +234,7 @@ TEST_F(RendererTest, DefaultColourMapRisesSteadilyInLightness) {
   EXPECT_LT(luminance(0), 0.05);
   EXPECT_GT(luminance(255), 0.7);
   // Dark end blue-violet, light end yellow.
-  EXPECT_GT(map(0, 2), map(0, 1));
-  EXPECT_GT(map(255, 0), map(255, 2));
-  EXPECT_GT(map(255, 1), map(255, 2));
+  EXPECT_TRUE(map(0, 2) > map(0, 1) && map(255, 0) > map(255, 2) && map(255, 1) > map(255, 2));
 }
 
 TEST_F(RendererTest, PatchFillsItsPolygon) {
@@ -291,21 +285,14 @@ TEST_F(RendererTest, DenseTickLabelsAreThinnedNotOverlapped) {
                            {"XTick", Value(ticks)},
                            {"YTick", Value::empty_matrix()}});
   QImage img = draw(g, fig, {400, 200});
-  // The tick labels lie below the axes box (bottom at y = 140); read their ink column by column.
-  QRect band(0, 143, 400, 18);
-  std::vector<bool> ink(400, false);
-  for (int x = 0; x < 400; ++x)
-    for (int y = band.top(); y <= band.bottom(); ++y)
-      ink[x] = ink[x] || img.pixelColor(x, y).lightness() < 160;
+  // The tick labels lie below the axes box (bottom at y = 140): runs of columns with ink there.
   int runs = 0, longest = 0, run = 0;
   for (int x = 0; x < 400; ++x) {
-    if (ink[x]) {
-      run += 1;
-      longest = std::max(longest, run);
-    } else if (run > 0) {
-      runs += 1;
-      run = 0;
-    }
+    bool ink = false;
+    for (int y = 143; y < 161; ++y) ink = ink || img.pixelColor(x, y).lightness() < 160;
+    run = ink ? run + 1 : 0;
+    runs += run == 1;
+    longest = std::max(longest, run);
   }
   // Whole labels with space between: several separate runs, none longer than "1000" (~30 px).
   EXPECT_GE(runs, 3);
@@ -347,20 +334,14 @@ TEST_F(RendererTest, AxesViewMapsBothWays) {
                            {"XLim", row_of({100, 200})},
                            {"YLim", row_of({-1, 1})}});
   AxesView v = axes_view(g, ax, {400, 300}, 1.0);
-  EXPECT_DOUBLE_EQ(v.box.left(), 100);
-  EXPECT_DOUBLE_EQ(v.box.top(), 30);
-  EXPECT_DOUBLE_EQ(v.box.width(), 200);
-  EXPECT_DOUBLE_EQ(v.box.height(), 240);
-  QPointF p = v.to_pixel(150, 0);
-  EXPECT_DOUBLE_EQ(p.x(), 200);
-  EXPECT_DOUBLE_EQ(p.y(), 150);
-  EXPECT_DOUBLE_EQ(v.to_pixel(100, 1).y(), 30);  // the top limit at the top edge
+  EXPECT_EQ(v.box, QRectF(100, 30, 200, 240));
+  EXPECT_EQ(v.to_pixel(150, 0), QPointF(200, 150));
+  EXPECT_EQ(v.to_pixel(100, 1), QPointF(100, 30));  // the top limit at the top edge
   g.set(ax, "XDir", "reverse");
   v = axes_view(g, ax, {400, 300}, 1.0);
-  EXPECT_DOUBLE_EQ(v.to_pixel(100, 0).x(), 300);
-  QPointF back = v.to_data(v.to_pixel(123.5, -0.25));
-  EXPECT_NEAR(back.x(), 123.5, 1e-9);
-  EXPECT_NEAR(back.y(), -0.25, 1e-9);
+  EXPECT_EQ(v.to_pixel(100, 0).x(), 300);
+  const QPointF back = v.to_data(v.to_pixel(123.5, -0.25)) - QPointF(123.5, -0.25);
+  EXPECT_LT(back.manhattanLength(), 1e-9);
 }
 
 TEST_F(RendererTest, DiagramKeepsItsLabelsApart) {
@@ -453,8 +434,8 @@ TEST_P(WindowLayoutTest, YLabelBesideTheAxisAndTicksForTheSize) {
 }
 
 // A print with "print_layout" at its second entry ("as in the window"): the evaluation hands the
-// choice to the print service, and every format then shows the window layout at the print's size,
-// unlike the default print.
+// choice to the print service, and a bitmap or a vector print then shows the window layout at the
+// print's size, unlike the default print. (A PNG has the bitmap's pixels: print tests.)
 class WindowLayoutPrintTest : public RenderTest,
                               public ::testing::WithParamInterface<const char*> {};
 
@@ -487,7 +468,7 @@ TEST_P(WindowLayoutPrintTest, PrintsShowTheWindowLayout) {
   expect_window_layout(img, screen_axes_view(g, ax, size, kPrintDpi / 72.0));
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, WindowLayoutPrintTest, ::testing::Values("bmp", "png", "svg"));
+INSTANTIATE_TEST_SUITE_P(Formats, WindowLayoutPrintTest, ::testing::Values("bmp", "svg"));
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WindowLayoutTest,
                          ::testing::Values(QSize(560, 420), QSize(600, 420), QSize(1400, 1000)));
