@@ -1,6 +1,8 @@
-// The desktop's language: the command line and the remembered choice.
+// The desktop's language: the command line, the remembered choice and Qt's own dialog texts.
+#include <QDialogButtonBox>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -62,6 +64,20 @@ TEST(DesktopLanguage, MenuChoiceIsRememberedAndTheCommandLineWins) {
   EXPECT_TRUE(told);
   settings.setValue("language", "klingon");
   EXPECT_EQ(startup_language(std::nullopt, settings), Language::German);
+}
+
+TEST(DesktopLanguage, QtDialogButtonsFollowTheLanguage) {
+  auto buttons = [] {
+    QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+    return QString(box.button(QDialogButtonBox::Cancel)->text() + "|" +
+                   box.button(QDialogButtonBox::Open)->text())
+        .remove('&')
+        .toStdString();
+  };
+  ASSERT_TRUE(install_qt_translation(Language::German));
+  EXPECT_EQ(buttons(), "Abbrechen|Öffnen");
+  install_qt_translation(Language::English);
+  EXPECT_EQ(buttons(), "Cancel|Open");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QXmlStreamReader>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -134,6 +135,32 @@ TEST_F(PrintTest, SvgOpensWithItsLabelsAsText) {
   // Curves, markers, grid, ticks and frames are drawn as vectors.
   EXPECT_GT(svg.paths, 40);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+}
+
+// A PDF print opens in poppler's tools as one page of the print size, titled with the diagram's
+// name, with the labels as text.
+TEST_F(PrintTest, PdfOpensAsOnePageWithItsLabelsAsText) {
+  auto run = [](const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+      char buf[4096];
+      for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+      pclose(p);
+    }
+    return out;
+  };
+  if (run("pdfinfo -v 2>&1").empty()) FAIL() << "pdfinfo/pdftotext (poppler-utils) are missing";
+  DiagramProgram d;
+  print_figure(d.g(), d.two_groups(), path("diag.pdf"), "-dbmp");
+  const std::string info = run("pdfinfo '" + path("diag.pdf") + "' 2>&1");
+  // 1400 x 1050 print pixels at 90 dpi: 1120 x 840 points.
+  const std::string lines[] = {"Pages:           1", "Page size:       1120 x 840 pts",
+                               std::string("Title:           ") + kDiagName};
+  for (const std::string& line : lines)
+    EXPECT_NE(info.find(line + "\n"), std::string::npos) << line << " in\n" << info;
+  const std::string text = run("pdftotext -raw '" + path("diag.pdf") + "' - 2>&1");
+  for (const char* label : kLabels)
+    EXPECT_NE(text.find(label), std::string::npos) << label << " in\n" << text;
 }
 
 TEST_F(PrintTest, SmallFigureInPointsKeepsItsShape) {
