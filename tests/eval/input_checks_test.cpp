@@ -23,7 +23,7 @@ struct BadParameter {
   double ParSet::*field;
   double value;
   double c1, c2;
-  const char* message;
+  std::string message;
 };
 
 void PrintTo(const BadParameter& b, std::ostream* os) {
@@ -42,26 +42,43 @@ TEST_P(ParameterCheck, NamesTheFieldAndTheValue) {
   EXPECT_EQ(error_of([&] { check_parameters(p); }), b.message);
 }
 
-// clang-format off
+namespace {
+
+// The message forms of the checks, each with the field's caption and the value.
+std::string positive(const std::string& field, const std::string& value) {
+  return field + " muss eine Zahl größer als 0 sein, nicht " + value + ".";
+}
+std::string at_least_0(const std::string& field, const std::string& value) {
+  return field + " muss eine endliche Zahl ab 0 sein, nicht " + value + ".";
+}
+std::string finite_number(const std::string& field, const std::string& value) {
+  return field + " muss eine endliche Zahl sein, nicht " + value + ".";
+}
+
+}  // namespace
+
 INSTANTIATE_TEST_SUITE_P(
     Fields, ParameterCheck,
     ::testing::Values(
-        BadParameter{&ParSet::gear_ratio, 0, 1, 2, "Getriebe Übersetzung muss eine Zahl größer als 0 sein, nicht 0."},
-        BadParameter{&ParSet::tyre_perimeter_m, kInf, 1, 1, "Hinterreifen Umfang [m] muss eine Zahl größer als 0 sein, nicht Inf."},
-        BadParameter{&ParSet::coils, 0, 4, 1, "LiMa Spulen muss eine Zahl größer als 0 sein, nicht 0."},
-        BadParameter{&ParSet::filter_length_s, kNaN, 2, 3, "Filter Länge [s] muss eine Zahl größer als 0 sein, nicht NaN."},
-        BadParameter{&ParSet::sensors, 0, 4, 2, "Rad Sensoren muss eine Zahl größer als 0 sein, nicht 0."},
-        BadParameter{&ParSet::sensors, -1, 3, 3, "Rollen Sensoren muss eine Zahl größer als 0 sein, nicht -1."},
-        BadParameter{&ParSet::roller_perimeter_m, kInf, 1, 3, "Rollen Umfang [m] muss eine Zahl größer als 0 sein, nicht Inf."},
-        BadParameter{&ParSet::total_mass_kg, kInf, 1, 2, "Gesamt Gewicht [kg] muss eine endliche Zahl ab 0 sein, nicht Inf."},
-        BadParameter{&ParSet::total_mass_kg, -5, 2, 3, "Gesamt Gewicht [kg] muss eine endliche Zahl ab 0 sein, nicht -5."},
-        BadParameter{&ParSet::frontal_area_m2, -0.75, 1, 2, "Stirnfläche [m²] muss eine endliche Zahl ab 0 sein, nicht -0.75."},
-        BadParameter{&ParSet::roller_inertia_kgm2, kNaN, 3, 2, "Trägheitsmoment Rolle [kgm²] muss eine endliche Zahl ab 0 sein, nicht NaN."},
-        BadParameter{&ParSet::cw, -0.5, 3, 2, "Cw Wert muss eine endliche Zahl ab 0 sein, nicht -0.5."},
-        BadParameter{&ParSet::air_temp_c, kInf, 1, 2, "Luft Temperatur [°C] muss eine endliche Zahl sein, nicht Inf."},
-        BadParameter{&ParSet::air_pressure_mbar, 0, 1, 2, "Luft Druck [mbar] muss eine Zahl größer als 0 sein, nicht 0."},
-        BadParameter{&ParSet::air_temp_c, -300, 1, 2, "Luft Temperatur [°C] muss über -273 °C liegen, nicht -300."}));
-// clang-format on
+        BadParameter{&ParSet::gear_ratio, 0, 1, 2, positive("Getriebe Übersetzung", "0")},
+        BadParameter{&ParSet::tyre_perimeter_m, kInf, 1, 1,
+                     positive("Hinterreifen Umfang [m]", "Inf")},
+        BadParameter{&ParSet::coils, 0, 4, 1, positive("LiMa Spulen", "0")},
+        BadParameter{&ParSet::filter_length_s, kNaN, 2, 3, positive("Filter Länge [s]", "NaN")},
+        BadParameter{&ParSet::sensors, 0, 4, 2, positive("Rad Sensoren", "0")},
+        BadParameter{&ParSet::sensors, -1, 3, 3, positive("Rollen Sensoren", "-1")},
+        BadParameter{&ParSet::roller_perimeter_m, kInf, 1, 3, positive("Rollen Umfang [m]", "Inf")},
+        BadParameter{&ParSet::total_mass_kg, kInf, 1, 2, at_least_0("Gesamt Gewicht [kg]", "Inf")},
+        BadParameter{&ParSet::total_mass_kg, -5, 2, 3, at_least_0("Gesamt Gewicht [kg]", "-5")},
+        BadParameter{&ParSet::frontal_area_m2, -0.75, 1, 2,
+                     at_least_0("Stirnfläche [m²]", "-0.75")},
+        BadParameter{&ParSet::roller_inertia_kgm2, kNaN, 3, 2,
+                     at_least_0("Trägheitsmoment Rolle [kgm²]", "NaN")},
+        BadParameter{&ParSet::cw, -0.5, 3, 2, at_least_0("Cw Wert", "-0.5")},
+        BadParameter{&ParSet::air_temp_c, kInf, 1, 2, finite_number("Luft Temperatur [°C]", "Inf")},
+        BadParameter{&ParSet::air_pressure_mbar, 0, 1, 2, positive("Luft Druck [mbar]", "0")},
+        BadParameter{&ParSet::air_temp_c, -300, 1, 2,
+                     "Luft Temperatur [°C] muss über -273 °C liegen, nicht -300."}));
 
 TEST(ParameterCheck, FieldsTheChannelsDoNotUseAreNotChecked) {
   ParSet p = startup_par(2, 3);  // wheel sensors only: no coils, roller or inertia
