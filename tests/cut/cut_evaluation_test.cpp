@@ -29,17 +29,7 @@ class CutEvaluation : public CutTest {
     write_run_wav(run_, o.bits, path(name));
     return path(name);
   }
-  void channels(int c1, int c2) {
-    choose("popup_sig_ch1", c1);
-    choose("popup_sig_ch2", c2);
-  }
   std::string key(const std::string& wav) { return saved_data_tag(wav, get_par(env())); }
-  std::size_t cache_lines() {
-    std::size_t n = 0;
-    for (Handle h : g().children(g().find_first("Tag", "Saved Data")))
-      if (g().get_text(h, "Tag").rfind("Saved Data", 0) == 0) ++n;
-    return n;
-  }
   SynthRun run_;
 };
 
@@ -63,7 +53,7 @@ TEST_F(CutEvaluation, SavedCutIsCachedUnderItsNameAndEvaluatesAgain) {
   ASSERT_NE(v_line, 0);
   EXPECT_NE(g().find_first("Tag", key(cut) + "RPM"), 0);
   EXPECT_EQ(g().find_first("Tag", key(wav) + "V"), 0);
-  EXPECT_EQ(cache_lines(), 2u);
+  EXPECT_EQ(cache_lines().size(), 2u);
   const WavReadResult in = wavread(wav);
   EXPECT_TRUE(same(wavread(cut).y, rows_between(in.y, in.Fs, a, b)));
   const Eigen::RowVectorXd t = g().get_row(v_line, "XData");
@@ -73,7 +63,7 @@ TEST_F(CutEvaluation, SavedCutIsCachedUnderItsNameAndEvaluatesAgain) {
   const int pauses = services_.pause_count;
   ASSERT_TRUE(program_->run("calc_diag"));
   EXPECT_EQ(services_.pause_count, pauses);  // from the cache: no cut view
-  EXPECT_EQ(cache_lines(), 2u);
+  EXPECT_EQ(cache_lines().size(), 2u);
 
   start();
   type("wav_file", cut);
@@ -122,7 +112,7 @@ TEST_F(CutEvaluation, EmptyRangeEndsWithAnErrorAndCachesNothing) {
     script({[&] { zoom(1.00001, 1.00002); }});
     EXPECT_FALSE(program_->run("calc_diag"));
     EXPECT_EQ(services_.errors.size(), errors + 1);
-    EXPECT_EQ(cache_lines(), 0u);
+    EXPECT_TRUE(cache_lines().empty());
     EXPECT_EQ(cut_axes(), 0);
   }
 }
@@ -147,7 +137,7 @@ TEST_F(CutEvaluation, ASecondEvaluationWhileACutWaitsBringsTheCutWindowForward) 
   EXPECT_EQ(current, waiting);
   EXPECT_TRUE(services_.errors.empty());
   EXPECT_EQ(cut_axes(), 0);
-  EXPECT_EQ(cache_lines(), 2u);
+  EXPECT_EQ(cache_lines().size(), 2u);
 }
 
 // Closing the main window while the cut window waits ends the evaluation quietly: no dialog, the

@@ -45,14 +45,14 @@ class AxLims : public DiagramTest {
 TEST_F(AxLims, LimitsOfOneCurve) {
   g().line(ax_, row({150.2, 500, 980.7}), row({3.4, 41.26, 20}));
   VisibleCurves c = ax_lims(env(), ax_, 1, kName, "Leistung [PS]");
-  EXPECT_EQ(g().get(ax_, "XLim"), Value::row({150, 981}));
-  EXPECT_EQ(g().get(ax_, "YLim"), Value::row({0, 42}));
-  EXPECT_EQ(g().get_text(ax_, "XGrid"), "on");
-  EXPECT_EQ(g().get_text(ax_, "YGrid"), "on");
-  EXPECT_EQ(g().get_text(ax_, "YMinorTick"), "on");
-  EXPECT_EQ(g().get_text(ax_, "XMinorTick"), "off");
-  EXPECT_EQ(g().get_text(ax_, "YMinorGrid"), "off");
-  EXPECT_EQ(g().get_text(ax_, "Box"), "on");
+  expect_props(ax_, {{"XLim", Value::row({150, 981})},
+                     {"YLim", Value::row({0, 42})},
+                     {"XGrid", "on"},
+                     {"YGrid", "on"},
+                     {"YMinorTick", "on"},
+                     {"XMinorTick", "off"},
+                     {"YMinorGrid", "off"},
+                     {"Box", "on"}});
   ASSERT_EQ(c.handles.size(), 1u);
   EXPECT_EQ(c.x[0], row({150.2, 500, 980.7}));
   EXPECT_TRUE(second_scale_texts().empty());
@@ -98,20 +98,19 @@ TEST_F(AxLims, SecondScaleExample) {
   ASSERT_EQ(texts.size(), 5u);
   const char* expected[] = {"-0", "-20", "-40", "-60"};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(g().get_text(texts[i], "String"), expected[i]);
-    EXPECT_EQ(g().get(texts[i], "Position"), Value::row({right, 10.0 * i, 0}));
-    EXPECT_EQ(g().get_text(texts[i], "HorizontalAlignment"), "left");
-    EXPECT_EQ(g().get_text(texts[i], "FontWeight"), "bold");
-    EXPECT_EQ(g().get_scalar(texts[i], "FontSize"), g().get_scalar(ax_, "FontSize"));
+    expect_props(texts[i], {{"String", expected[i]},
+                            {"Position", Value::row({right, 10.0 * i, 0})},
+                            {"HorizontalAlignment", "left"},
+                            {"FontWeight", "bold"},
+                            {"FontSize", g().get(ax_, "FontSize")}});
   }
-  Handle caption = texts[4];
-  EXPECT_EQ(g().get_text(caption, "String"), "Drehm[Nm]    ");
-  Eigen::RowVectorXd pos = g().get_row(caption, "Position");
+  Eigen::RowVectorXd pos = g().get_row(texts[4], "Position");
   EXPECT_DOUBLE_EQ(pos(0), 1.05 * right);
   EXPECT_DOUBLE_EQ(pos(1), 12.3);
-  EXPECT_EQ(g().get_scalar(caption, "Rotation"), 270);
-  EXPECT_EQ(g().get_text(caption, "VerticalAlignment"), "middle");
-  EXPECT_EQ(g().get_text(caption, "HorizontalAlignment"), "center");
+  expect_props(texts[4], {{"String", "Drehm[Nm]    "},
+                          {"Rotation", 270.0},
+                          {"VerticalAlignment", "middle"},
+                          {"HorizontalAlignment", "center"}});
   EXPECT_EQ(g().get_text(g().label_of(ax_, "YLabel"), "String"), "Leistung[PS]");
   EXPECT_EQ(services_.drawnow_count, 1);
 

@@ -38,18 +38,15 @@ TEST_F(PlotDiag, WindowAxesLabelsAndNamesThatCollapseBlanks) {
   Handle ax = axes_of(kPowerTorque);
   ASSERT_NE(ax, 0);
   EXPECT_EQ(g().parent(ax), fig);
-  EXPECT_EQ(g().get_text(ax, "NextPlot"), "add");
-  Eigen::RowVectorXd pos = g().get_row(ax, "Position");
-  EXPECT_EQ(pos, Eigen::RowVectorXd(Eigen::RowVector4d(0.35, 0.12, 0.58, 0.78)));
+  expect_props(ax, {{"NextPlot", "add"},
+                    {"Position", Value::row({0.35, 0.12, 0.58, 0.78})},
+                    {"XLim", Value::row({1000, 1390})},
+                    {"YLim", Value::row({0, 45})}});
   EXPECT_EQ(trim_trailing_blanks(g().get_text(g().label_of(ax, "XLabel"), "String")),
             "RPM [1/min]");
   EXPECT_EQ(g().get_text(g().label_of(ax, "YLabel"), "String"), "Leistung[PS]");
-  Handle t = g().label_of(ax, "Title");
-  EXPECT_EQ(g().get_text(t, "String"), "Rizid Ziva");
-  EXPECT_EQ(g().get_scalar(t, "FontSize"), 12);
-  EXPECT_EQ(g().get_text(t, "FontWeight"), "bold");
-  EXPECT_EQ(g().get(ax, "XLim"), Value::row({1000, 1390}));
-  EXPECT_EQ(g().get(ax, "YLim"), Value::row({0, 45}));
+  expect_props(g().label_of(ax, "Title"),
+               {{"String", "Rizid Ziva"}, {"FontSize", 12.0}, {"FontWeight", "bold"}});
   // One quantity: no second scale, no y label.
   draw(rpm(40), power_torque(40).col(0), "a.wav", "Kommentar", 1, 3);
   Handle ax1 = axes_of("Diagramme: RPM [1/min] - Leistung [PS] ");
@@ -157,8 +154,7 @@ TEST_F(PlotDiag, TorqueMarkersEveryDyPoints) {
     EXPECT_EQ(mx(i), 1000 + 10.0 * (10 * i));  // points 1, 11, 21, ...
     EXPECT_EQ(my(i), y(10 * i, 1) / 2);
   }
-  EXPECT_EQ(g().get_text(m360[0], "LineStyle"), "none");
-  EXPECT_EQ(g().get_scalar(m360[0], "MarkerSize"), 12);
+  expect_props(m360[0], {{"LineStyle", "none"}, {"MarkerSize", 12.0}});
 }
 
 TEST_F(PlotDiag, CurvesOfAGroup) {
@@ -170,8 +166,7 @@ TEST_F(PlotDiag, CurvesOfAGroup) {
   auto main = tagged("Diag" + group);
   ASSERT_EQ(main.size(), 1u);
   EXPECT_EQ(g().get_row(main[0], "YData"), Eigen::RowVectorXd(y.col(0).transpose()));
-  EXPECT_EQ(g().get_scalar(main[0], "LineWidth"), 1);
-  EXPECT_EQ(g().get(main[0], "Color"), Value::row({0.2, 0.4, 0.6}));
+  expect_props(main[0], {{"LineWidth", 1.0}, {"Color", Value::row({0.2, 0.4, 0.6})}});
   auto second = tagged("2Diag" + group);
   ASSERT_EQ(second.size(), 2u);
   Handle torque_line = g().get_text(second[0], "Marker") == "." ? second[1] : second[0];
@@ -180,8 +175,8 @@ TEST_F(PlotDiag, CurvesOfAGroup) {
   for (Handle h : second) EXPECT_EQ(g().get(h, "Color"), Value::row({0.2, 0.4, 0.6}));
   Handle button = g().find_first("Tag", "PushColor" + group);
   ASSERT_NE(button, 0);
-  EXPECT_EQ(g().get(button, "BackgroundColor"), Value::row({0.2, 0.4, 0.6}));
-  EXPECT_EQ(g().get_text(button, "Callback"), "ch_color('" + group + "');");
+  expect_props(button, {{"BackgroundColor", Value::row({0.2, 0.4, 0.6})},
+                        {"Callback", "ch_color('" + group + "');"}});
   Handle box = g().find_first("Tag", "Checkbox" + group);
   EXPECT_EQ(g().get_text(box, "Callback"),
             "toggle_vis('Diag" + group + "');ax_lims(findobj('Tag','DiagAxes" + kPowerTorque +
@@ -220,8 +215,8 @@ TEST_F(PlotDiag, CommentWithParameterSummary) {
       " [ M: 200kg  FA: 0.75m²  Cw: 0.5  R: 6.32  U: 1.325m  L#: 3 FL: 1s   k: 1.02 ]";
   auto edits = controls(window(kPowerTorque), "edit");
   ASSERT_EQ(edits.size(), 1u);
-  EXPECT_EQ(g().get_text(edits[0], "String"), "; Kommentar" + summary);
-  EXPECT_EQ(g().get(edits[0], "BackgroundColor"), Value::row({1, 1, 1}));
+  expect_props(edits[0],
+               {{"String", "; Kommentar" + summary}, {"BackgroundColor", Value::row({1, 1, 1})}});
   EXPECT_NE(g().find_first(
                 "Tag", "Diag" + std::string(kPowerTorque) + "runs/a.wav" + "Kommentar" + summary),
             0);
@@ -314,8 +309,7 @@ TEST_F(PlotDiag, UnwritableAsciiFileFailsAfterDiagramAndBitmap) {
   // The window was printed before the table failed.
   ASSERT_EQ(services_.prints.size(), 1u);
   EXPECT_EQ(services_.prints[0].figure, window(kPowerTorque));
-  EXPECT_EQ(services_.prints[0].device, "-dbmp");
-  EXPECT_EQ(services_.prints[0].file, "diagramm.bmp");
+  EXPECT_EQ(services_.prints[0].device + " " + services_.prints[0].file, "-dbmp diagramm.bmp");
   EXPECT_FALSE(std::filesystem::exists(path("missing")));
 }
 

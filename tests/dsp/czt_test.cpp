@@ -122,7 +122,6 @@ TEST(Czt, MatchesDirectSumAtRandomPoints) {
 }
 
 TEST(Czt, RowsAndMatrices) {
-  std::mt19937 rng(4);
   const Eigen::MatrixXcd x = Eigen::MatrixXcd::Random(50, 3);
   const auto k = scalar(20.0);
   const auto w = scalar(std::polar(1.0, -0.05));

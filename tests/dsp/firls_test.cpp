@@ -192,38 +192,21 @@ TEST(Firls, EveryCheckMessage) {
   const Eigen::VectorXd f = vec({0, 0.4, 0.5, 1}), a = vec({1, 1, 0, 0});
   const std::string order = "Filter order must be a real, positive integer.";
   const auto m = [](double v) { return Eigen::MatrixXd::Constant(1, 1, v).eval(); };
+  // clang-format off
   const std::vector<std::pair<std::function<void()>, std::string>> cases = {
-      {[&] {
-         firls(10, vec({0, 0.4, 0.5, 1.2}), a);
-       },
-       "Frequencies in F must be in range [0,1]."},
-      {[&] {
-         firls(10, vec({0, 0.4, 0.5}), vec({1, 1, 0}));
-       },
-       "F must have even length."},
-      {[&] {
-         firls(10, f, vec({1, 1, 0}));
-       },
-       "F and A must be equal lengths."},
-      {[&] { firls(10, f, a, std::nullopt, "lowpass"); },
-       "Requires symmetry to be 'Hilbert' or 'differentiator'."},
+      {[&] { firls(10, vec({0, 0.4, 0.5, 1.2}), a); }, "Frequencies in F must be in range [0,1]."},
+      {[&] { firls(10, vec({0, 0.4, 0.5}), vec({1, 1, 0})); }, "F must have even length."},
+      {[&] { firls(10, f, vec({1, 1, 0})); }, "F and A must be equal lengths."},
+      {[&] { firls(10, f, a, std::nullopt, "lowpass"); }, "Requires symmetry to be 'Hilbert' or 'differentiator'."},
       {[&] { firls(m(0), f, a); }, order},
       {[&] { firls(m(2.5), f, a); }, order},
       {[&] { firls(m(-4), f, a); }, order},
       {[&] { firls(Eigen::MatrixXd(), f, a); }, order},
       {[&] { firls(Eigen::MatrixXd::Ones(1, 2), f, a); }, order},
-      {[&] {
-         firls(10, f, a, vec({1, 1, 1}));
-       },
-       "There should be one weight per band."},
-      {[&] {
-         firls(10, vec({0, 0.5, 0.4, 1}), a);
-       },
-       "Frequencies in F must be nondecreasing."},
-      {[&] {
-         firls(10, f, a, vec({1, -1}));
-       },
-       "Weights must not be negative."}};
+      {[&] { firls(10, f, a, vec({1, 1, 1})); }, "There should be one weight per band."},
+      {[&] { firls(10, vec({0, 0.5, 0.4, 1}), a); }, "Frequencies in F must be nondecreasing."},
+      {[&] { firls(10, f, a, vec({1, -1})); }, "Weights must not be negative."}};
+  // clang-format on
   for (std::size_t i = 0; i < cases.size(); ++i)
     EXPECT_EQ(testing::error_of(cases[i].first), cases[i].second) << "case " << i;
 }

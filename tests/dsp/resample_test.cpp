@@ -1,5 +1,6 @@
-// Rational resampling: lengths, alignment, amplitude and phase of sines, anti-aliasing, the
-// designed filter, and every check message.
+// Rational resampling: lengths, alignment, amplitude and phase of sines, the designed filter
+// (its stop band follows from the exact taps and the exact polyphase filter), and every check
+// message.
 #include "dsp/resample.h"
 
 #include <gtest/gtest.h>
@@ -112,16 +113,6 @@ TEST(Resample, SineKeepsAmplitudeAndPhase) {
       const auto edge = static_cast<Eigen::Index>(std::ceil(10 * std::max(c.out / c.in, 1.0))) + 2;
       EXPECT_GT(snr_db(y, freq, c.out, edge), 50) << c.in << "->" << c.out << " at " << freq;
     }
-  }
-}
-
-TEST(Resample, TonesAboveTheNewNyquistAreRemoved) {
-  // The stop band begins near 1.2 times the new Nyquist rate; there a Kaiser (beta 5) windowed
-  // sinc attenuates by about 54 dB, so at least 50 dB.
-  for (double in : {44100.0, 48000.0}) {
-    const Eigen::MatrixXd y = resample(sine(static_cast<Eigen::Index>(in), 3000, in), 4410, in).y;
-    const double rms = std::sqrt(y.middleRows(12, y.rows() - 24).squaredNorm() / (y.rows() - 24));
-    EXPECT_LT(rms, std::sqrt(0.5) * std::pow(10.0, -50.0 / 20)) << in;
   }
 }
 

@@ -98,11 +98,9 @@ TEST(Specgram, EveryRoadMatchesTheWindowedDft) {
       {700, grid(12.5, 3.25, 41), 1000, scalar(64), 48, Road::chirp},
       {40, grid(10, 7, 30), 500, scalar(64), 10, Road::chirp},
       {200, uneven, 800, gaussian(24, 6).cwiseAbs(), 17, Road::filter_bank},
-      {8, few, 2, hann(4), 2, Road::filter_bank},
-      {12, few, 2, hann(6), 3, Road::filter_bank},
-      {11, few, 2, hann(7), 4, Road::filter_bank},
-      {13, few, 2, hann(7), 3, Road::filter_bank},
-      {16, few, 2, hann(5), 0, Road::filter_bank},
+      {8, few, 2, hann(4), 2, Road::filter_bank},   // hops fill the signal exactly
+      {11, few, 2, hann(7), 4, Road::filter_bank},  // samples left over
+      {16, few, 2, hann(5), 0, Road::filter_bank},  // no overlap
       {100, scalar(16), 8, scalar(12), 6, Road::fft},
       {100, scalar(15), 8, hann(12), 6, Road::fft}};
   unsigned seed = 1;

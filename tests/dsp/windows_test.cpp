@@ -36,7 +36,7 @@ TEST(Hanning, SymmetricWindowsMatchClosedForms) {
   EXPECT_NEAR(w(0), 0.5 * (1 - std::cos(2 * std::numbers::pi / 1765)), 1e-15);
 }
 
-TEST(Hanning, PeriodicIsZeroThenShorterSymmetricWindow) {
+TEST(Hanning, PeriodicIsZeroThenShorterSymmetricWindowAndOtherFlagsAreRefused) {
   const Eigen::VectorXd four = hanning(4);
   for (const char* flag : {"periodic", "p", "PER", "Periodic"}) {
     const Eigen::VectorXd w = hanning(5, std::string(flag));
@@ -45,6 +45,12 @@ TEST(Hanning, PeriodicIsZeroThenShorterSymmetricWindow) {
     EXPECT_EQ(w.tail(4), four) << flag;
   }
   EXPECT_EQ(hanning(4, std::string("S")), four);
+  // Other flags are refused; the empty text is a prefix of both flags: ambiguous.
+  for (const char* flag : {"hamming", "symmetrical", ""}) {
+    EXPECT_EQ(error_of([&] { hanning(8, std::string(flag)); }),
+              "Sampling flag must be either 'symmetric' or 'periodic'.")
+        << flag;
+  }
 }
 
 // Lengths are checked and rounded the same way for both windows.
@@ -67,14 +73,6 @@ TEST(WindowLength, TrivialRoundedAndRefusedLengths) {
   EXPECT_EQ(error_of([] { kaiser(-1, 5); }), "Order cannot be less than zero.");
   EXPECT_THROW(check_order(std::nan("")), Error);
   EXPECT_EQ(warnings.size(), 2u);
-}
-
-TEST(Hanning, FlagErrors) {
-  const std::string flag_message = "Sampling flag must be either 'symmetric' or 'periodic'.";
-  EXPECT_EQ(error_of([] { hanning(8, std::string("hamming")); }), flag_message);
-  EXPECT_EQ(error_of([] { hanning(8, std::string("symmetrical")); }), flag_message);
-  // The empty text is a prefix of both flags: ambiguous.
-  EXPECT_EQ(error_of([] { hanning(8, std::string("")); }), flag_message);
 }
 
 TEST(Kaiser, MatchesDefinitionOddEvenAndLargeBeta) {
@@ -108,10 +106,8 @@ TEST(Sinc, ValuesAndShape) {
   EXPECT_EQ(sinc(0.0), 1.0);
   EXPECT_NEAR(sinc(0.5), 2 / std::numbers::pi, 1e-16);
   for (double k : {1.0, -2.0, 7.0, 1e6}) EXPECT_EQ(sinc(k), 0.0) << k;
-  for (double x : {0.1, 0.25, 1.5, -3.3, 123.456}) {
-    EXPECT_NEAR(sinc(x), std::sin(std::numbers::pi * x) / (std::numbers::pi * x), 1e-14) << x;
-    EXPECT_EQ(sinc(x), sinc(-x));
-  }
+  for (double x : {0.25, 1.5, -3.3}) EXPECT_EQ(sinc(x), sinc(-x));
+  EXPECT_NEAR(sinc(1.5), -2 / (3 * std::numbers::pi), 1e-16);
   Eigen::MatrixXd x(2, 3);
   x << 0, 0.5, 1, -0.5, 2.5, 0.25;
   const Eigen::MatrixXd y = sinc(x);

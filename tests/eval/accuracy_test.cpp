@@ -107,8 +107,7 @@ class Accuracy : public ProgramTest, public ::testing::WithParamInterface<Case> 
     choose("popup_yaxis", 2);
   }
   void channels(const Case& c, const SynthOptions& o) {
-    choose("popup_sig_ch1", c.ch1);
-    choose("popup_sig_ch2", c.ch2);
+    ProgramTest::channels(c.ch1, c.ch2);
     type("wheel_sens", std::to_string(static_cast<int>(c.marks)));
     if (c.roller) type("total_tork", std::to_string(o.roller_inertia));
   }
@@ -219,8 +218,7 @@ TEST_F(FullLoadAccuracy, NoiseOnlyChannelIsReportedNotEvaluated) {
   o.right = SynthSignal::alternator;
   o.rate = 11025;
   const SynthRun run = synthesize(o);
-  choose("popup_sig_ch1", 1);
-  choose("popup_sig_ch2", 4);
+  ProgramTest::channels(1, 4);
   std::vector<std::string> warnings;
   ScopedWarningSink sink([&](const std::string& w) { warnings.push_back(w); });
   ASSERT_TRUE(channel_traces(ConversionContext{}, run.y, run.rate, get_par(env())));

@@ -41,16 +41,6 @@ class Driver : public ProgramTest {
     write_run_wav(run_, o.bits, path(name));
     return path(name);
   }
-  void channels(int c1, int c2) {
-    choose("popup_sig_ch1", c1);
-    choose("popup_sig_ch2", c2);
-  }
-  std::vector<Handle> cache_lines() {
-    std::vector<Handle> out;
-    for (Handle h : g().children(g().find_first("Tag", "Saved Data")))
-      if (g().get_text(h, "Tag").rfind("Saved Data", 0) == 0) out.push_back(h);
-    return out;
-  }
   // The largest true full-load power of the simulated run, kW.
   double true_peak_power(const SynthOptions& o) {
     double best = 0;
@@ -63,22 +53,16 @@ class Driver : public ProgramTest {
 }  // namespace
 
 TEST(InterpLinear, HandDerivedValuesAndNaNOutside) {
-  Eigen::VectorXd knots(3), values(3);
-  knots << 1, 2, 4;
-  values << 10, 20, 0;
   Eigen::RowVectorXd at(6);
   at << 0.5, 1, 1.5, 2, 3, 4.5;
-  Eigen::RowVectorXd r = interp_linear(knots, values, at);
-  EXPECT_TRUE(std::isnan(r(0)));
-  EXPECT_EQ(r(1), 10);
-  EXPECT_DOUBLE_EQ(r(2), 15);
-  EXPECT_EQ(r(3), 20);
-  EXPECT_DOUBLE_EQ(r(4), 10);
-  EXPECT_TRUE(std::isnan(r(5)));
+  const Eigen::RowVectorXd r =
+      interp_linear(Eigen::Vector3d(1, 2, 4), Eigen::Vector3d(10, 20, 0), at);
+  EXPECT_TRUE(std::isnan(r(0)) && std::isnan(r(5)));
+  EXPECT_EQ(Eigen::RowVector4d(r.segment(1, 4)), Eigen::RowVector4d(10, 15, 20, 10));
 }
 
-// Every valid row of the channel table, each recorded with the sensors it names: the diagram
-// data are finite and the peak power comes out near the simulated engine's.
+// The rows of the channel table that the accuracy tests do not run, each recorded with the
+// sensors it names: the diagram data are finite and the peak power comes out near the engine's.
 TEST_F(Driver, EveryRowOfTheChannelTable) {
   using S = SynthSignal;
   struct Row {
@@ -86,19 +70,10 @@ TEST_F(Driver, EveryRowOfTheChannelTable) {
     S left, right;
     bool roller;
   };
-  const Row rows[] = {{1, 1, S::alternator, S::alternator, false},
-                      {1, 2, S::alternator, S::wheel, false},
-                      {1, 3, S::alternator, S::roller, true},
-                      {1, 4, S::alternator, S::off, false},
-                      {2, 1, S::wheel, S::alternator, false},
-                      {2, 2, S::wheel, S::wheel, false},
-                      {2, 3, S::wheel, S::off, false},
-                      {3, 1, S::roller, S::alternator, true},
-                      {3, 2, S::roller, S::roller, true},
-                      {3, 3, S::roller, S::off, true},
-                      {4, 1, S::off, S::alternator, false},
-                      {4, 2, S::off, S::wheel, false},
-                      {4, 3, S::off, S::roller, true}};
+  const Row rows[] = {{2, 1, S::wheel, S::alternator, false}, {2, 2, S::wheel, S::wheel, false},
+                      {3, 1, S::roller, S::alternator, true}, {3, 2, S::roller, S::roller, true},
+                      {3, 3, S::roller, S::off, true},        {4, 1, S::off, S::alternator, false},
+                      {4, 2, S::off, S::wheel, false},        {4, 3, S::off, S::roller, true}};
   type("total_tork", "10");  // the simulated roller
   choose("popup_xaxis", 1);
   choose("popup_yaxis", 2);
@@ -119,7 +94,7 @@ TEST_F(Driver, EveryRowOfTheChannelTable) {
     EXPECT_NEAR(in->y.col(0).maxCoeff() / true_peak_power(o), 1, 0.12);
     EXPECT_NEAR(in->x.maxCoeff() / o.rpm_end, 1, 0.05);
   }
-  EXPECT_EQ(cache_lines().size(), 26u);
+  EXPECT_EQ(cache_lines().size(), 16u);
 }
 
 TEST_F(Driver, TraceCacheTagsReuseAndNewEntries) {

@@ -131,8 +131,7 @@ class CoastLossAccuracy : public ProgramTest, public ::testing::WithParamInterfa
   int estimator_ = 2;
 
   ParSet settings(const Case& c, int coast_loss, int x, int y) {
-    choose("popup_sig_ch1", c.ch1);
-    choose("popup_sig_ch2", c.ch2);
+    channels(c.ch1, c.ch2);
     choose("popup_xaxis", x);
     choose("popup_yaxis", y);
     if (c.roller) type("total_tork", std::to_string(c.inertia));
@@ -223,8 +222,7 @@ TEST_F(CoastLossAccuracy, RunsWithoutCoastGiveTheirMessage) {
     SynthOptions o = ziva::testing::short_run(n.left, n.right);
     o.roll_off = 3;
     const SynthRun run = synthesize(o);
-    choose("popup_sig_ch1", n.ch1);
-    choose("popup_sig_ch2", n.ch2);
+    channels(n.ch1, n.ch2);
     choose("coast_loss", 1);
     const ParSet par = get_par(env());
     const std::optional<RawTraces> raw = channel_traces(ConversionContext{}, run.y, run.rate, par);

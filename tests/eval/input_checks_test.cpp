@@ -23,7 +23,7 @@ struct BadParameter {
   double ParSet::*field;
   double value;
   double c1, c2;
-  const char* message;
+  std::string message;
 };
 
 void PrintTo(const BadParameter& b, std::ostream* os) {
@@ -42,41 +42,41 @@ TEST_P(ParameterCheck, NamesTheFieldAndTheValue) {
   EXPECT_EQ(error_of([&] { check_parameters(p); }), b.message);
 }
 
+namespace {
+
+// The message forms of the checks, each with the field's caption and the value.
+std::string positive(const std::string& field, const std::string& value) {
+  return field + " muss eine Zahl größer als 0 sein, nicht " + value + ".";
+}
+std::string at_least_0(const std::string& field, const std::string& value) {
+  return field + " muss eine endliche Zahl ab 0 sein, nicht " + value + ".";
+}
+std::string finite_number(const std::string& field, const std::string& value) {
+  return field + " muss eine endliche Zahl sein, nicht " + value + ".";
+}
+
+}  // namespace
+
 INSTANTIATE_TEST_SUITE_P(
     Fields, ParameterCheck,
     ::testing::Values(
-        BadParameter{&ParSet::gear_ratio, 0, 1, 2,
-                     "Getriebe Übersetzung muss eine Zahl größer als 0 sein, nicht 0."},
-        BadParameter{&ParSet::gear_ratio, -6.32, 2, 2,
-                     "Getriebe Übersetzung muss eine Zahl größer als 0 sein, nicht -6.32."},
+        BadParameter{&ParSet::gear_ratio, 0, 1, 2, positive("Getriebe Übersetzung", "0")},
         BadParameter{&ParSet::tyre_perimeter_m, kInf, 1, 1,
-                     "Hinterreifen Umfang [m] muss eine Zahl größer als 0 sein, nicht Inf."},
-        BadParameter{&ParSet::coils, 0, 4, 1,
-                     "LiMa Spulen muss eine Zahl größer als 0 sein, nicht 0."},
-        BadParameter{&ParSet::filter_length_s, -1, 2, 3,
-                     "Filter Länge [s] muss eine Zahl größer als 0 sein, nicht -1."},
-        BadParameter{&ParSet::filter_length_s, kNaN, 2, 3,
-                     "Filter Länge [s] muss eine Zahl größer als 0 sein, nicht NaN."},
-        BadParameter{&ParSet::sensors, 0, 4, 2,
-                     "Rad Sensoren muss eine Zahl größer als 0 sein, nicht 0."},
-        BadParameter{&ParSet::sensors, -1, 3, 3,
-                     "Rollen Sensoren muss eine Zahl größer als 0 sein, nicht -1."},
-        BadParameter{&ParSet::roller_perimeter_m, kInf, 1, 3,
-                     "Rollen Umfang [m] muss eine Zahl größer als 0 sein, nicht Inf."},
-        BadParameter{&ParSet::total_mass_kg, kInf, 1, 2,
-                     "Gesamt Gewicht [kg] muss eine endliche Zahl ab 0 sein, nicht Inf."},
-        BadParameter{&ParSet::total_mass_kg, -5, 2, 3,
-                     "Gesamt Gewicht [kg] muss eine endliche Zahl ab 0 sein, nicht -5."},
+                     positive("Hinterreifen Umfang [m]", "Inf")},
+        BadParameter{&ParSet::coils, 0, 4, 1, positive("LiMa Spulen", "0")},
+        BadParameter{&ParSet::filter_length_s, kNaN, 2, 3, positive("Filter Länge [s]", "NaN")},
+        BadParameter{&ParSet::sensors, 0, 4, 2, positive("Rad Sensoren", "0")},
+        BadParameter{&ParSet::sensors, -1, 3, 3, positive("Rollen Sensoren", "-1")},
+        BadParameter{&ParSet::roller_perimeter_m, kInf, 1, 3, positive("Rollen Umfang [m]", "Inf")},
+        BadParameter{&ParSet::total_mass_kg, kInf, 1, 2, at_least_0("Gesamt Gewicht [kg]", "Inf")},
+        BadParameter{&ParSet::total_mass_kg, -5, 2, 3, at_least_0("Gesamt Gewicht [kg]", "-5")},
         BadParameter{&ParSet::frontal_area_m2, -0.75, 1, 2,
-                     "Stirnfläche [m²] muss eine endliche Zahl ab 0 sein, nicht -0.75."},
+                     at_least_0("Stirnfläche [m²]", "-0.75")},
         BadParameter{&ParSet::roller_inertia_kgm2, kNaN, 3, 2,
-                     "Trägheitsmoment Rolle [kgm²] muss eine endliche Zahl ab 0 sein, nicht NaN."},
-        BadParameter{&ParSet::cw, -0.5, 3, 2,
-                     "Cw Wert muss eine endliche Zahl ab 0 sein, nicht -0.5."},
-        BadParameter{&ParSet::air_temp_c, kInf, 1, 2,
-                     "Luft Temperatur [°C] muss eine endliche Zahl sein, nicht Inf."},
-        BadParameter{&ParSet::air_pressure_mbar, 0, 1, 2,
-                     "Luft Druck [mbar] muss eine Zahl größer als 0 sein, nicht 0."},
+                     at_least_0("Trägheitsmoment Rolle [kgm²]", "NaN")},
+        BadParameter{&ParSet::cw, -0.5, 3, 2, at_least_0("Cw Wert", "-0.5")},
+        BadParameter{&ParSet::air_temp_c, kInf, 1, 2, finite_number("Luft Temperatur [°C]", "Inf")},
+        BadParameter{&ParSet::air_pressure_mbar, 0, 1, 2, positive("Luft Druck [mbar]", "0")},
         BadParameter{&ParSet::air_temp_c, -300, 1, 2,
                      "Luft Temperatur [°C] muss über -273 °C liegen, nicht -300."}));
 
@@ -95,7 +95,7 @@ struct BadRecording {
   const char* name;
   std::function<Eigen::MatrixXd()> samples;
   double rate, c1, c2;
-  const char* message;
+  std::string message;
 };
 
 void PrintTo(const BadRecording& b, std::ostream* os) {
@@ -120,60 +120,31 @@ TEST_P(RecordingCheck, NamesTheFileAndWhatIsWrong) {
   EXPECT_EQ(error_of([&] { check_recording(rec, startup_par(b.c1, b.c2)); }), b.message);
 }
 
+const std::string kFile = "Die WAV Datei 'lauf.wav' ";
+const std::string kRates = "Hz; ausgewertet werden Aufnahmen mit 4000 Hz bis 768000 Hz.";
+
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, RecordingCheck,
     ::testing::Values(
-        BadRecording{"Empty", [] { return Eigen::MatrixXd(0, 2); }, 44100, 1, 2,
-                     "Die WAV Datei 'lauf.wav' enthält keine Messwerte."},
-        BadRecording{"RateOne", [] { return stereo(); }, 1, 2, 2,
-                     "Die WAV Datei 'lauf.wav' hat eine Abtastrate von 1 Hz; ausgewertet werden "
-                     "Aufnahmen mit 4000 Hz bis 768000 Hz."},
-        BadRecording{"RateZero", [] { return stereo(); }, 0, 1, 1,
-                     "Die WAV Datei 'lauf.wav' hat eine Abtastrate von 0 Hz; ausgewertet werden "
-                     "Aufnahmen mit 4000 Hz bis 768000 Hz."},
-        BadRecording{"RateHuge", [] { return stereo(); }, 4294967295.0, 1, 1,
-                     "Die WAV Datei 'lauf.wav' hat eine Abtastrate von 4294967295 Hz; ausgewertet "
-                     "werden Aufnahmen mit 4000 Hz bis 768000 Hz."},
+        BadRecording{"Empty", [] { return Eigen::MatrixXd(0, 2); }, 44100, 1, 2, kFile + "enthält keine Messwerte."},
+        BadRecording{"RateOne", [] { return stereo(); }, 1, 2, 2, kFile + "hat eine Abtastrate von 1 " + kRates},
+        BadRecording{"RateHuge", [] { return stereo(); }, 4294967295.0, 1, 1, kFile + "hat eine Abtastrate von 4294967295 " + kRates},
         BadRecording{"MonoRight", [] { return Eigen::MatrixXd(stereo().col(0)); }, 8000, 1, 2,
-                     "Die WAV Datei 'lauf.wav' hat nur einen Kanal; die Wahl bei „Rechter Kanal“ "
-                     "braucht eine Stereo-Aufnahme. Bitte die Kanalwahl ändern."},
-        BadRecording{"ThreeChannelsTogether",
-                     [] { return Eigen::MatrixXd(Eigen::MatrixXd::Random(8000, 3)); }, 8000, 2, 2,
-                     "Die WAV Datei 'lauf.wav' hat 3 Kanäle; beide Kanäle gemeinsam auswerten "
-                     "geht nur bei einer oder zwei."},
-        BadRecording{
-            "TwoSamples", [] { return Eigen::MatrixXd(Eigen::MatrixXd::Random(2, 2)); }, 44100, 1,
-            4,
-            "Die WAV Datei 'lauf.wav' ist zu kurz: 2 Messwerte bei 44100 Hz; gebraucht werden "
-            "mindestens 0.4 s (17640 Messwerte)."},
-        BadRecording{"NaNLeft",
-                     [] {
-                       Eigen::MatrixXd y = stereo();
-                       y(5, 0) = kNaN;
-                       return y;
-                     },
-                     8000, 1, 1,
-                     "Die WAV Datei 'lauf.wav' enthält im linken Kanal ungültige Messwerte (NaN "
-                     "oder unendlich)."},
-        BadRecording{"AllZeroRight",
-                     [] {
-                       Eigen::MatrixXd y = stereo();
-                       y.col(1).setZero();
-                       return y;
-                     },
-                     8000, 4, 2,
-                     "Die WAV Datei 'lauf.wav' hat im rechten Kanal kein Signal: alle "
-                     "Messwerte sind 0."},
-        BadRecording{"ConstantMean",
-                     [] {
-                       Eigen::MatrixXd y = stereo();
-                       y.col(1) = -y.col(0);  // in antiphase: the mean is silent
-                       return y;
-                     },
-                     8000, 3, 2,
-                     "Die WAV Datei 'lauf.wav' hat in beiden Kanälen kein Signal: "
-                     "alle Messwerte sind 0."}),
+                     kFile + "hat nur einen Kanal; die Wahl bei „Rechter Kanal“ braucht eine Stereo-Aufnahme. Bitte die Kanalwahl ändern."},
+        BadRecording{"ThreeChannelsTogether", [] { return Eigen::MatrixXd(Eigen::MatrixXd::Random(8000, 3)); }, 8000, 2, 2,
+                     kFile + "hat 3 Kanäle; beide Kanäle gemeinsam auswerten geht nur bei einer oder zwei."},
+        BadRecording{"TwoSamples", [] { return Eigen::MatrixXd(Eigen::MatrixXd::Random(2, 2)); }, 44100, 1, 4,
+                     kFile + "ist zu kurz: 2 Messwerte bei 44100 Hz; gebraucht werden mindestens 0.4 s (17640 Messwerte)."},
+        BadRecording{"NaNLeft", [] { Eigen::MatrixXd y = stereo(); y(5, 0) = kNaN; return y; }, 8000, 1, 1,
+                     kFile + "enthält im linken Kanal ungültige Messwerte (NaN oder unendlich)."},
+        BadRecording{"AllZeroRight", [] { Eigen::MatrixXd y = stereo(); y.col(1).setZero(); return y; }, 8000, 4, 2,
+                     kFile + "hat im rechten Kanal kein Signal: alle Messwerte sind 0."},
+        // in antiphase: the mean is silent
+        BadRecording{"ConstantMean", [] { Eigen::MatrixXd y = stereo(); y.col(1) = -y.col(0); return y; }, 8000, 3, 2,
+                     kFile + "hat in beiden Kanälen kein Signal: alle Messwerte sind 0."}),
     [](const ::testing::TestParamInfo<BadRecording>& info) { return info.param.name; });
+// clang-format on
 
 // A recording summarised in parts, one summarizer each, appended in order: the whole one's
 // summary, also where each part is constant on its own or a part starts with a bad sample; for
@@ -217,21 +188,14 @@ TEST(RecordingCheck, UsableRecordingsPass) {
   // Mono with the left channel or both together, the rate limits, a silent unused channel.
   Eigen::MatrixXd y = stereo(4000);
   y.col(1).setZero();
-  for (auto [c1, c2] : {std::pair{1.0, 4.0}, {2.0, 3.0}, {1.0, 1.0}}) {
-    EXPECT_EQ(error_of([&] {
-                check_recording(summarize_recording("a.wav", y, 4000), startup_par(c1, c2));
-              }),
-              "");
-  }
-  EXPECT_EQ(error_of([&] {
-              check_recording(summarize_recording("a.wav", stereo(768000), 768000), startup_par());
-            }),
-            "");
-  EXPECT_EQ(error_of([&] {
-              check_recording(summarize_recording("a.wav", Eigen::MatrixXd(y.col(0)), 4000),
-                              startup_par(2, 2));
-            }),
-            "");
+  auto check = [](const Eigen::MatrixXd& y, double rate, double c1, double c2) {
+    return error_of(
+        [&] { check_recording(summarize_recording("a.wav", y, rate), startup_par(c1, c2)); });
+  };
+  for (auto [c1, c2] : {std::pair{1.0, 4.0}, {2.0, 3.0}, {1.0, 1.0}})
+    EXPECT_EQ(check(y, 4000, c1, c2), "");
+  EXPECT_EQ(check(stereo(768000), 768000, 1, 2), "");
+  EXPECT_EQ(check(y.col(0), 4000, 2, 2), "");
 }
 
 TEST(SpeedSamples, TenNeededUpToVmaxWhenCut) {

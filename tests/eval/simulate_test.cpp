@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <numbers>
 #include <string>
 
@@ -213,25 +214,16 @@ TEST(Simulate, LossColumnOnlyWhenAsked) {
 }
 
 TEST(Simulate, ImpossibleRunsAreRefused) {
-  SynthOptions o = quiet(false);
-  o.length = 2;
-  EXPECT_THROW(synthesize(o), Error);
-  o = quiet(false);
-  o.torque_peak = 2;  // cannot overcome the drag at high speed
-  EXPECT_THROW(synthesize(o), Error);
-  o = quiet(false);
-  o.bits = 12;
-  EXPECT_THROW(synthesize(o), Error);
-  o = quiet(false);
-  o.coast = 2;
-  o.idle_rpm = 12000;  // above the end engine speed
-  EXPECT_THROW(synthesize(o), Error);
-  o.idle_rpm = 1500;
-  o.coast = 60;
-  o.rolling_coeff = 0.1;  // the vehicle stops long before
-  EXPECT_THROW(synthesize(o), Error);
-  o.coast = 0;
-  o.rolling_coeff = 0;
-  o.drag_f0 = -1;
-  EXPECT_THROW(synthesize(o), Error);
+  const std::function<void(SynthOptions&)> changes[] = {
+      [](SynthOptions& o) { o.length = 2; },
+      [](SynthOptions& o) { o.torque_peak = 2; },  // cannot overcome the drag at high speed
+      [](SynthOptions& o) { o.bits = 12; },
+      [](SynthOptions& o) { o.coast = 2, o.idle_rpm = 12000; },      // above the end engine speed
+      [](SynthOptions& o) { o.coast = 60, o.rolling_coeff = 0.1; },  // stops long before
+      [](SynthOptions& o) { o.drag_f0 = -1; }};
+  for (const auto& change : changes) {
+    SynthOptions o = quiet(false);
+    change(o);
+    EXPECT_THROW(synthesize(o), Error);
+  }
 }

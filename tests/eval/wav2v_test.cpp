@@ -13,6 +13,7 @@
 #include "eval/trace_quality.h"
 #include "plot/waitbar.h"
 #include "progress_log.h"
+#include "support/error_of.h"
 #include "support/program_fixture.h"
 #include "ui/strings.h"
 
@@ -31,60 +32,40 @@ Eigen::VectorXd tone(double f, double fs, double seconds, double amplitude = 1) 
 
 }  // namespace
 
-TEST(Wav2v, PureToneOnAGridPoint) {
+// Tones at 4410 Hz and other rates through the spectrogram's grid of candidates (L = 3).
+TEST(Wav2v, ToneTraces) {
   SpeedTrace s = tone_trace(tone(150, 4410, 5), 4410, 3, 3);
   ASSERT_GT(s.v.size(), 10);
   for (Eigen::Index j = 0; j < s.v.size(); ++j) EXPECT_DOUBLE_EQ(s.v(j), 50) << j;
   EXPECT_DOUBLE_EQ(s.t(0), 0.2);
-  for (Eigen::Index j = 1; j < s.t.size(); ++j)
-    EXPECT_NEAR(s.t(j) - s.t(j - 1), 177.0 / 4410, 1e-12);
-  // Windows of 1764 samples every 177: the last one ends inside the recording.
+  // Windows of 1764 samples every 177 (971 beyond 20 s): the last one ends inside the recording.
+  EXPECT_NEAR(s.t(s.t.size() - 1) - s.t(0), (s.t.size() - 1) * 177.0 / 4410, 1e-12);
   EXPECT_EQ(s.t.size(), (22050 - 1587) / 177);
-}
-
-TEST(Wav2v, ResultIsQuantisedToTheGrid) {
-  // 150.25 Hz lies between the candidates 150 and 150.5 Hz (L = 3).
-  SpeedTrace s = tone_trace(tone(150.25, 4410, 3), 4410, 3, 3);
+  s = tone_trace(tone(150, 4410, 20), 4410, 3, 3);
+  EXPECT_EQ(std::llround((s.t(1) - s.t(0)) * 4410), 177);
+  s = tone_trace(tone(150, 4410, 20.1), 4410, 3, 3);
+  EXPECT_EQ(std::llround((s.t(1) - s.t(0)) * 4410), 971);
+  // 150.25 Hz lies between the candidates 150 and 150.5 Hz; with l ≠ L the peak is divided by l.
+  s = tone_trace(tone(150.25, 4410, 3), 4410, 3, 3);
   for (Eigen::Index j = 0; j < s.v.size(); ++j)
     EXPECT_TRUE(s.v(j) == 50 || s.v(j) == 150.5 / 3) << s.v(j);
-  // With l ≠ L the picked frequency is divided by l.
-  SpeedTrace half = tone_trace(tone(150, 4410, 3), 4410, 6, 3);
-  EXPECT_DOUBLE_EQ(half.v(0), 25);
-}
-
-TEST(Wav2v, StereoIsAveraged) {
-  // Left: 150 Hz. Right: −150 Hz tone plus 200 Hz. Alone each channel holds 150 Hz at full
-  // strength; their mean holds only 200 Hz.
+  EXPECT_DOUBLE_EQ(tone_trace(tone(150, 4410, 3), 4410, 6, 3).v(0), 25);
+  // Stereo: left 150 Hz, right −150 Hz plus 200 Hz; their mean holds only 200 Hz.
   const Eigen::VectorXd a = tone(150, 4410, 3);
   Eigen::MatrixXd y(a.size(), 2);
-  y.col(0) = a;
-  y.col(1) = -a + tone(200, 4410, 3);
+  y << a, -a + tone(200, 4410, 3);
   EXPECT_DOUBLE_EQ(tone_trace(y.col(0), 4410, 3, 3).v(3), 50);
-  SpeedTrace s = tone_trace(y, 4410, 3, 3);
+  s = tone_trace(y, 4410, 3, 3);
   for (Eigen::Index j = 0; j < s.v.size(); ++j) EXPECT_DOUBLE_EQ(s.v(j), 200.0 / 3);
-}
-
-TEST(Wav2v, OverlapDivisorSwitchesAfterTwentySeconds) {
-  auto step = [](double seconds) {
-    SpeedTrace s = tone_trace(Eigen::VectorXd(tone(150, 4410, seconds)), 4410, 3, 3);
-    return std::llround((s.t(1) - s.t(0)) * 4410);
-  };
-  EXPECT_EQ(step(20), 177);
-  EXPECT_EQ(step(20.1), 971);
-}
-
-TEST(Wav2v, OtherRatesAreResampledTo4410) {
-  SpeedTrace base = tone_trace(tone(150, 4410, 4), 4410, 3, 3);
-  SpeedTrace twice = tone_trace(tone(150, 8820, 4), 8820, 3, 3);
-  ASSERT_EQ(twice.t.size(), base.t.size());
+  // Other rates are resampled to 4410 Hz.
+  const SpeedTrace base = tone_trace(tone(150, 4410, 4), 4410, 3, 3);
+  const SpeedTrace twice = tone_trace(tone(150, 8820, 4), 8820, 3, 3);
   EXPECT_EQ(twice.t, base.t);
-  for (Eigen::Index j = 0; j < twice.v.size(); ++j) EXPECT_DOUBLE_EQ(twice.v(j), 50);
-  SpeedTrace cd = tone_trace(tone(212, 44100, 4), 44100, 3, 3);
-  for (Eigen::Index j = 0; j < cd.v.size(); ++j) EXPECT_DOUBLE_EQ(cd.v(j), 212.0 / 3);
-}
-
-TEST(Wav2v, ShortRecordingGivesOneSlice) {
-  SpeedTrace s = tone_trace(tone(300, 4410, 0.2), 4410, 3, 3);
+  EXPECT_EQ(twice.v, base.v);
+  s = tone_trace(tone(212, 44100, 4), 44100, 3, 3);
+  for (Eigen::Index j = 0; j < s.v.size(); ++j) EXPECT_DOUBLE_EQ(s.v(j), 212.0 / 3);
+  // A recording shorter than a window gives one slice.
+  s = tone_trace(tone(300, 4410, 0.2), 4410, 3, 3);
   ASSERT_EQ(s.t.size(), 1);
   EXPECT_DOUBLE_EQ(s.t(0), 0.2);
   EXPECT_NEAR(s.v(0), 100, 0.2);  // within one grid step
@@ -131,22 +112,16 @@ using Wav2vWindow = ProgramTest;
 TEST_F(Wav2vWindow, ProgressMarksAndThirdOutputNeverAssigned) {
   start();
   ProgressLog log(g());
-  Values out = program_->call(
-      "wav2v", 2, {Value(Eigen::MatrixXd(tone(150, 4410, 2))), 4410.0, 3.0, 3.0, Value(strings())});
+  const Values args{Value(Eigen::MatrixXd(tone(150, 4410, 2))), 4410.0, 3.0, 3.0, Value(strings())};
+  Values out = program_->call("wav2v", 2, args);
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[0].num().cols(), 1);
   EXPECT_DOUBLE_EQ(out[1].num()(0), 50);
   EXPECT_EQ(log.marks, (std::vector<double>{0, 20, 100}));
   EXPECT_EQ(log.names, (std::vector<std::string>{"Berechne Diagramm"}));
   EXPECT_EQ(log.open, 0);
-  try {
-    program_->call(
-        "wav2v", 3,
-        {Value(Eigen::MatrixXd(tone(150, 4410, 2))), 4410.0, 3.0, 3.0, Value(strings())});
-    FAIL() << "the third output is never set";
-  } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "One or more output arguments not assigned during call to 'wav2v'.");
-  }
+  EXPECT_EQ(ziva::testing::error_of([&] { program_->call("wav2v", 3, args); }),
+            "One or more output arguments not assigned during call to 'wav2v'.");
 }
 
 // The weak peaks are those whose power is below kPeakOverFloor times the median power of their

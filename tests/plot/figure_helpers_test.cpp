@@ -8,8 +8,10 @@
 #include "app/functions.h"
 #include "base/error.h"
 #include "platform/core/scripted_services.h"
+#include "support/program_fixture.h"
 
 using namespace ziva;
+using ziva::testing::expect_props;
 
 namespace {
 
@@ -49,13 +51,12 @@ TEST_F(FigureHelpers, ImagescScalesToTheFiniteRangeOverTheGivenVectors) {
   Eigen::RowVector2d y(100, 300);
   Handle h = imagesc(env(), x, y, c);
   Handle ax = g().parent(h);
-  EXPECT_EQ(g().get(h, "XData"), Value::row({0.2, 0.6}));
-  EXPECT_EQ(g().get(h, "YData"), Value::row({100, 300}));
-  EXPECT_EQ(g().get_text(h, "CDataMapping"), "scaled");
+  expect_props(g(), h,
+               {{"XData", Value::row({0.2, 0.6})},
+                {"YData", Value::row({100, 300})},
+                {"CDataMapping", "scaled"}});
   EXPECT_EQ(g().get(h, "CData").num().rows(), 2);
-  EXPECT_EQ(g().get(ax, "CLim"), Value::row({-4, 6}));
-  EXPECT_EQ(g().get_text(ax, "CLimMode"), "auto");
-  EXPECT_EQ(g().get_text(ax, "YDir"), "reverse");
+  expect_props(g(), ax, {{"CLim", Value::row({-4, 6})}, {"CLimMode", "auto"}, {"YDir", "reverse"}});
   // The image fills its axes: half a pixel beyond the outer centres.
   Eigen::RowVectorXd xlim = g().get_row(ax, "XLim"), ylim = g().get_row(ax, "YLim");
   EXPECT_NEAR(xlim(0), 0.1, 1e-12);
@@ -78,8 +79,8 @@ TEST_F(FigureHelpers, ImagescReplacesUnlessHeld) {
   Values out =
       program_.call("imagesc", 1, {Value(Eigen::MatrixXd(Eigen::MatrixXd::Identity(3, 4)))});
   EXPECT_TRUE(g().exists(line));
-  EXPECT_EQ(g().get(out[0].scalar(), "XData"), Value::row({1, 4}));
-  EXPECT_EQ(g().get(out[0].scalar(), "YData"), Value::row({1, 3}));
+  expect_props(g(), out[0].scalar(),
+               {{"XData", Value::row({1, 4})}, {"YData", Value::row({1, 3})}});
   EXPECT_EQ(g().get_text(ax, "YDir"), "normal");
   EXPECT_THROW(program_.call("imagesc", 1, {Value(1.0), Value(2.0)}), Error);
 }
@@ -97,8 +98,7 @@ TEST_F(FigureHelpers, SpectrumDrawnAsLevelImageWithUpwardFrequencies) {
   EXPECT_NEAR(level(0, 1), 20, 1e-12);
   EXPECT_NEAR(level(1, 0), -20, 1e-12);
   EXPECT_NEAR(level(1, 1), 40, 1e-12);
-  EXPECT_EQ(g().get(img, "XData"), Value::row({0, 0.5}));
-  EXPECT_EQ(g().get(img, "YData"), Value::row({100, 200}));
+  expect_props(g(), img, {{"XData", Value::row({0, 0.5})}, {"YData", Value::row({100, 200})}});
   EXPECT_EQ(g().get_text(ax, "YDir"), "normal");
   EXPECT_EQ(g().get_text(g().label_of(ax, "XLabel"), "String"), "Time");
   EXPECT_EQ(g().get_text(g().label_of(ax, "YLabel"), "String"), "Frequency");

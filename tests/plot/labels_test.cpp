@@ -5,8 +5,10 @@
 #include "app/functions.h"
 #include "base/error.h"
 #include "platform/core/scripted_services.h"
+#include "support/program_fixture.h"
 
 using namespace ziva;
+using ziva::testing::expect_props;
 
 namespace {
 
@@ -31,12 +33,13 @@ class Labels : public ::testing::Test {
 TEST_F(Labels, CopyTheAxesFontAndSetTheText) {
   Handle t = title(program_.env(), "Leistung", {{"Color", "r"}});
   EXPECT_EQ(t, g().label_of(ax_, "Title"));
-  EXPECT_EQ(g().get_text(t, "String"), "Leistung");
-  EXPECT_EQ(g().get_scalar(t, "FontSize"), 14);
-  EXPECT_EQ(g().get_text(t, "FontName"), "Courier");
-  EXPECT_EQ(g().get_text(t, "FontAngle"), "italic");
-  EXPECT_EQ(g().get_text(t, "FontWeight"), "bold");
-  EXPECT_EQ(g().get(t, "Color"), Value::row({1, 0, 0}));
+  expect_props(g(), t,
+               {{"String", "Leistung"},
+                {"FontSize", 14.0},
+                {"FontName", "Courier"},
+                {"FontAngle", "italic"},
+                {"FontWeight", "bold"},
+                {"Color", Value::row({1, 0, 0})}});
 
   g().set(g().label_of(ax_, "YLabel"), "Rotation", 90.0);
   g().set(g().label_of(ax_, "Title"), "Rotation", 45.0);

@@ -34,45 +34,36 @@ TEST_F(Waitbar, CreationLayoutInPoints) {
   Values out = program_->call("waitbar", 1,
                               {0.25, "Bitte warten", "NumberTitle", "off", "Name", "Berechne"});
   Handle fig = out.at(0).scalar();
-  EXPECT_EQ(g().get_text(fig, "Tag"), "TMWWaitbar");
-  EXPECT_EQ(g().get_text(fig, "Name"), "Berechne");
-  EXPECT_EQ(g().get_text(fig, "NumberTitle"), "off");
-  EXPECT_EQ(g().get_text(fig, "Units"), "points");
-  EXPECT_EQ(g().get_text(fig, "Visible"), "on");
-  EXPECT_EQ(g().get_text(fig, "HandleVisibility"), "callback");
-  EXPECT_EQ(g().get_text(fig, "Resize"), "off");
-  EXPECT_EQ(g().get_text(fig, "MenuBar"), "none");
-  EXPECT_NE(fig, std::floor(fig)) << "IntegerHandle off";
   // 360 x 75 pixels at 96 pixels per inch are 270 x 56.25 points, centred on 1920 x 1080 pixels.
-  Eigen::RowVectorXd pos = g().get_row(fig, "Position");
-  EXPECT_DOUBLE_EQ(pos(2), 270);
-  EXPECT_DOUBLE_EQ(pos(3), 56.25);
-  EXPECT_DOUBLE_EQ(pos(0), 1920 * 0.75 / 2 - 135);
-  EXPECT_DOUBLE_EQ(pos(1), 1080 * 0.75 / 2 - 28.125);
+  expect_props(fig, {{"Tag", "TMWWaitbar"},
+                     {"Name", "Berechne"},
+                     {"NumberTitle", "off"},
+                     {"Units", "points"},
+                     {"Visible", "on"},
+                     {"HandleVisibility", "callback"},
+                     {"Resize", "off"},
+                     {"MenuBar", "none"},
+                     {"Position",
+                      Value::row({1920 * 0.75 / 2 - 135, 1080 * 0.75 / 2 - 28.125, 270, 56.25})}});
+  EXPECT_NE(fig, std::floor(fig)) << "IntegerHandle off";
   EXPECT_EQ(g().get_text(kRoot, "Units"), "pixels") << "root units restored";
 
   Handle ax = axes_of(fig);
-  Eigen::RowVectorXd axpos = g().get_row(ax, "Position");
-  EXPECT_DOUBLE_EQ(axpos(0), 0.05 * 270);
-  EXPECT_DOUBLE_EQ(axpos(1), 0.3 * 56.25);
-  EXPECT_DOUBLE_EQ(axpos(2), 0.9 * 270);
-  EXPECT_DOUBLE_EQ(axpos(3), 0.2 * 56.25);
-  EXPECT_EQ(g().get(ax, "XLim"), Value::row({0, 100}));
-  EXPECT_EQ(g().get(ax, "YLim"), Value::row({0, 1}));
+  expect_props(ax, {{"Position", Value::row({0.05 * 270, 0.3 * 56.25, 0.9 * 270, 0.2 * 56.25})},
+                    {"XLim", Value::row({0, 100})},
+                    {"YLim", Value::row({0, 1})},
+                    {"Box", "on"}});
   EXPECT_TRUE(g().get(ax, "XTick").empty());
   EXPECT_TRUE(g().get(ax, "YTick").empty());
-  EXPECT_EQ(g().get_text(ax, "Box"), "on");
   EXPECT_EQ(g().get_text(g().label_of(ax, "Title"), "String"), "Bitte warten");
-
-  Handle bar = bar_of(fig);
-  EXPECT_EQ(g().get(bar, "XData"), Value::row({0, 25, 25, 0}));
-  EXPECT_EQ(g().get(bar, "YData"), Value::row({0, 0, 1, 1}));
-  EXPECT_EQ(g().get(bar, "FaceColor"), Value::row({1, 0, 0}));
-  EXPECT_EQ(g().get(bar, "EdgeColor"), Value::row({1, 0, 0}));
+  expect_props(bar_of(fig), {{"XData", Value::row({0, 25, 25, 0})},
+                             {"YData", Value::row({0, 0, 1, 1})},
+                             {"FaceColor", Value::row({1, 0, 0})},
+                             {"EdgeColor", Value::row({1, 0, 0})}});
   Handle frame = frame_of(fig);
-  EXPECT_EQ(g().get(frame, "XData"), Value::row({100, 0, 0, 100, 100}));
-  EXPECT_EQ(g().get(frame, "YData"), Value::row({0, 0, 1, 1, 0}));
-  EXPECT_EQ(g().get(frame, "Color"), g().get(ax, "XColor"));
+  expect_props(frame, {{"XData", Value::row({100, 0, 0, 100, 100})},
+                       {"YData", Value::row({0, 0, 1, 1, 0})},
+                       {"Color", g().get(ax, "XColor")}});
   // The frame is newer than the bar, so it is drawn over it.
   EXPECT_EQ(g().children(ax).front(), frame);
 }
@@ -130,13 +121,10 @@ TEST_F(Waitbar, CancelButtonAndRefusedProperties) {
       waitbar_create(env(), 0, "A", {{"CreateCancelBtn", "stop_it"}, {"NoSuchProperty", 3.0}});
   Handle button = g().find_first("Tag", "TMWWaitbarCancelButton");
   ASSERT_NE(button, 0);
-  EXPECT_EQ(g().get_text(button, "String"), "Cancel");
-  EXPECT_EQ(g().get_text(button, "Callback"), "stop_it");
+  expect_props(button, {{"String", "Cancel"},
+                        {"Callback", "stop_it"},
+                        {"Position", Value::row({270 - 1.4 * 45, 7, 45, 23 * 0.75})}});
   EXPECT_EQ(g().get_text(fig, "CloseRequestFcn"), "stop_it");
-  Eigen::RowVectorXd bpos = g().get_row(button, "Position");
-  EXPECT_DOUBLE_EQ(bpos(2), 45);
-  EXPECT_DOUBLE_EQ(bpos(0), 270 - 1.4 * 45);
-  EXPECT_DOUBLE_EQ(bpos(1), 7);
   EXPECT_DOUBLE_EQ(g().get_row(fig, "Position")(3), 56.25 + 23 * 0.75);
   EXPECT_DOUBLE_EQ(g().get_row(axes_of(fig), "Position")(1), 0.3 * 56.25 + 23 * 0.75);
   ASSERT_EQ(warnings.size(), 1u);

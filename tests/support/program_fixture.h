@@ -1,8 +1,11 @@
 // A started program with scripted services, run in a fresh working directory.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/functions.h"
 #include "app/main_window.h"
@@ -11,6 +14,11 @@
 #include "ui/language.h"
 
 namespace ziva::testing {
+
+// Every property named in `want` has the value given there.
+inline void expect_props(const Graphics& g, Handle h, const Props& want) {
+  for (const auto& [name, value] : want) EXPECT_EQ(g.get(h, name), value) << name;
+}
 
 class ProgramTest : public WorkDirTest {
  protected:
@@ -26,6 +34,18 @@ class ProgramTest : public WorkDirTest {
   double val(const std::string& tag) { return g().get_scalar(ctl(tag), "Value"); }
   void type(const std::string& tag, const std::string& text) { g().set(ctl(tag), "String", text); }
   void choose(const std::string& tag, double v) { g().set(ctl(tag), "Value", v); }
+  void expect_props(Handle h, const Props& want) { testing::expect_props(g(), h, want); }
+  void channels(double c1, double c2) {
+    choose("popup_sig_ch1", c1);
+    choose("popup_sig_ch2", c2);
+  }
+  // The lines of the trace cache (tagged "Saved Data<file><parameters>V" or "...RPM").
+  std::vector<Handle> cache_lines() {
+    std::vector<Handle> out;
+    for (Handle h : g().children(g().find_first("Tag", "Saved Data")))
+      if (g().get_text(h, "Tag").rfind("Saved Data", 0) == 0) out.push_back(h);
+    return out;
+  }
 
   ScriptedServices services_;
   std::unique_ptr<Program> program_;

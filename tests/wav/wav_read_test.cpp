@@ -94,83 +94,39 @@ const std::int32_t kMin32 = std::numeric_limits<std::int32_t>::min();
 
 std::vector<SampleCase> sample_cases() {
   const std::string pcm32 = chunk("fmt ", fmt_body(1, 1, 48000, 4, 32));
+  // clang-format off
   return {
       // integer widths span -1 to just below 1; 8 bits are unsigned with offset 128
-      {"Unsigned8",
-       pcm_fmt(1, 8000, 1),
-       std::string("\x00\x80\xff\x01", 4),
-       1,
-       {-1.0, 0.0, 0.9921875, -127.0 / 128},
-       8},
-      {"Signed16Stereo",
-       pcm_fmt(2, 22050, 2),
-       i16(-32768) + i16(32767) + i16(1) + i16(-1) + i16(0) + i16(16384),
-       2,
-       {-1.0, 32767.0 / 32768, 1.0 / 32768, -1.0 / 32768, 0.0, 0.5},
-       16},
-      {"Signed24",
-       pcm_fmt(1, 8000, 3),
-       i24(-8388608) + i24(8388607) + i24(1) + i24(-4194304),
-       1,
-       {-1.0, 8388607.0 / 8388608, 0x1p-23, -0.5},
-       24},
+      {"Unsigned8", pcm_fmt(1, 8000, 1), std::string("\x00\x80\xff\x01", 4), 1,
+       {-1.0, 0.0, 0.9921875, -127.0 / 128}, 8},
+      {"Signed16Stereo", pcm_fmt(2, 22050, 2), i16(-32768) + i16(32767) + i16(1) + i16(-1) + i16(0) + i16(16384), 2,
+       {-1.0, 32767.0 / 32768, 1.0 / 32768, -1.0 / 32768, 0.0, 0.5}, 16},
+      {"Signed24", pcm_fmt(1, 8000, 3), i24(-8388608) + i24(8388607) + i24(1) + i24(-4194304), 1,
+       {-1.0, 8388607.0 / 8388608, 0x1p-23, -0.5}, 24},
       // 4-byte containers holding 24 significant bits: signed 32-bit / 2^31
-      {"Pcm24In4Bytes",
-       chunk("fmt ", fmt_body(1, 1, 48000, 4, 24)),
-       ints({kMin32, 0x7FFFFF00, 256, 0x40000000, -0x40000000}),
-       1,
-       {-1.0, 8388607.0 / 8388608, 0x1p-23, 0.5, -0.5},
-       32},
+      {"Pcm24In4Bytes", chunk("fmt ", fmt_body(1, 1, 48000, 4, 24)), ints({kMin32, 0x7FFFFF00, 256, 0x40000000, -0x40000000}), 1,
+       {-1.0, 8388607.0 / 8388608, 0x1p-23, 0.5, -0.5}, 32},
       // integers: a quiet run (small negative samples read as NaN when taken for floats) and a
       // loud one whose samples are all finite floats, one of them just above 32768
-      {"Pcm32Integers",
-       pcm32,
-       ints({kMin32, 1000733000, -1000733000, -1, 256, 0x7FFFFFFF}),
-       1,
-       {-1.0, 1000733000 / 0x1p31, -1000733000 / 0x1p31, -0x1p-31, 0x1p-23, 0x7FFFFFFF / 0x1p31},
-       32},
-      {"Pcm32LoudIntegers",
-       pcm32,
-       ints({0x47000001, 0x10000000, 0, kMin32}),
-       1,
-       {0x47000001 / 0x1p31, 0.125, 0.0, -1.0},
-       32},
+      {"Pcm32Integers", pcm32, ints({kMin32, 1000733000, -1000733000, -1, 256, 0x7FFFFFFF}), 1,
+       {-1.0, 1000733000 / 0x1p31, -1000733000 / 0x1p31, -0x1p-31, 0x1p-23, 0x7FFFFFFF / 0x1p31}, 32},
+      {"Pcm32LoudIntegers", pcm32, ints({0x47000001, 0x10000000, 0, kMin32}), 1,
+       {0x47000001 / 0x1p31, 0.125, 0.0, -1.0}, 32},
       // older files: floats scaled to ±32768 under the PCM tag, the limits included
-      {"Pcm32ScaledFloats",
-       pcm32,
-       f32(0.25f) + f32(-32768.0f) + f32(32768.0f) + f32(-1e-3f) + f32(0.0f),
-       1,
-       {0.25 / 32768, -1.0, 1.0, static_cast<double>(-1e-3f) / 32768, 0.0},
-       32},
+      {"Pcm32ScaledFloats", pcm32, f32(0.25f) + f32(-32768.0f) + f32(32768.0f) + f32(-1e-3f) + f32(0.0f), 1,
+       {0.25 / 32768, -1.0, 1.0, static_cast<double>(-1e-3f) / 32768, 0.0}, 32},
       // IEEE floats unchanged, also outside [-1, 1]; their 14-byte chunk holds no width
-      {"Float32",
-       chunk("fmt ", fmt_body(3, 2, 48000, 8)),
-       f32(0.25f) + f32(-1.5f) + f32(16384.0f) + f32(3.0e9f),
-       2,
-       {0.25, -1.5, 16384.0, 3.0e9f},
-       32},
-      {"Float64",
-       chunk("fmt ", fmt_body(3, 1, 44100, 8)),
-       f64(0.1) + f64(-2.5) + f64(1e10) + f64(-1e-300),
-       1,
-       {0.1, -2.5, 1e10, -1e-300},
-       64},
-      {"ExtensiblePcm32",
-       extensible_fmt(2, 4, 24, 1),
-       ints({0x40000000, kMin32, 256, 0}),
-       2,
-       {0.5, -1.0, 0x1p-23, 0.0},
-       32},
-      {"ExtensiblePcm16", extensible_fmt(1, 2, 16, 1), i16(-16384), 1, {-0.5}, 16},
-      {"ExtensiblePcm24", extensible_fmt(1, 3, 24, 1), i24(4194304), 1, {0.5}, 24},
-      {"ExtensibleFloat32", extensible_fmt(1, 4, 32, 3), f32(-2.5f), 1, {-2.5}, 32},
-      {"ExtensibleFloat64",
-       extensible_fmt(2, 8, 64, 3),
-       f64(0.5) + f64(-0.75) + f64(3.0) + f64(1e-3),
-       2,
-       {0.5, -0.75, 3.0, 1e-3},
-       64},
+      {"Float32", chunk("fmt ", fmt_body(3, 2, 48000, 8)), f32(0.25f) + f32(-1.5f) + f32(16384.0f) + f32(3.0e9f), 2,
+       {0.25, -1.5, 16384.0, 3.0e9f}, 32},
+      {"Float64", chunk("fmt ", fmt_body(3, 1, 44100, 8)), f64(0.1) + f64(-2.5) + f64(1e10) + f64(-1e-300), 1,
+       {0.1, -2.5, 1e10, -1e-300}, 64},
+      // the extensible format's sub-formats: 24 valid bits in 4-byte containers, and floats
+      {"ExtensiblePcm32", extensible_fmt(2, 4, 24, 1), ints({0x40000000, kMin32, 256, 0}), 2,
+       {0.5, -1.0, 0x1p-23, 0.0}, 32},
+      {"ExtensibleFloat64", extensible_fmt(2, 8, 64, 3), f64(0.5) + f64(-0.75) + f64(3.0) + f64(1e-3), 2,
+       {0.5, -0.75, 3.0, 1e-3}, 64},
   };
+  // clang-format on
 }
 
 void PrintTo(const SampleCase& c, std::ostream* os) {
@@ -280,10 +236,10 @@ TEST_F(WavRead, CompressedFormatsAreRefusedByName) {
   for (const auto& [tag, name] : names) {
     const std::string file = riff(chunk("fmt ", fmt_body(tag, 1, 8000, 1, 4, u16(2) + u16(505))) +
                                   chunk("fact", u32(100)) + chunk("data", std::string(10, '\x11')));
-    EXPECT_EQ(error(file), std::string("Data compression format (") + name + ") is not supported.");
-    // the size request goes through the same check
-    EXPECT_EQ(error(file, WavExtent::size()),
-              std::string("Data compression format (") + name + ") is not supported.");
+    const std::string message =
+        std::string("Data compression format (") + name + ") is not supported.";
+    EXPECT_EQ(error(file), message);
+    EXPECT_EQ(error(file, WavExtent::size()), message);  // the size request is checked too
   }
 }
 
@@ -450,68 +406,58 @@ TEST_F(WavRead, OptionalChunksAreRecordedInOrder) {
 
 TEST_F(WavRead, CorruptFilesGiveClearErrors) {
   const std::string fmt = pcm_fmt(1, 8000, 2);
+  const std::string not_wave = "Not a WAVE file.",
+                    no_data = "File does not contain required 'data' data chunk.",
+                    header = "Truncated chunk header found - possibly not a WAV file.",
+                    pcm_data = "Error reading PCM file format.",
+                    pcm_fmt_ck = "Error reading PCM <wave-fmt> chunk.",
+                    fmt_ck = "Error reading <wave-fmt> chunk.",
+                    sizes = "Incorrect chunk size information in WAV file.",
+                    fact = "Error reading <fact-ck> chunk.",
+                    disp = "Error reading <disp-ck> chunk.",
+                    list = "Error reading <list-ck> chunk.",
+                    wide = "Cannot read PCM file formats with more than 32 bits per sample.";
+  // clang-format off
   const std::pair<std::string, std::string> cases[] = {
-      {"", "Not a WAVE file."},
-      {"RIF", "Not a WAVE file."},
-      {"RIFF\x10\x00", "Not a WAVE file."},
-      {"RIFX" + u32(4) + "WAVE", "Not a WAVE file."},
-      {"RIFF" + u32(4) + "WAV", "Not a WAVE file."},
+      {"", not_wave}, {"RIF", not_wave}, {"RIFF\x10\x00", not_wave}, {"RIFX" + u32(4) + "WAVE", not_wave},
+      {"RIFF" + u32(4) + "WAV", not_wave},
       {"RIFF" + u32(4) + "AVI ", "File does not contain required 'WAVE' data chunk."},
-      {riff(""), "File does not contain required 'data' data chunk."},
-      {riff(fmt), "File does not contain required 'data' data chunk."},
-      {riff(fmt + "dat"), "File does not contain required 'data' data chunk."},
-      {riff(fmt + "data\x10"), "Truncated chunk header found - possibly not a WAV file."},
+      {riff(""), no_data}, {riff(fmt), no_data}, {riff(fmt + "dat"), no_data},
+      {riff(fmt + "data\x10"), header},
       // lying sizes
-      {riff(fmt + chunk("data", i16(1), 0xFFFFFFF0u)), "Error reading PCM file format."},
-      {riff(fmt + chunk("data", i16(1) + i16(2), 6)), "Error reading PCM file format."},
-      {riff(fmt + chunk("junk", "abcd", 0xFFFFFFFFu) + chunk("data", i16(1))),
-       "Incorrect chunk size information in WAV file."},
-      {riff(fmt + chunk("data", i16(1)) + chunk("junk", "abc", 5, false)),
-       "Incorrect chunk size information in WAV file."},
-      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 4), 0x80000000u)),
-       "Error reading <wave-fmt> chunk."},
-      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 2, 16, u16(0)), 0x80000000u)),
-       "Error reading PCM <wave-fmt> chunk."},
-      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 2), 18)), "Error reading PCM <wave-fmt> chunk."},
-      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 4).substr(0, 10), 14)),
-       "Error reading <wave-fmt> chunk."},
-      {riff(fmt + chunk("fact", "abc")), "Error reading <fact-ck> chunk."},
-      {riff(fmt + chunk("fact", "abcd", 1000)), "Error reading <fact-ck> chunk."},
-      {riff(fmt + chunk("disp", "ab")), "Error reading <disp-ck> chunk."},
-      {riff(fmt + chunk("disp", u32(1) + "text", 0xFFFFFFFFu)), "Error reading <disp-ck> chunk."},
-      {riff(fmt + chunk("LIST", "")), "Error reading <list-ck> chunk."},
-      {riff(fmt + chunk("LIST", "INFO" + chunk("INAM", "x"), 99999)),
-       "Error reading <list-ck> chunk."},
-      {riff(fmt + chunk("data", i16(1)) + chunk("LIST", "adtlx", 7, false)),
-       "Error reading <list-ck> chunk."},
-      {riff(fmt + chunk("data", i16(1)) + chunk("fact", "abcde", 7, false)),
-       "Error reading <fact-ck> chunk."},
-      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 2, 16, "q"), 19, false)),
-       "Error reading PCM <wave-fmt> chunk."},
+      {riff(fmt + chunk("data", i16(1), 0xFFFFFFF0u)), pcm_data},
+      {riff(fmt + chunk("data", i16(1) + i16(2), 6)), pcm_data},
+      {riff(fmt + chunk("junk", "abcd", 0xFFFFFFFFu) + chunk("data", i16(1))), sizes},
+      {riff(fmt + chunk("data", i16(1)) + chunk("junk", "abc", 5, false)), sizes},
+      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 4), 0x80000000u)), fmt_ck},
+      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 2, 16, u16(0)), 0x80000000u)), pcm_fmt_ck},
+      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 2), 18)), pcm_fmt_ck},
+      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 4).substr(0, 10), 14)), fmt_ck},
+      {riff(fmt + chunk("fact", "abc")), fact},
+      {riff(fmt + chunk("fact", "abcd", 1000)), fact},
+      {riff(fmt + chunk("disp", "ab")), disp},
+      {riff(fmt + chunk("disp", u32(1) + "text", 0xFFFFFFFFu)), disp},
+      {riff(fmt + chunk("LIST", "")), list},
+      {riff(fmt + chunk("LIST", "INFO" + chunk("INAM", "x"), 99999)), list},
+      {riff(fmt + chunk("data", i16(1)) + chunk("LIST", "adtlx", 7, false)), list},
+      {riff(fmt + chunk("data", i16(1)) + chunk("fact", "abcde", 7, false)), fact},
+      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 2, 16, "q"), 19, false)), pcm_fmt_ck},
       // impossible widths: zero channels, zero block align, more than 4 bytes per sample
-      {riff(chunk("fmt ", fmt_body(1, 0, 8000, 2, 16)) + chunk("data", i16(1))),
-       "Cannot read PCM file formats with more than 32 bits per sample."},
-      {riff(chunk("fmt ", fmt_body(1, 2, 8000, 0, 16)) + chunk("data", i16(1))),
-       "Cannot read PCM file formats with more than 32 bits per sample."},
-      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 8, 64)) + chunk("data", std::string(16, '\0'))),
-       "Cannot read PCM file formats with more than 32 bits per sample."},
-      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 6)) + chunk("data", std::string(12, '\0'))),
-       "Cannot read PCM file formats with more than 32 bits per sample."},
-      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 16)) + chunk("data", std::string(16, '\0'))),
-       "Cannot read PCM file formats with more than 32 bits per sample."},
+      {riff(chunk("fmt ", fmt_body(1, 0, 8000, 2, 16)) + chunk("data", i16(1))), wide},
+      {riff(chunk("fmt ", fmt_body(1, 2, 8000, 0, 16)) + chunk("data", i16(1))), wide},
+      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 8, 64)) + chunk("data", std::string(16, '\0'))), wide},
+      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 6)) + chunk("data", std::string(12, '\0'))), wide},
+      {riff(chunk("fmt ", fmt_body(3, 1, 8000, 16)) + chunk("data", std::string(16, '\0'))), wide},
   };
+  // clang-format on
   for (const auto& [bytes, message] : cases) {
     EXPECT_EQ(error(bytes), message) << ::testing::PrintToString(bytes);
   }
-  // a size request still demands a data chunk that lies inside the file
-  EXPECT_EQ(error(riff(fmt + chunk("data", i16(1), 0xFFFFFFF0u)), WavExtent::size()),
-            "Error reading PCM file format.");
-  EXPECT_EQ(error(riff(fmt + chunk("data", i16(1), 0xFFFFFFF0u)), WavExtent::range(1, 1)),
-            "Error reading PCM file format.");
-  // the same images from memory
+  // a size request still demands a data chunk that lies inside the file; images from memory too
   const std::string lying = riff(fmt + chunk("data", i16(1), 0xFFFFFFF0u));
-  EXPECT_EQ(error_of([&] { ziva::wavread_bytes(lying.data(), lying.size()); }),
-            "Error reading PCM file format.");
+  EXPECT_EQ(error(lying, WavExtent::size()), pcm_data);
+  EXPECT_EQ(error(lying, WavExtent::range(1, 1)), pcm_data);
+  EXPECT_EQ(error_of([&] { ziva::wavread_bytes(lying.data(), lying.size()); }), pcm_data);
 }
 
 TEST_F(WavRead, EmptyDataChunkGivesNoRows) {
