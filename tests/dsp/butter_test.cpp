@@ -204,16 +204,22 @@ TEST(Butter, ArgumentCheckMessagesInOrder) {
   };
   // clang-format off
   const Case cases[] = {
-      {mat({3}), mat({0.1, 0.2, 0.3}), {"nonsense", "x", "y"}, "Wn must be a one or two element vector."},
+      {mat({3}), mat({0.1, 0.2, 0.3}), {"nonsense", "x", "y"},
+       "Wn must be a one or two element vector."},
       {mat({3}), mat({2.0}), {"low", "s", "z"}, "Too many input arguments."},
       {mat({3}), mat({2.0}), {"low", "high"}, "Analog flag must be either 'z' or 's'."},
       {mat({3}), mat({2.0}), {"nonsense"}, range},
-      {mat({3}), mat({-1.0}), {"nonsense", "s"}, "The cutoff frequencies must be greater than zero."},
-      {mat({3}), mat({0.5}), {"nonsense"}, "Option string must be one of 'high', 'stop', 'low', 'bandpass', 'z' or 's'."},
-      {mat({3}), mat({0.5}), {"nonsense", "z"}, "Filter type must be one of 'high', 'stop', 'low', or 'bandpass'."},
+      {mat({3}), mat({-1.0}), {"nonsense", "s"},
+       "The cutoff frequencies must be greater than zero."},
+      {mat({3}), mat({0.5}), {"nonsense"},
+       "Option string must be one of 'high', 'stop', 'low', 'bandpass', 'z' or 's'."},
+      {mat({3}), mat({0.5}), {"nonsense", "z"},
+       "Filter type must be one of 'high', 'stop', 'low', or 'bandpass'."},
       {mat({3}), mat({0.2, 0.5}), {"low"}, "For the 'low' filter option, Wn must have 1 element."},
-      {mat({3}), mat({0.5}), {"bandpass"}, "For the 'bandpass' filter option, Wn must have 2 elements."},
-      {mat({3}), mat({0.2, 0.5}), {"high"}, "For the 'high' filter option, Wn must have 1 element."},
+      {mat({3}), mat({0.5}), {"bandpass"},
+       "For the 'bandpass' filter option, Wn must have 2 elements."},
+      {mat({3}), mat({0.2, 0.5}), {"high"},
+       "For the 'high' filter option, Wn must have 1 element."},
       {mat({3}), mat({0.5}), {"stop"}, "For the 'stop' filter option, Wn must have 2 elements."},
       // the order is checked after the arguments
       {mat({501}), mat({0.5}), {}, "Filter order too large."},

@@ -127,22 +127,32 @@ const std::string kRates = "Hz; ausgewertet werden Aufnahmen mit 4000 Hz bis 768
 INSTANTIATE_TEST_SUITE_P(
     Cases, RecordingCheck,
     ::testing::Values(
-        BadRecording{"Empty", [] { return Eigen::MatrixXd(0, 2); }, 44100, 1, 2, kFile + "enthält keine Messwerte."},
-        BadRecording{"RateOne", [] { return stereo(); }, 1, 2, 2, kFile + "hat eine Abtastrate von 1 " + kRates},
-        BadRecording{"RateHuge", [] { return stereo(); }, 4294967295.0, 1, 1, kFile + "hat eine Abtastrate von 4294967295 " + kRates},
+        BadRecording{"Empty", [] { return Eigen::MatrixXd(0, 2); }, 44100, 1, 2,
+            kFile + "enthält keine Messwerte."},
+        BadRecording{"RateOne", [] { return stereo(); }, 1, 2, 2,
+            kFile + "hat eine Abtastrate von 1 " + kRates},
+        BadRecording{"RateHuge", [] { return stereo(); }, 4294967295.0, 1, 1,
+            kFile + "hat eine Abtastrate von 4294967295 " + kRates},
         BadRecording{"MonoRight", [] { return Eigen::MatrixXd(stereo().col(0)); }, 8000, 1, 2,
-                     kFile + "hat nur einen Kanal; die Wahl bei „Rechter Kanal“ braucht eine Stereo-Aufnahme. Bitte die Kanalwahl ändern."},
-        BadRecording{"ThreeChannelsTogether", [] { return Eigen::MatrixXd(Eigen::MatrixXd::Random(8000, 3)); }, 8000, 2, 2,
-                     kFile + "hat 3 Kanäle; beide Kanäle gemeinsam auswerten geht nur bei einer oder zwei."},
-        BadRecording{"TwoSamples", [] { return Eigen::MatrixXd(Eigen::MatrixXd::Random(2, 2)); }, 44100, 1, 4,
-                     kFile + "ist zu kurz: 2 Messwerte bei 44100 Hz; gebraucht werden mindestens 0.4 s (17640 Messwerte)."},
-        BadRecording{"NaNLeft", [] { Eigen::MatrixXd y = stereo(); y(5, 0) = kNaN; return y; }, 8000, 1, 1,
-                     kFile + "enthält im linken Kanal ungültige Messwerte (NaN oder unendlich)."},
-        BadRecording{"AllZeroRight", [] { Eigen::MatrixXd y = stereo(); y.col(1).setZero(); return y; }, 8000, 4, 2,
-                     kFile + "hat im rechten Kanal kein Signal: alle Messwerte sind 0."},
+            kFile + "hat nur einen Kanal; die Wahl bei „Rechter Kanal“ braucht eine "
+                    "Stereo-Aufnahme. Bitte die Kanalwahl ändern."},
+        BadRecording{"ThreeChannelsTogether",
+            [] { return Eigen::MatrixXd(Eigen::MatrixXd::Random(8000, 3)); }, 8000, 2, 2,
+            kFile + "hat 3 Kanäle; beide Kanäle gemeinsam auswerten geht nur bei einer oder zwei."},
+        BadRecording{"TwoSamples", [] { return Eigen::MatrixXd(Eigen::MatrixXd::Random(2, 2)); },
+            44100, 1, 4,
+            kFile + "ist zu kurz: 2 Messwerte bei 44100 Hz; gebraucht werden mindestens 0.4 s "
+                    "(17640 Messwerte)."},
+        BadRecording{"NaNLeft", [] { Eigen::MatrixXd y = stereo(); y(5, 0) = kNaN; return y; },
+            8000, 1, 1,
+            kFile + "enthält im linken Kanal ungültige Messwerte (NaN oder unendlich)."},
+        BadRecording{"AllZeroRight",
+            [] { Eigen::MatrixXd y = stereo(); y.col(1).setZero(); return y; }, 8000, 4, 2,
+            kFile + "hat im rechten Kanal kein Signal: alle Messwerte sind 0."},
         // in antiphase: the mean is silent
-        BadRecording{"ConstantMean", [] { Eigen::MatrixXd y = stereo(); y.col(1) = -y.col(0); return y; }, 8000, 3, 2,
-                     kFile + "hat in beiden Kanälen kein Signal: alle Messwerte sind 0."}),
+        BadRecording{"ConstantMean",
+            [] { Eigen::MatrixXd y = stereo(); y.col(1) = -y.col(0); return y; }, 8000, 3, 2,
+            kFile + "hat in beiden Kanälen kein Signal: alle Messwerte sind 0."}),
     [](const ::testing::TestParamInfo<BadRecording>& info) { return info.param.name; });
 // clang-format on
 

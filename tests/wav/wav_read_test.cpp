@@ -99,31 +99,38 @@ std::vector<SampleCase> sample_cases() {
       // integer widths span -1 to just below 1; 8 bits are unsigned with offset 128
       {"Unsigned8", pcm_fmt(1, 8000, 1), std::string("\x00\x80\xff\x01", 4), 1,
        {-1.0, 0.0, 0.9921875, -127.0 / 128}, 8},
-      {"Signed16Stereo", pcm_fmt(2, 22050, 2), i16(-32768) + i16(32767) + i16(1) + i16(-1) + i16(0) + i16(16384), 2,
+      {"Signed16Stereo", pcm_fmt(2, 22050, 2),
+       i16(-32768) + i16(32767) + i16(1) + i16(-1) + i16(0) + i16(16384), 2,
        {-1.0, 32767.0 / 32768, 1.0 / 32768, -1.0 / 32768, 0.0, 0.5}, 16},
       {"Signed24", pcm_fmt(1, 8000, 3), i24(-8388608) + i24(8388607) + i24(1) + i24(-4194304), 1,
        {-1.0, 8388607.0 / 8388608, 0x1p-23, -0.5}, 24},
       // 4-byte containers holding 24 significant bits: signed 32-bit / 2^31
-      {"Pcm24In4Bytes", chunk("fmt ", fmt_body(1, 1, 48000, 4, 24)), ints({kMin32, 0x7FFFFF00, 256, 0x40000000, -0x40000000}), 1,
+      {"Pcm24In4Bytes", chunk("fmt ", fmt_body(1, 1, 48000, 4, 24)),
+       ints({kMin32, 0x7FFFFF00, 256, 0x40000000, -0x40000000}), 1,
        {-1.0, 8388607.0 / 8388608, 0x1p-23, 0.5, -0.5}, 32},
       // integers: a quiet run (small negative samples read as NaN when taken for floats) and a
       // loud one whose samples are all finite floats, one of them just above 32768
       {"Pcm32Integers", pcm32, ints({kMin32, 1000733000, -1000733000, -1, 256, 0x7FFFFFFF}), 1,
-       {-1.0, 1000733000 / 0x1p31, -1000733000 / 0x1p31, -0x1p-31, 0x1p-23, 0x7FFFFFFF / 0x1p31}, 32},
+       {-1.0, 1000733000 / 0x1p31, -1000733000 / 0x1p31, -0x1p-31, 0x1p-23,
+        0x7FFFFFFF / 0x1p31}, 32},
       {"Pcm32LoudIntegers", pcm32, ints({0x47000001, 0x10000000, 0, kMin32}), 1,
        {0x47000001 / 0x1p31, 0.125, 0.0, -1.0}, 32},
       // older files: floats scaled to ±32768 under the PCM tag, the limits included
-      {"Pcm32ScaledFloats", pcm32, f32(0.25f) + f32(-32768.0f) + f32(32768.0f) + f32(-1e-3f) + f32(0.0f), 1,
+      {"Pcm32ScaledFloats", pcm32,
+       f32(0.25f) + f32(-32768.0f) + f32(32768.0f) + f32(-1e-3f) + f32(0.0f), 1,
        {0.25 / 32768, -1.0, 1.0, static_cast<double>(-1e-3f) / 32768, 0.0}, 32},
       // IEEE floats unchanged, also outside [-1, 1]; their 14-byte chunk holds no width
-      {"Float32", chunk("fmt ", fmt_body(3, 2, 48000, 8)), f32(0.25f) + f32(-1.5f) + f32(16384.0f) + f32(3.0e9f), 2,
+      {"Float32", chunk("fmt ", fmt_body(3, 2, 48000, 8)),
+       f32(0.25f) + f32(-1.5f) + f32(16384.0f) + f32(3.0e9f), 2,
        {0.25, -1.5, 16384.0, 3.0e9f}, 32},
-      {"Float64", chunk("fmt ", fmt_body(3, 1, 44100, 8)), f64(0.1) + f64(-2.5) + f64(1e10) + f64(-1e-300), 1,
+      {"Float64", chunk("fmt ", fmt_body(3, 1, 44100, 8)),
+       f64(0.1) + f64(-2.5) + f64(1e10) + f64(-1e-300), 1,
        {0.1, -2.5, 1e10, -1e-300}, 64},
       // the extensible format's sub-formats: 24 valid bits in 4-byte containers, and floats
       {"ExtensiblePcm32", extensible_fmt(2, 4, 24, 1), ints({0x40000000, kMin32, 256, 0}), 2,
        {0.5, -1.0, 0x1p-23, 0.0}, 32},
-      {"ExtensibleFloat64", extensible_fmt(2, 8, 64, 3), f64(0.5) + f64(-0.75) + f64(3.0) + f64(1e-3), 2,
+      {"ExtensibleFloat64", extensible_fmt(2, 8, 64, 3),
+       f64(0.5) + f64(-0.75) + f64(3.0) + f64(1e-3), 2,
        {0.5, -0.75, 3.0, 1e-3}, 64},
   };
   // clang-format on
@@ -419,7 +426,8 @@ TEST_F(WavRead, CorruptFilesGiveClearErrors) {
                     wide = "Cannot read PCM file formats with more than 32 bits per sample.";
   // clang-format off
   const std::pair<std::string, std::string> cases[] = {
-      {"", not_wave}, {"RIF", not_wave}, {"RIFF\x10\x00", not_wave}, {"RIFX" + u32(4) + "WAVE", not_wave},
+      {"", not_wave}, {"RIF", not_wave}, {"RIFF\x10\x00", not_wave}, {"RIFX" + u32(4) + "WAVE",
+       not_wave},
       {"RIFF" + u32(4) + "WAV", not_wave},
       {"RIFF" + u32(4) + "AVI ", "File does not contain required 'WAVE' data chunk."},
       {riff(""), no_data}, {riff(fmt), no_data}, {riff(fmt + "dat"), no_data},
@@ -445,7 +453,8 @@ TEST_F(WavRead, CorruptFilesGiveClearErrors) {
       // impossible widths: zero channels, zero block align, more than 4 bytes per sample
       {riff(chunk("fmt ", fmt_body(1, 0, 8000, 2, 16)) + chunk("data", i16(1))), wide},
       {riff(chunk("fmt ", fmt_body(1, 2, 8000, 0, 16)) + chunk("data", i16(1))), wide},
-      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 8, 64)) + chunk("data", std::string(16, '\0'))), wide},
+      {riff(chunk("fmt ", fmt_body(1, 1, 8000, 8, 64)) + chunk("data", std::string(16, '\0'))),
+       wide},
       {riff(chunk("fmt ", fmt_body(3, 1, 8000, 6)) + chunk("data", std::string(12, '\0'))), wide},
       {riff(chunk("fmt ", fmt_body(3, 1, 8000, 16)) + chunk("data", std::string(16, '\0'))), wide},
   };
