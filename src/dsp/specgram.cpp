@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/threads.h"
 #include "dsp/czt.h"
 #include "dsp/fft.h"
 #include "dsp/hanning.h"
@@ -368,7 +369,7 @@ SpecgramResult Specgram::run(int threads) const {
   std::vector<std::thread> workers;
   for (Eigen::Index p = 1; p < parts; ++p) {
     try {
-      workers.emplace_back(batch, p);
+      workers.push_back(start_beside([&batch, p] { batch(p); }, static_cast<int>(p - 1)));
     } catch (const std::system_error&) {
       batch(p);  // no thread to be had: this batch runs here
     }

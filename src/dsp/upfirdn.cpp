@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/threads.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -233,7 +234,7 @@ void filter_signal(const double* x, std::int64_t lx, const Polyphase& ph, int q,
       filter_range(x, lx, ph, q, lead, first, b, std::min(end, b + piece), y);
   };
   std::vector<std::thread> pool;
-  for (int w = 1; w < workers; ++w) pool.emplace_back(take_pieces);
+  for (int w = 1; w < workers; ++w) pool.push_back(start_beside(take_pieces, w - 1));
   take_pieces();
   for (std::thread& th : pool) th.join();
 }

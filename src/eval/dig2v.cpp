@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/error.h"
+#include "base/threads.h"
 #include "dsp/butter.h"
 #include "dsp/filtfilt.h"
 #include "eval/sample_pairs.h"
@@ -114,7 +115,7 @@ std::vector<Eigen::Index> pulse_edges(const Eigen::Ref<const Eigen::MatrixXd>& y
   } else {
     const Eigen::Index mid = pairs / 2;
     std::vector<Eigen::Index> second;
-    std::thread worker([&] { find_edges(c, mid, pairs, second); });
+    std::thread worker = start_beside([&] { find_edges(c, mid, pairs, second); });
     find_edges(c, 0, mid, raw);
     worker.join();
     raw.insert(raw.end(), second.begin(), second.end());

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/error.h"
+#include "base/threads.h"
 #include "dsp/hanning.h"
 #include "dsp/resample.h"
 #include "dsp/specgram.h"
@@ -194,7 +195,7 @@ std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads, PeakDe
     return idx;
   }
   std::exception_ptr failure;
-  std::thread worker([&] {
+  std::thread worker = start_beside([&] {
     try {
       part();
     } catch (...) {

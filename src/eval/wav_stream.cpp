@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "base/threads.h"
 #include "dsp/resample.h"
 #include "eval/dig2v.h"
 #include "eval/wav2v.h"
@@ -156,7 +157,7 @@ std::optional<StreamedRecording> read_streamed(const std::string& file,
     work();
   } else {
     std::exception_ptr failure;
-    std::thread helper([&] {
+    std::thread helper = start_beside([&] {
       try {
         if (alongside) alongside();
         work();
