@@ -89,7 +89,7 @@ const ControlSpec kControls[] = {
 }  // namespace
 
 void uicontrols_main(Env& env, double fig) {
-  Record st = strings();
+  const Record& st = strings();
   for (const auto& c : kControls) {
     Props p = {{"Style", c.style},
                {"Position", Value::row({c.pos[0], c.pos[1], c.pos[2], c.pos[3]})}};

@@ -147,7 +147,7 @@ CutWindow open_cut_window(Env& env, const Record& st, bool browse_saves) {
                           {"String", st_text(st, "cut_done")},
                           {"CallBack", close}});
   // The range shown, in seconds, above the axes; typed times move its start and end.
-  const Record texts = strings();
+  const Record& texts = strings();
   for (const auto& [key, left] : {std::pair{"cut_start", 0.13}, std::pair{"cut_end", 0.42}}) {
     env.g.uicontrol(w.fig, {{"Style", "text"},
                             {"Position", Value::row({left, 0.944, 0.12, 0.035})},

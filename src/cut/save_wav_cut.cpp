@@ -52,7 +52,7 @@ void keep_recording(Graphics& g, Handle ax, const std::string& wavfile1, const K
 }  // namespace
 
 void put_wav_filename(Env& env) {
-  const Record st = strings();
+  const Record& st = strings();
   const Handle wav_field = control(env, tag::wav_file);
   const FileChoice c =
       file_dialog_near(env, env.g.get_text(wav_field, "String"), true,
@@ -66,7 +66,7 @@ void put_wav_filename(Env& env) {
 }
 
 void save_wav_cut(Env& env, const std::string& wavfile1) {
-  const Record st = strings();
+  const Record& st = strings();
   const std::string wavfile2 = env.g.get_text(control(env, tag::wav_cut_file), "String");
   const std::string target = written_name(wavfile2);
   const bool over_input = replaces_input(wavfile2, target, wavfile1);

@@ -99,7 +99,7 @@ void check_outputs(const std::string& recording, const std::string& table_file,
 }
 
 std::string loss_note_text(const LossNote& loss) {
-  const Record st = strings();
+  const Record& st = strings();
   std::string text = trim_blanks(st_row(st, "loss_note", loss.roller ? 2 : 1));
   // Three significant digits keep the note within one comment line; the CSV carries them in full.
   auto brief = [](double c) {
@@ -115,7 +115,7 @@ std::string loss_note_text(const LossNote& loss) {
 
 Value group_conditions(Env& env, const ParSet& par, double k, const std::string& comment,
                        const std::string& wav_file, const std::optional<LossNote>& loss) {
-  const Record st = strings();
+  const Record& st = strings();
   std::vector<Value> cells;
   auto add = [&](const std::string& key, const std::string& value) {
     cells.emplace_back(key);
@@ -157,7 +157,7 @@ Value group_conditions(Env& env, const ParSet& par, double k, const std::string&
 
 void write_csv(const std::string& file, const Graphics& g, const VisibleCurves& curves,
                const std::string& x_label, const std::string& y_label) {
-  const Record st = strings();
+  const Record& st = strings();
   CsvTable table;
   table.title = kTitle;
   table.head = {{caption(st, "csv_written"), now_text()}};

@@ -124,7 +124,7 @@ void plot_diag_with_loss(Env& env, const Eigen::MatrixXd& x, const Eigen::Matrix
                          double k, const std::optional<LossNote>& loss) {
   Graphics& g = env.g;
   // 1. Labels and window name.
-  const Record st = strings();
+  const Record& st = strings();
   const MainWindowView w(env);
   const std::string x_label = w.xaxis_label(static_cast<int>(vx));
   const std::string y_label = w.yaxis_label(static_cast<int>(vy));

@@ -80,7 +80,7 @@ Eigen::ArrayXd loss_power(bool roller, const Eigen::ArrayXd& v, const ParSet& pa
 void finish(RunQuantities& q, const Eigen::RowVectorXd& v, const ParSet& par) {
   q.ratio = ((q.rpm / 60).array() / v.array() * par.tyre_perimeter_m).matrix();
 
-  const Record st = strings();
+  const Record& st = strings();
   const AirCorrection air = correct_air(air_standard(par.air_correction, st), par.air_temp_c,
                                         par.air_pressure_mbar, par.air_humidity_pct, st);
   q.k = air.k;

@@ -124,7 +124,7 @@ RawTraces alternator_with_roller(SpeedTrace n, const SpeedTrace& f, const ParSet
 SpeedTrace checked(SpeedTrace s, int ch) {
   const TraceVerdict verdict = judge(s.quality);
   if (verdict == TraceVerdict::reliable) return s;
-  const Record st = strings();
+  const Record& st = strings();
   const char* key = verdict == TraceVerdict::noise_only     ? "warn_noise_only"
                     : verdict == TraceVerdict::partly_noise ? "warn_noise_from"
                                                             : "warn_jumps";

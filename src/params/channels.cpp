@@ -97,7 +97,7 @@ bool is_roller_run(double sig_ch1, double sig_ch2) {
 }
 
 void adj_par(Env& env) {
-  Record st = strings();
+  const Record& st = strings();
   const MainWindowView w(env);
   Handle ch1 = control(env, tag::sig_ch1);
   Handle ch2 = control(env, tag::sig_ch2);

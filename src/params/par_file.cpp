@@ -178,7 +178,7 @@ ParSet read_par_file(const std::string& file) {
 }
 
 void save_par(Env& env) {
-  Record st = strings();
+  const Record& st = strings();
   FileChoice c =
       env.s.put_file({{"*.cfg", st_text(st, "cfg_file")}, {"*.*", st_text(st, "all_file")}},
                      st_text(st, "par_file"));
@@ -189,7 +189,7 @@ void save_par(Env& env) {
 
 void load_par(Env& env, std::optional<std::string> file) {
   if (!file) {
-    Record st = strings();
+    const Record& st = strings();
     FileChoice c =
         env.s.get_file({{"*.cfg", st_text(st, "cfg_file")}, {"*.*", st_text(st, "all_file")}},
                        st_text(st, "par_file"));

@@ -193,7 +193,7 @@ const ParamSpec* find_param(const std::string& tag) {
 }
 
 ParSet get_par(Env& env) {
-  const Record st = strings();
+  const Record& st = strings();
   const MainWindowView w(env);
   ParSet p;
   for (const ParamSpec& s : kParams) {

@@ -31,7 +31,7 @@ class WorkingDirectory {
 void ask_into_field(Env& env, const char* tag, bool save,
                     std::vector<std::pair<const char*, const char*>> filters,
                     const char* title_field) {
-  Record st = strings();
+  const Record& st = strings();
   Handle field = control(env, tag);
   std::vector<FileFilter> rows;
   for (const auto& [pattern, text_field] : filters)

@@ -1,6 +1,9 @@
 #include "ui/language.h"
 
 #include <atomic>
+#include <iterator>
+#include <mutex>
+#include <utility>
 
 #include "ui/strings.h"
 #include "ui/text_tables.h"
@@ -58,16 +61,25 @@ void set_language(Language lang) {
   g_language.store(lang);
 }
 
-Record strings_in(Language lang) {
-  Record st = german_strings();
-  if (lang == Language::German) return st;
-  const Record own = table(lang).texts();
-  for (const auto& [field, text] : own.fields())
-    if (st.has(field)) st[field] = text;
-  return st;
+const Record& strings_in(Language lang) {
+  // Built once per language, on first use, from whichever thread asks first.
+  constexpr std::size_t kCount = std::size(kTables);
+  static std::once_flag built[kCount];
+  static Record records[kCount];
+  const auto i = static_cast<std::size_t>(&table(lang) - kTables);
+  std::call_once(built[i], [i, lang] {
+    Record st = german_strings();
+    if (lang != Language::German) {
+      const Record own = table(lang).texts();
+      for (const auto& [field, text] : own.fields())
+        if (st.has(field)) st[field] = text;
+    }
+    records[i] = std::move(st);
+  });
+  return records[i];
 }
 
-Record strings() {
+const Record& strings() {
   return strings_in(language());
 }
 

@@ -21,8 +21,9 @@ std::optional<Language> language_of_code(const std::string& code);
 Language language();
 void set_language(Language lang);
 
-// The UI text record in a language: the German record with the language's translations.
-Record strings_in(Language lang);
+// The UI text record in a language: the German record with the language's translations, built
+// on first use and kept.
+const Record& strings_in(Language lang);
 // German fields that the language's table does not translate (they show in German), in order.
 std::vector<std::string> untranslated_fields(Language lang);
 // Fields of the language's table that the German record does not have (nowhere shown).

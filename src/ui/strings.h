@@ -1,5 +1,5 @@
-// The UI text record: every word the user sees, built anew on each call in the language chosen
-// (ui/language.h; German unless another was chosen).
+// The UI text record: every word the user sees, in the language chosen (ui/language.h; German
+// unless another was chosen).
 #pragma once
 
 #include <string>
@@ -10,7 +10,7 @@
 namespace ziva {
 
 // The fields in their fixed order; lists are padded text lists.
-Record strings();
+const Record& strings();
 
 // A plain text field of the record.
 std::string st_text(const Record& st, const std::string& field);

@@ -54,7 +54,11 @@ std::string to_lower(std::string s) {
 }
 
 bool iequals(const std::string& a, const std::string& b) {
-  return to_lower(a) == to_lower(b);
+  if (a.size() != b.size()) return false;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return true;
 }
 
 std::string replace_all(std::string s, const std::string& from, const std::string& to) {

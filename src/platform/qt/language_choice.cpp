@@ -85,7 +85,7 @@ bool install_qt_translation(Language lang) {
 }
 
 QMenu* language_menu(QWidget* parent, QSettings& settings) {
-  const Record st = strings();
+  const Record& st = strings();
   auto* menu = new QMenu(parent);
   QMenu* sub = menu->addMenu(qs(st_text(st, "language")));
   auto* group = new QActionGroup(sub);
