@@ -9,13 +9,16 @@
 
 namespace ziva {
 
+// Properties by lower-case key: (name as first given, value).
+using PropMap = std::map<std::string, std::pair<std::string, Value>, std::less<>>;
+
 struct Graphics::Object {
   Handle h = 0;
   ObjType type = ObjType::Root;
   Handle parent = 0;
-  std::vector<Handle> children;                                // newest first
-  std::map<std::string, std::pair<std::string, Value>> props;  // lower-case key -> (name, value)
-  Handle title = 0, xlabel = 0, ylabel = 0;                    // axes only
+  std::vector<Handle> children;  // newest first
+  PropMap props;
+  Handle title = 0, xlabel = 0, ylabel = 0;  // axes only
   bool is_label = false;
 };
 
@@ -153,6 +156,21 @@ const Defaults& factory_defaults(ObjType t) {
   return table.at(t);
 }
 
+// The factory defaults of each type by lower-case key, built once: every object starts from them.
+const PropMap& factory_props(ObjType t) {
+  static const std::vector<PropMap> maps = [] {
+    std::vector<PropMap> m;
+    for (ObjType type : {ObjType::Root, ObjType::Figure, ObjType::Axes, ObjType::Line,
+                         ObjType::Patch, ObjType::Text, ObjType::Image, ObjType::Uicontrol}) {
+      PropMap p;
+      for (const auto& [name, value] : factory_defaults(type)) p[to_lower(name)] = {name, value};
+      m.push_back(std::move(p));
+    }
+    return m;
+  }();
+  return maps[static_cast<std::size_t>(t)];
+}
+
 // Properties every object answers but nobody stores.
 bool is_computed(const std::string& key) {
   return key == "type" || key == "parent" || key == "children";
@@ -253,9 +271,7 @@ std::vector<Handle> Graphics::children(Handle h) const {
 }
 
 void Graphics::apply_defaults(Object& o) {
-  for (const auto& [name, value] : factory_defaults(o.type)) {
-    o.props[to_lower(name)] = {name, value};
-  }
+  o.props = factory_props(o.type);
   if (o.type == ObjType::Root) return;
   std::string prefix = "default" + type_name(o.type);
   for (const auto& [key, entry] : obj(kRoot).props) {
@@ -565,17 +581,18 @@ Handle Graphics::find_first(const std::string& prop, const Value& v) const {
 
 Handle Graphics::find_tag(Handle h, const Value& tag) const {
   const Object& o = obj(h);
+  auto it = o.props.find("tag");
+  const bool tagged =
+      it != o.props.end() && (it->second.second.is_text() ? it->second.second.text() == tag.text()
+                                                          : it->second.second == tag);
+  // Most objects are controls without children: their visibility matters only when they match.
+  if (!tagged && o.children.empty()) return 0;
   if (o.type != ObjType::Root) {
-    auto it = o.props.find("handlevisibility");
-    if (it != o.props.end() && it->second.second.is_text() &&
-        iequals(it->second.second.text(), "off"))
+    auto v = o.props.find("handlevisibility");
+    if (v != o.props.end() && v->second.second.is_text() && iequals(v->second.second.text(), "off"))
       return 0;
   }
-  auto it = o.props.find("tag");
-  if (it != o.props.end()) {
-    const Value& actual = it->second.second;
-    if (actual.is_text() ? actual.text() == tag.text() : actual == tag) return h;
-  }
+  if (tagged) return h;
   for (Handle c : o.children)
     if (Handle found = find_tag(c, tag); found != 0) return found;
   return 0;

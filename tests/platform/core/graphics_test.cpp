@@ -70,12 +70,18 @@ TEST(Graphics, FindFirstByTagAgreesWithFindobj) {
   Handle b = g.uicontrol(f, {{"Tag", "b"}});
   // The newest child is met first, but a hidden handle is never found.
   g.uicontrol(f, {{"Tag", "b"}, {"HandleVisibility", "off"}});
-  for (const char* tag : {"a", "b", "B", "none"}) {
+  // Nor anything below one; an object with children is found by its own tag.
+  g.uicontrol(g.figure({{"HandleVisibility", "off"}}), {{"Tag", "c"}});
+  const Handle tagged = g.figure({{"Tag", "d"}});
+  g.uicontrol(tagged, {{"Tag", "e"}});
+  for (const char* tag : {"a", "b", "B", "c", "d", "e", "none"}) {
     const std::vector<Handle> all = g.findobj({{"Tag", tag}});
     EXPECT_EQ(g.find_first("tag", tag), all.empty() ? 0 : all.front()) << tag;
   }
   EXPECT_EQ(g.find_first("Tag", "a"), a);
   EXPECT_EQ(g.find_first("TAG", "b"), b);
+  EXPECT_EQ(g.find_first("Tag", "c"), 0);
+  EXPECT_EQ(g.find_first("Tag", "d"), tagged);
 }
 
 TEST(Graphics, WithoutHoldAPlotReplacesTheAxesContents) {
