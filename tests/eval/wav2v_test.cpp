@@ -92,12 +92,29 @@ TEST(Wav2v, SameResultWithOneOrTwoThreads) {
 }
 
 TEST(PickPeaks, FirstOfEqualMagnitudesWins) {
-  Eigen::MatrixXcd yo = Eigen::MatrixXcd::Zero(5, 3);
+  Eigen::MatrixXcd yo = Eigen::MatrixXcd::Zero(12, 4);
   yo(3, 0) = {3, 4};
   yo(1, 0) = {-4, 3};  // same magnitude 5, earlier row
   yo(4, 1) = {0, -2};
   yo(2, 2) = {1e-300, 0};
-  EXPECT_EQ(pick_peaks(yo), (std::vector<Eigen::Index>{1, 4, 2}));
+  // A power one step below the largest whose magnitude rounds to the same 1.4.
+  yo(9, 3) = {1.4, 0};
+  yo(6, 3) = {1.3999999999999997, 3 * std::ldexp(1.0, -27)};
+  EXPECT_EQ(pick_peaks(yo), (std::vector<Eigen::Index>{1, 4, 2, 6}));
+}
+
+// Every length and peak row, with the same power again later and a NaN just before: the first
+// row of the largest power wins wherever it falls among the rows taken four at a time.
+TEST(PickPeaks, FirstLargestPowerAtEveryRow) {
+  for (Eigen::Index m = 1; m <= 12; ++m) {
+    for (Eigen::Index first = 0; first < m; ++first) {
+      Eigen::MatrixXcd yo = Eigen::MatrixXcd::Constant(m, 1, {1, 1});
+      yo(first, 0) = {3, 4};
+      for (Eigen::Index later = first + 1; later < m; later += 3) yo(later, 0) = {-4, 3};
+      if (first > 0) yo(first - 1, 0) = {std::nan(""), 1};
+      EXPECT_EQ(pick_peaks(yo)[0], first) << "length " << m;
+    }
+  }
 }
 
 TEST(PickPeaks, FusedPickingMatchesTheFullSpectrum) {
