@@ -56,6 +56,11 @@ std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads = 2,
 // as an offset in rows; 0 at the first and last rows or where the three do not form a peak.
 double peak_offset(const std::complex<double>* col, Eigen::Index m, Eigen::Index idx);
 
+// Whether the peak at row idx of col[0 … m−1] is weak (as PeakDetail::weak); `scratch` is
+// working storage.
+bool weak_peak(const std::complex<double>* col, Eigen::Index m, Eigen::Index idx,
+               std::vector<double>& scratch);
+
 // The same picking on a computed spectrum.
 std::vector<Eigen::Index> pick_peaks(const Eigen::MatrixXcd& yo);
 

@@ -141,6 +141,21 @@ TEST_F(Wav2vWindow, ProgressMarksAndThirdOutputNeverAssigned) {
             "One or more output arguments not assigned during call to 'wav2v'.");
 }
 
+// At the boundary: 13 / 0.41139… is exactly kPeakOverFloor, and a row of power 0 also counts as
+// low enough; the peak is weak when no more than half the rows are that far below it.
+TEST(SpectralPeaks, PowersExactlyAtTheFloorAndZeroCountAsLow) {
+  const std::complex<double> peak{2, 3}, at_floor{0.641398787856113, 0}, zero{0, 0}, high{1, 1};
+  ASSERT_EQ(std::norm(peak) / std::norm(at_floor), kPeakOverFloor);
+  std::vector<double> scratch;
+  // Nine rows, the peak in the middle: five low rows stand out of it, four do not.
+  const std::vector<std::complex<double>> five{at_floor, zero, high, at_floor, peak,
+                                               high,     zero, high, at_floor};
+  std::vector<std::complex<double>> four = five;
+  four[8] = high;
+  EXPECT_FALSE(weak_peak(five.data(), 9, 4, scratch));
+  EXPECT_TRUE(weak_peak(four.data(), 9, 4, scratch));
+}
+
 // The weak peaks are those whose power is below kPeakOverFloor times the median power of their
 // window, on a tone that fades into noise (windows on both sides of the floor).
 TEST(SpectralPeaks, WeakPeaksAreThoseBelowTheFloorOverTheMedian) {
