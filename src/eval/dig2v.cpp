@@ -1,6 +1,8 @@
 #include "eval/dig2v.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -8,7 +10,6 @@
 #include "base/threads.h"
 #include "dsp/butter.h"
 #include "dsp/filtfilt.h"
-#include "eval/sample_pairs.h"
 #include "eval/trace_quality.h"
 
 namespace ziva {
@@ -44,17 +45,27 @@ Channel channel_of(const Eigen::Ref<const Eigen::MatrixXd>& y) {
 }
 
 // Edge samples n in [begin, end) of one column a (each n < length − 1), in order. Edges are rare:
-// runs of samples are first checked for any edge, two differences at a time.
+// runs of samples are first checked for any edge, four differences at a time (as two pairs
+// where the processor has no AVX2).
+#if defined(__x86_64__) && defined(__GNUC__)
+[[gnu::target_clones("avx2", "default")]]
+#endif
 void find_edges_in_column(const double* a, Eigen::Index begin, Eigen::Index end,
                           std::vector<Eigen::Index>& out) {
   constexpr Eigen::Index kRun = 64;
-  const Pair threshold{kEdgeThreshold, kEdgeThreshold};
+  using Quad = double __attribute__((vector_size(32)));
+  using QuadMask = std::int64_t __attribute__((vector_size(32)));
+  const Quad threshold{kEdgeThreshold, kEdgeThreshold, kEdgeThreshold, kEdgeThreshold};
   Eigen::Index n = begin;
   for (; n + kRun <= end; n += kRun) {
-    PairMask hits{0, 0};
-    for (Eigen::Index k = n; k < n + kRun; k += 2)
-      hits |= load_pair(a + k + 1) - load_pair(a + k) < threshold;
-    if (hits[0] == 0 && hits[1] == 0) continue;
+    QuadMask hits{0, 0, 0, 0};
+    for (Eigen::Index k = n; k < n + kRun; k += 4) {
+      Quad next, here;
+      std::memcpy(&next, a + k + 1, sizeof next);
+      std::memcpy(&here, a + k, sizeof here);
+      hits |= next - here < threshold;
+    }
+    if ((hits[0] | hits[1] | hits[2] | hits[3]) == 0) continue;
     for (Eigen::Index k = n; k < n + kRun; ++k)
       if (a[k + 1] - a[k] < kEdgeThreshold) out.push_back(k);
   }
