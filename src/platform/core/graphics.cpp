@@ -159,12 +159,11 @@ const Defaults& factory_defaults(ObjType t) {
 // The factory defaults of each type by lower-case key, built once: every object starts from them.
 const PropMap& factory_props(ObjType t) {
   static const std::vector<PropMap> maps = [] {
-    std::vector<PropMap> m;
+    std::vector<PropMap> m(static_cast<std::size_t>(ObjType::Uicontrol) + 1);
     for (ObjType type : {ObjType::Root, ObjType::Figure, ObjType::Axes, ObjType::Line,
                          ObjType::Patch, ObjType::Text, ObjType::Image, ObjType::Uicontrol}) {
-      PropMap p;
+      PropMap& p = m[static_cast<std::size_t>(type)];
       for (const auto& [name, value] : factory_defaults(type)) p[to_lower(name)] = {name, value};
-      m.push_back(std::move(p));
     }
     return m;
   }();
