@@ -101,6 +101,11 @@ TEST(PickPeaks, FirstOfEqualMagnitudesWins) {
   yo(9, 3) = {1.4, 0};
   yo(6, 3) = {1.3999999999999997, 3 * std::ldexp(1.0, -27)};
   EXPECT_EQ(pick_peaks(yo), (std::vector<Eigen::Index>{1, 4, 2, 6}));
+  // A power just below the peak's (24.9101 < 25) in the rows after the last whole four.
+  Eigen::MatrixXcd tail = Eigen::MatrixXcd::Zero(7, 1);
+  tail(1, 0) = {3, 4};
+  tail(6, 0) = {0.1, 4.99};
+  EXPECT_EQ(pick_peaks(tail)[0], 1);
 }
 
 // Every length and peak row, with the same power again later and a NaN just before: the first
