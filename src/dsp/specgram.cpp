@@ -191,9 +191,9 @@ struct Specgram::Impl {
   Eigen::Index lead = 0;                // filter-bank road: zeros put before the signal
   Eigen::Index skip = 0;                // filter-bank road: output samples before the first segment
 
-  void fft_segments(Eigen::Index first, Eigen::Index count, Complex* out) const {
+  void fft_segments(Eigen::Index first, Eigen::Index count, Complex* out, fft::Buffer& work) const {
     const fft::Plan& plan = fft::Plan::get(nfft, fft::Direction::forward);
-    fft::Buffer work(nfft);
+    if (work.size() < nfft) work = fft::Buffer(nfft);
     for (Eigen::Index j = first; j < first + count; ++j) {
       const double* s = x + j * hop;
       for (Eigen::Index n = 0; n < nwind; ++n) work[n] = Complex(s[n] * window(n), 0.0);
@@ -203,8 +203,9 @@ struct Specgram::Impl {
     }
   }
 
-  void chirp_segments(Eigen::Index first, Eigen::Index count, Complex* out) const {
-    fft::Buffer work = chirp->workspace();
+  void chirp_segments(Eigen::Index first, Eigen::Index count, Complex* out,
+                      fft::Buffer& work) const {
+    if (work.size() < 2 * chirp->fft_length()) work = chirp->workspace();
     for (Eigen::Index j = first; j < first + count; ++j) {
       chirp->apply(x + j * hop, out + (j - first) * fo.size(), work);
     }
@@ -334,6 +335,12 @@ void Specgram::compute(Eigen::Index first, Eigen::Index count, Eigen::MatrixXcd&
 }
 
 void Specgram::compute(Eigen::Index first, Eigen::Index count, std::complex<double>* out) const {
+  fft::Buffer work;
+  compute(first, count, out, work);
+}
+
+void Specgram::compute(Eigen::Index first, Eigen::Index count, std::complex<double>* out,
+                       fft::Buffer& work) const {
   const Impl& d = *impl_;
   if (first < 0 || count < 0 || first + count > d.ncol) {
     throw std::invalid_argument("Specgram::compute: segment range out of range");
@@ -341,10 +348,10 @@ void Specgram::compute(Eigen::Index first, Eigen::Index count, std::complex<doub
   if (count == 0) return;
   switch (d.road) {
     case Road::fft:
-      d.fft_segments(first, count, out);
+      d.fft_segments(first, count, out, work);
       break;
     case Road::chirp:
-      d.chirp_segments(first, count, out);
+      d.chirp_segments(first, count, out, work);
       break;
     case Road::filter_bank:
       d.bank_segments(first, count, out);

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "dsp/fft.h"
+
 namespace ziva {
 
 struct SpecgramResult {
@@ -73,6 +75,10 @@ class Specgram {
   // The same columns, one after another (frequencies() values each), into `out`; the values are
   // bit-identical to those of the matrix form.
   void compute(Eigen::Index first, Eigen::Index count, std::complex<double>* out) const;
+  // The same with working storage that a thread computing many batches keeps between them, so
+  // that its memory is allocated and touched once; it grows as needed.
+  void compute(Eigen::Index first, Eigen::Index count, std::complex<double>* out,
+               fft::Buffer& work) const;
 
   // Builds, on any thread, the transform that a spectrum on the frequencies `freq` (Hz) at rate
   // `fs` with these window weights takes on the chirp road, so that a Specgram made later with

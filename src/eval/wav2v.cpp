@@ -289,9 +289,10 @@ std::vector<Eigen::Index> spectral_peaks(const Specgram& sg, int threads, PeakDe
   auto part = [&] {
     Eigen::MatrixXcd yo(m, kBatch);
     std::vector<double> scratch;
+    fft::Buffer work;
     for (Eigen::Index j = next.fetch_add(kBatch); j < n; j = next.fetch_add(kBatch)) {
       const Eigen::Index count = std::min(kBatch, n - j);
-      sg.compute(j, count, yo.data());
+      sg.compute(j, count, yo.data(), work);
       for (Eigen::Index c = 0; c < count; ++c) {
         const auto k = static_cast<std::size_t>(j + c);
         idx[k] = peak_of(yo.col(c).data(), m);
