@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "base/huge_pages.h"
 #include "base/threads.h"
 #include "dsp/resample.h"
 #include "eval/dig2v.h"
@@ -77,8 +78,11 @@ std::optional<StreamedRecording> read_streamed(const std::string& file,
   const PieceResampler* resampler = tone_resampler ? &*tone_resampler : nullptr;
   StreamedRecording out;
   out.FS = FS;
-  for (std::size_t i = 0; i < tone_columns.size(); ++i)
+  for (std::size_t i = 0; i < tone_columns.size(); ++i) {
     out.tones.emplace_back(resampler->outputs(), 1);
+    advise_huge_pages(out.tones.back().data(),
+                      static_cast<std::size_t>(out.tones.back().size()) * sizeof(double));
+  }
 
   // Piece k holds frames [k·kPieceFrames, (k + 1)·kPieceFrames) and the tone samples whose
   // inputs end there (the first piece also those before, the last one those after).
