@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "base/error.h"
+#include "base/vectors.h"
 
 namespace ziva {
 
@@ -23,11 +24,6 @@ Eigen::Index next_power_of_two(Eigen::Index n) {
 // finite values) on plain doubles, so that they vectorise; every element sees the same operations
 // wherever it lies in memory. On x86-64 an AVX2 version is built as well and picked at load time;
 // it differs only in vector width (AVX2 brings no fused multiply-add), so it rounds the same way.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define ZIVA_VECTOR_CLONES [[gnu::target_clones("avx2", "default")]]
-#else
-#define ZIVA_VECTOR_CLONES
-#endif
 
 ZIVA_VECTOR_CLONES void multiply(const Complex* x, const Complex* y, Complex* out, Eigen::Index n) {
   const double* a = reinterpret_cast<const double*>(x);

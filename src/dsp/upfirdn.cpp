@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "base/threads.h"
+#include "base/vectors.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -98,18 +99,17 @@ __attribute__((target("avx2,fma,avx512f,avx512vl"))) void block_dot_group(const 
 
 using BlockDotGroup = void (*)(const double*, const double* const*, std::int64_t, double*);
 
-bool has_avx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+bool has_avx2_fma() {
+  return has_avx2() && __builtin_cpu_supports("fma");
 }
 
 BlockDot pick_block_dot() {
-  return has_avx2() ? block_dot_avx2 : block_dot_generic;
+  return has_avx2_fma() ? block_dot_avx2 : block_dot_generic;
 }
 
 // Only where block_dot is the AVX2 form, whose sums it reproduces.
 BlockDotGroup pick_block_dot_group() {
-  return has_avx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")
+  return has_avx2_fma() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")
              ? block_dot_group
              : nullptr;
 }

@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "base/threads.h"
+#include "base/vectors.h"
 #include "dsp/butter.h"
 #include "dsp/filtfilt.h"
 #include "eval/trace_quality.h"
@@ -47,9 +48,7 @@ Channel channel_of(const Eigen::Ref<const Eigen::MatrixXd>& y) {
 // Edge samples n in [begin, end) of one column a (each n < length − 1), in order. Edges are rare:
 // runs of samples are first checked for any edge, four differences at a time (as two pairs
 // where the processor has no AVX2).
-#if defined(__x86_64__) && defined(__GNUC__)
-[[gnu::target_clones("avx2", "default")]]
-#endif
+ZIVA_VECTOR_CLONES
 void find_edges_in_column(const double* a, Eigen::Index begin, Eigen::Index end,
                           std::vector<Eigen::Index>& out) {
   constexpr Eigen::Index kRun = 64;

@@ -6,16 +6,17 @@
 #include <exception>
 #include <thread>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#endif
-
 #include "base/error.h"
 #include "base/threads.h"
+#include "base/vectors.h"
 #include "dsp/hanning.h"
 #include "dsp/resample.h"
 #include "dsp/specgram.h"
 #include "eval/trace_quality.h"
+
+#if ZIVA_X86_VECTORS
+#include <immintrin.h>
+#endif
 
 namespace ziva {
 
@@ -40,7 +41,7 @@ void first_largest(const std::complex<double>* col, Eigen::Index from, Eigen::In
   }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ZIVA_X86_VECTORS
 // The powers of the four rows at p (interleaved real and imaginary parts) in the order of rows
 // 0, 2, 1, 3: the same products and sums as one row at a time, without fused multiply-add.
 __attribute__((target("avx2"))) inline __m256d powers_of_four(const double* p) {
@@ -120,16 +121,13 @@ __attribute__((target("avx2"))) Eigen::Index reaching_in_fours(const std::comple
   return i;
 }
 
-const bool kPowersInFours = [] {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}();
+const bool kPowersInFours = has_avx2();
 #endif
 
 Eigen::Index peak_of(const std::complex<double>* col, Eigen::Index m) {
   double best = -1;
   Eigen::Index idx = 0;
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ZIVA_X86_VECTORS
   if (kPowersInFours)
     first_largest_avx2(col, m, best, idx);
   else
@@ -150,7 +148,7 @@ Eigen::Index peak_of(const std::complex<double>* col, Eigen::Index m) {
   const double mag = std::sqrt(best);
   const double near = best * (1 - 1e-15);
   Eigen::Index i = 0;
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ZIVA_X86_VECTORS
   // Four rows at a time are passed over while none comes near the largest power.
   if (kPowersInFours) i = far_below(col, idx, near);
 #endif
@@ -262,7 +260,7 @@ bool weak_peak(const std::complex<double>* col, Eigen::Index m, Eigen::Index idx
   Eigen::Index reaching = 0;
   bool unordered = false;
   Eigen::Index i = 0;
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ZIVA_X86_VECTORS
   if (kPowersInFours) i = reaching_in_fours(col, m, top, reaching, unordered);
 #endif
   for (; i < m; ++i) {

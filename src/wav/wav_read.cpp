@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/vectors.h"
 #include "wav/little_endian.h"
 
 namespace ziva {
@@ -356,9 +357,7 @@ void convert_frames(const unsigned char* in, Eigen::Index frames, int channels, 
 
 // Converts `frames` whole frames: channel c's samples go to out + c·stride. The conversions are
 // exact, so a build for wider vectors gives the same numbers.
-#if defined(__x86_64__) && defined(__GNUC__)
-[[gnu::target_clones("avx2", "default")]]
-#endif
+ZIVA_VECTOR_CLONES
 void convert(const SampleLayout& layout, const unsigned char* in, Eigen::Index frames, double* out,
              Eigen::Index stride) {
   const int ch = layout.channels;
