@@ -63,28 +63,25 @@ class Adapter : public ::testing::Test {
   Env env{g, s, table};
 };
 
+// Inputs converted to the parameter types, inputs not given absent (Env and the output count
+// are no inputs), results handed back as values: all of them even when fewer are asked for.
 TEST_F(Adapter, ConvertsInputsAndResults) {
-  EXPECT_EQ(call("twice", 1, {Value(Eigen::MatrixXd(Eigen::MatrixXd::Constant(1, 1, 4.0)))}),
-            Values{Value(8.0)});
-  EXPECT_EQ(call("text_in", 1, {Value("a")}), Values{Value("<a>")});
-  // An empty matrix reads as an empty text, a list as its first row.
-  EXPECT_EQ(call("text_in", 1, {Value::empty_matrix()}), Values{Value("<>")});
-  EXPECT_EQ(call("text_in", 1, {Value::list({"ab", "c"})}), Values{Value("<ab>")});
-  EXPECT_EQ(call("pair", 2), (Values{Value(1.0), Value(2.0)}));
-  // Fewer outputs asked for than returned: all are handed back.
-  EXPECT_EQ(call("pair", 1).size(), 2u);
-  EXPECT_TRUE(call("nothing", 0).empty());
-}
-
-TEST_F(Adapter, InputsNotGivenAreAbsent) {
-  EXPECT_EQ(call("optional_in", 1, {Value(3.0), Value(4.0)}), Values{Value(7.0)});
-  EXPECT_EQ(call("optional_in", 1, {Value(3.0)}), Values{Value(-3.0)});
-  // Env and the output count are no inputs: the first input is still #1.
-  EXPECT_EQ(fails("outputs_asked", 1),
-            "Run-time Error: File: outputs_asked Line: 1 Column: 1 Input argument #1 is "
-            "undefined.");
-  EXPECT_EQ(call("outputs_asked", 3, {Value(0.5)}), Values(3, Value(30.5)));
-  EXPECT_EQ(call("count_any", 1, {Value(1.0)}), Values{Value(1.0)});
+  const Value four(Eigen::MatrixXd(Eigen::MatrixXd::Constant(1, 1, 4.0)));
+  const std::tuple<const char*, int, Values, Values> rows[] = {
+      {"twice", 1, {four}, {Value(8.0)}},
+      {"text_in", 1, {Value("a")}, {Value("<a>")}},
+      // An empty matrix reads as an empty text, a list as its first row.
+      {"text_in", 1, {Value::empty_matrix()}, {Value("<>")}},
+      {"text_in", 1, {Value::list({"ab", "c"})}, {Value("<ab>")}},
+      {"pair", 2, {}, {Value(1.0), Value(2.0)}},
+      {"pair", 1, {}, {Value(1.0), Value(2.0)}},
+      {"nothing", 0, {}, {}},
+      {"optional_in", 1, {Value(3.0), Value(4.0)}, {Value(7.0)}},
+      {"optional_in", 1, {Value(3.0)}, {Value(-3.0)}},
+      {"outputs_asked", 3, {Value(0.5)}, Values(3, Value(30.5))},
+      {"count_any", 1, {Value(1.0)}, {Value(1.0)}}};
+  for (const auto& [name, nargout, args, result] : rows)
+    EXPECT_EQ(call(name, nargout, args), result) << name;
 }
 
 struct CountCase {
@@ -111,6 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
         CountCase{"twice", 1, 2,
                   "Run-time Error: File: twice Line: 1 Column: 1 The function \"twice\" was "
                   "called with more than the declared number of inputs (1)."},
+        CountCase{"outputs_asked", 1, 0,
+                  "Run-time Error: File: outputs_asked Line: 1 Column: 1 Input argument #1 is "
+                  "undefined."},
         CountCase{"outputs_asked", 5, 1, ""}, CountCase{"count_any", 1, 7, ""},
         CountCase{"nothing", 0, 0, ""}, CountCase{"twice_two", 1, 1, ""},
         CountCase{"twice_two", 2, 1,

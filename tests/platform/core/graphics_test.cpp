@@ -68,20 +68,19 @@ TEST(Graphics, FindFirstByTagAgreesWithFindobj) {
   Handle f = g.figure();
   Handle a = g.uicontrol(f, {{"Tag", "a"}});
   Handle b = g.uicontrol(f, {{"Tag", "b"}});
-  // The newest child is met first, but a hidden handle is never found.
+  // The newest child is met first, but a hidden handle is never found; tags match exactly.
   g.uicontrol(f, {{"Tag", "b"}, {"HandleVisibility", "off"}});
   // Nor anything below one; an object with children is found by its own tag.
   g.uicontrol(g.figure({{"HandleVisibility", "off"}}), {{"Tag", "c"}});
-  const Handle tagged = g.figure({{"Tag", "d"}});
-  g.uicontrol(tagged, {{"Tag", "e"}});
-  for (const char* tag : {"a", "b", "B", "c", "d", "e", "none"}) {
+  const Handle d = g.figure({{"Tag", "d"}});
+  const Handle e = g.uicontrol(d, {{"Tag", "e"}});
+  using Row = std::pair<const char*, Handle>;
+  const Row rows[] = {{"a", a}, {"b", b}, {"B", 0}, {"c", 0}, {"d", d}, {"e", e}, {"none", 0}};
+  for (auto [tag, want] : rows) {
     const std::vector<Handle> all = g.findobj({{"Tag", tag}});
-    EXPECT_EQ(g.find_first("tag", tag), all.empty() ? 0 : all.front()) << tag;
+    EXPECT_EQ(all.empty() ? 0 : all.front(), want) << tag;
+    EXPECT_EQ(g.find_first("tAg", tag), want) << tag;
   }
-  EXPECT_EQ(g.find_first("Tag", "a"), a);
-  EXPECT_EQ(g.find_first("TAG", "b"), b);
-  EXPECT_EQ(g.find_first("Tag", "c"), 0);
-  EXPECT_EQ(g.find_first("Tag", "d"), tagged);
 }
 
 TEST(Graphics, WithoutHoldAPlotReplacesTheAxesContents) {

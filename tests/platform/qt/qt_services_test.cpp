@@ -124,7 +124,6 @@ TEST_F(DesktopDialogs, FileAndColourDialogsReturnTheChoiceOrNothing) {
   ASSERT_FALSE(c.cancelled);
   EXPECT_EQ(c.name, "run.wav");
   EXPECT_EQ(std::filesystem::path(c.dir), std::filesystem::path(dir_.string() + "/"));
-  EXPECT_EQ(c.dir.back(), '/');
   ModalScript cancel_open({cancel<QFileDialog>()});
   EXPECT_TRUE(dialogs.open_file(nullptr, wav, "WAV Datei:").cancelled);
 
