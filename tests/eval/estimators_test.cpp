@@ -14,6 +14,7 @@
 #include "eval/trace_quality.h"
 #include "eval/wav2v.h"
 #include "sim/simulate.h"
+#include "support/short_run.h"
 
 using namespace ziva;
 
@@ -109,12 +110,7 @@ TEST(RefineEdges, CrossingOfTheMiddleLevelBetweenSamples) {
 }
 
 TEST(TraceQuality, VerdictsOnToneTraces) {
-  SynthOptions o;
-  o.rate = 11025;
-  o.lead_in = 0.5;
-  o.roll_off = 0.5;
-  o.rpm_end = 9000;
-  o.right = SynthSignal::off;
+  const SynthOptions o = ziva::testing::short_run(SynthSignal::alternator, SynthSignal::off);
   const SynthRun run = synthesize(o);
   const Eigen::MatrixXd tone = run.y.col(0);
   EXPECT_EQ(judge(tone_trace(tone, o.rate, 3, 3).quality), TraceVerdict::reliable);

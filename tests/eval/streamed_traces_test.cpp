@@ -10,6 +10,7 @@
 #include "eval/traces.h"
 #include "eval/wav_stream.h"
 #include "sim/simulate.h"
+#include "support/error_of.h"
 #include "support/eval_params.h"
 #include "wav/wav_read.h"
 
@@ -116,19 +117,10 @@ TEST(StreamedTraces, SilentToneChannelGivesTheChecksMessage) {
   write_run_wav(run, 16, file);
   const ParSet par = params(kRows[0]);
   const WavReadResult wav = wavread(file);
-  std::string expected;
-  try {
-    check_recording(summarize_recording(file, wav.y, wav.Fs), par);
-  } catch (const Error& e) {
-    expected = e.what();
-  }
+  const std::string expected = ziva::testing::error_of(
+      [&] { check_recording(summarize_recording(file, wav.y, wav.Fs), par); });
   ASSERT_FALSE(expected.empty());
-  try {
-    streamed_channel_traces({}, file, par);
-    ADD_FAILURE() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.what(), expected);
-  }
+  EXPECT_EQ(ziva::testing::error_of([&] { streamed_channel_traces({}, file, par); }), expected);
   std::filesystem::remove(file);
 }
 
