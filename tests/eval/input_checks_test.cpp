@@ -27,7 +27,7 @@ struct BadParameter {
 };
 
 void PrintTo(const BadParameter& b, std::ostream* os) {
-  *os << b.message;
+  *os << (b.message.empty() ? "not checked for these channels" : b.message);
 }
 
 class ParameterCheck : public ::testing::TestWithParam<BadParameter> {};
