@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "base/error.h"
@@ -23,6 +21,7 @@
 
 using namespace ziva;
 using ziva::testing::error_of;
+using ziva::testing::file_bytes;
 using ziva::testing::ProgramTest;
 using ziva::testing::short_run;
 
@@ -196,56 +195,57 @@ TEST_F(Driver, EmptyFileFieldOpensTheDialogAndEvaluates) {
   EXPECT_EQ(services_.dialogs.size(), 2u);
 }
 
-// A missing file and a bad parameter are reported before anything is read.
-TEST_F(Driver, MissingFileAndBadParameterEndBeforeReading) {
+// Failures before the conversion (a missing file, a bad number, an output over the recording)
+// open no progress window; those during or after it close theirs. None fills the trace cache.
+TEST_F(Driver, FailuresReadNothingTooEarlyAndCacheNothing) {
   ProgressLog log(g());
+  const std::size_t figures = g().all_figures().size();
   type("wav_file", "nowhere/none.wav");
   EXPECT_FALSE(calc_diag_inputs(env()));
   ASSERT_EQ(services_.errors.size(), 1u);
   EXPECT_EQ(services_.errors[0].message, "Datei nicht gefunden:\nnowhere/none.wav");
   EXPECT_EQ(services_.errors[0].title, "Datei Fehler");
-  type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off)));
+  const std::string wav = make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off));
+  const std::string before = file_bytes(wav);
+  type("wav_file", wav);
   type("lima", "drei");
   EXPECT_THROW(calc_diag_inputs(env()), ReportedError);
   ASSERT_EQ(services_.errors.size(), 2u);
   EXPECT_EQ(services_.errors[1].message, "Fehlerhaftes Zahlenformat von LiMa Spulen:drei");
+  type("lima", "3");
+  const std::string out_file = str("out_file"), print_file = str("print_file");
+  type("out_file", path("./run.wav"));
+  EXPECT_EQ(error_of([&] { calc_diag_inputs(env()); }),
+            "Ausgabe Datei [ASCII] '" + path("./run.wav") + "' ist dieselbe Datei wie WAV Datei '" +
+                wav + "' und würde sie überschreiben. Bitte einen anderen Dateinamen wählen.");
+  type("out_file", path("run.asc"));
+  type("print_file", path("run.asc"));
+  EXPECT_THROW(calc_diag_inputs(env()), Error);
   EXPECT_EQ(log.opened, 0);
-  EXPECT_TRUE(cache_lines().empty());
-}
+  EXPECT_EQ(file_bytes(wav), before);
+  type("out_file", out_file);
+  type("print_file", print_file);
 
-// Failures before or after the conversion leave the trace cache empty.
-TEST_F(Driver, BothChannelsOffUnmatchedPairsAndFailedResultsCacheNothing) {
-  type("wav_file", make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::off)));
   channels(4, 4);
   EXPECT_FALSE(calc_diag_inputs(env()));
-  ASSERT_EQ(services_.errors.size(), 1u);
-  EXPECT_EQ(services_.errors[0].message, "Linker Kanal: Aus - Rechter Kanal: Aus!");
-  EXPECT_EQ(services_.errors[0].title, "");
-  channels(2, 4);
-  EXPECT_THROW(calc_diag_inputs(env()), Error);
-  channels(3, 4);
-  EXPECT_THROW(calc_diag_inputs(env()), Error);
+  ASSERT_EQ(services_.errors.size(), 3u);
+  EXPECT_EQ(services_.errors[2].message, "Linker Kanal: Aus - Rechter Kanal: Aus!");
+  EXPECT_EQ(services_.errors[2].title, "");
+  for (const auto& [c1, c2] : {std::pair{2, 4}, {3, 4}}) {
+    channels(c1, c2);
+    EXPECT_THROW(calc_diag_inputs(env()), Error);
+  }
   channels(4, 2);  // no pulses on channel 2
   EXPECT_EQ(error_of([&] { calc_diag_inputs(env()); }), "The recording yields no speed samples.");
   channels(1, 4);
   choose("popup_yaxis", 13);  // no such diagram
   EXPECT_THROW(calc_diag_inputs(env()), Error);
-  EXPECT_TRUE(cache_lines().empty());
   choose("popup_yaxis", 1);
-  EXPECT_TRUE(calc_diag_inputs(env()));
-  EXPECT_EQ(cache_lines().size(), 2u);
-}
-
-TEST_F(Driver, FailedConversionCachesNothingAndClosesItsWindow) {
-  SynthOptions o = short_run(SynthSignal::alternator, SynthSignal::off);
-  SynthRun r = synthesize(o);
-  const Eigen::MatrixXd mono = r.y.col(0);
-  wavwrite(mono, o.rate, 16, path("mono.wav"));
+  // A mono recording where the pulses would be on channel 2.
+  SynthRun r = synthesize(short_run(SynthSignal::alternator, SynthSignal::off));
+  wavwrite(Eigen::MatrixXd(r.y.col(0)), 11025, 16, path("mono.wav"));
   type("wav_file", path("mono.wav"));
-  channels(1, 2);  // the pulses would be on channel 2
-  ProgressLog log(g());
-  const Handle main = g().find_first("Tag", "Main Figure");
-  const std::size_t figures = g().all_figures().size();
+  channels(1, 2);
   EXPECT_EQ(error_of([&] { calc_diag_inputs(env()); }),
             "Die WAV Datei '" + path("mono.wav") +
                 "' hat nur einen Kanal; die Wahl bei „Rechter Kanal“ braucht eine "
@@ -253,29 +253,11 @@ TEST_F(Driver, FailedConversionCachesNothingAndClosesItsWindow) {
   EXPECT_TRUE(cache_lines().empty());
   EXPECT_EQ(log.open, 0);
   EXPECT_EQ(g().all_figures().size(), figures);
-  EXPECT_TRUE(g().exists(main));
-}
-
-TEST_F(Driver, OutputNamingTheRecordingIsRefusedBeforeAnythingIsRead) {
-  const std::string wav =
-      make_wav("run.wav", short_run(SynthSignal::alternator, SynthSignal::wheel));
-  auto read = [](const std::string& f) {
-    std::ifstream in(f, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  const std::string before = read(wav);
+  EXPECT_TRUE(g().exists(g().find_first("Tag", "Main Figure")));
   type("wav_file", wav);
-  type("out_file", path("./run.wav"));
-  ProgressLog log(g());
-  EXPECT_EQ(error_of([&] { calc_diag_inputs(env()); }),
-            "Ausgabe Datei [ASCII] '" + path("./run.wav") + "' ist dieselbe Datei wie WAV Datei '" +
-                wav + "' und würde sie überschreiben. Bitte einen anderen Dateinamen wählen.");
-  EXPECT_EQ(log.opened, 0);
-  type("out_file", path("run.asc"));
-  type("print_file", path("run.asc"));
-  EXPECT_THROW(calc_diag_inputs(env()), Error);
-  EXPECT_EQ(log.opened, 0);
-  EXPECT_EQ(read(wav), before);
+  channels(1, 4);
+  EXPECT_TRUE(calc_diag_inputs(env()));
+  EXPECT_EQ(cache_lines().size(), 2u);
 }
 
 // The standards scale power and torque by their factors alone, and a standard's range warning

@@ -6,6 +6,7 @@
 
 #include "base/error.h"
 #include "params/channels.h"
+#include "support/error_of.h"
 #include "support/eval_params.h"
 
 using namespace ziva;
@@ -27,12 +28,7 @@ Traces linear_run(Eigen::Index n, double dt, double v0, double a0, const ParSet&
 }
 
 std::string error_of(const Traces& tr, const ParSet& p) {
-  try {
-    compute_results(tr.t, tr.v, tr.rpm, p);
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "no error";
+  return ziva::testing::error_of([&] { compute_results(tr.t, tr.v, tr.rpm, p); });
 }
 
 }  // namespace
@@ -139,38 +135,39 @@ TEST(Results, AxisChoices) {
     EXPECT_EQ(pick_axes(q, p).x, *xs[x - 1]) << x;
   }
   p.xaxis = 1;
-  const Eigen::RowVectorXd* ys[] = {nullptr, nullptr, &q.Pps, &q.P,   &q.M,    &q.v,
-                                    &q.a,    &q.t,    &q.X,   &q.rpm, &q.ratio};
+  // 1 and 2: power in PS or kW, with torque beside it.
+  const Eigen::RowVectorXd* ys[] = {&q.Pps, &q.P, &q.Pps, &q.P,   &q.M,    &q.v,
+                                    &q.a,   &q.t, &q.X,   &q.rpm, &q.ratio};
   for (int y = 1; y <= 11; ++y) {
     p.yaxis = y;
     DiagData d = pick_axes(q, p);
     EXPECT_EQ(d.y.rows(), q.t.size());
-    if (y <= 2) {
-      EXPECT_EQ(d.y.cols(), 2);
-      EXPECT_EQ(Eigen::RowVectorXd(d.y.col(0).transpose()), y == 1 ? q.Pps : q.P);
-    } else {
-      ASSERT_EQ(d.y.cols(), 1);
-      EXPECT_EQ(Eigen::RowVectorXd(d.y.col(0).transpose()), *ys[y - 1]) << y;
-    }
+    ASSERT_EQ(d.y.cols(), y <= 2 ? 2 : 1) << y;
+    EXPECT_EQ(Eigen::RowVectorXd(d.y.col(0).transpose()), *ys[y - 1]) << y;
   }
 }
 
+// Too few samples (also after the Vmax cut) and axis choices out of range are errors; zero speed
+// gives a non-finite ratio and torque, without an error.
 TEST(Results, ErrorCases) {
-  ParSet p = startup_par();
-  EXPECT_EQ(error_of(linear_run(2, 0.1, 10, 1, p), p), "Index exceeds matrix dimensions.");
-  p.cut_vmax = 1;
-  EXPECT_EQ(error_of(linear_run(3, 0.1, 10, 1, p), p), "Index exceeds matrix dimensions.");
-  p.cut_vmax = 0;
-  EXPECT_EQ(error_of(linear_run(9, 0.1, 10, 1, p), p),
-            "Data must have length more than 3 times filter order.");
-  EXPECT_EQ(error_of(linear_run(10, 0.1, 10, 1, p), p), "no error");
-  p.xaxis = 5;
-  EXPECT_NE(error_of(linear_run(20, 0.1, 10, 1, p), p), "no error");
-  p.xaxis = 1;
-  p.yaxis = 13;
-  EXPECT_NE(error_of(linear_run(20, 0.1, 10, 1, p), p), "no error");
-  // Zero speed gives non-finite ratio and torque, without an error.
-  p.yaxis = 1;
+  const std::string short_data = "Index exceeds matrix dimensions.",
+                    filter = "Data must have length more than 3 times filter order.";
+  const struct {
+    Eigen::Index n;
+    double cut_vmax, xaxis, yaxis;
+    std::string error;  // "*": any error
+  } cases[] = {{2, 0, 1, 1, short_data}, {3, 1, 1, 1, short_data}, {9, 0, 1, 1, filter},
+               {10, 0, 1, 1, ""},        {20, 0, 5, 1, "*"},       {20, 0, 1, 13, "*"}};
+  for (const auto& c : cases) {
+    ParSet p = startup_par();
+    p.cut_vmax = c.cut_vmax, p.xaxis = c.xaxis, p.yaxis = c.yaxis;
+    const std::string e = error_of(linear_run(c.n, 0.1, 10, 1, p), p);
+    if (c.error == "*")
+      EXPECT_NE(e, "") << c.n << " " << c.xaxis << " " << c.yaxis;
+    else
+      EXPECT_EQ(e, c.error) << c.n << " " << c.cut_vmax;
+  }
+  const ParSet p = startup_par();
   const Traces rest = linear_run(30, 0.1, 0, 0, p);
   const RunQuantities q = compute_quantities(rest.t, rest.v, rest.rpm, p);
   EXPECT_FALSE(std::isfinite(q.ratio(0)));

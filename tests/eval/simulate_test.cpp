@@ -74,37 +74,30 @@ double extra_force(const SynthOptions& o, double v) {
 
 }  // namespace
 
-// The recorded course obeys the road model: engine power = m·v·dv/dt + 0.65·cw·A·v³, with dv/dt
-// taken from the truth by central differences, and engine speed follows the gear ratio.
-TEST(Simulate, RoadRunFollowsItsEquationOfMotion) {
-  const SynthOptions o = quiet(false);
+class SimulateRun : public ::testing::TestWithParam<bool> {};
+
+// At full load the recorded course obeys its balance, with dv/dt taken from the truth by central
+// differences: on the road engine power = m·v·dv/dt + 0.65·cw·A·v³ and engine speed follows the
+// gear ratio, on the roller P = J·ω·dω/dt + 0.1·cw·ω².
+TEST_P(SimulateRun, FullLoadFollowsItsBalance) {
+  const SynthOptions o = quiet(GetParam());
   const SynthRun r = synthesize(o);
   const SynthTruth& tr = r.truth;
+  const double per_rad = o.roller_perim / (2 * std::numbers::pi);  // roller radius, m
   for (Eigen::Index k : full_load_rows(r)) {
-    const double a = (tr.v(k + 1) - tr.v(k - 1)) / (tr.t(k + 1) - tr.t(k - 1));
-    const double v = tr.v(k);
-    const double P = o.mass * v * a + 0.65 * o.cw * o.area * v * v * v;
+    const double v = tr.v(k), a = accel_at(tr, k), w = v / per_rad;
+    const double P = o.roller_run ? o.roller_inertia * w * a / per_rad + 0.1 * o.cw * w * w
+                                  : o.mass * v * a + 0.65 * o.cw * o.area * v * v * v;
     EXPECT_NEAR(P / 1000, tr.power(k), 0.002 * tr.power(k));
+    if (o.roller_run) continue;
     EXPECT_NEAR(tr.rpm(k), v / o.tyre * o.gear_ratio * 60, 1e-9);
     EXPECT_NEAR(tr.torque(k), engine_torque(o, tr.rpm(k)), 1e-9);
     EXPECT_NEAR(tr.loss_power(k), 0.65 * o.cw * o.area * v * v * v / 1000, 1e-9);
   }
+  if (o.roller_run) return;
   EXPECT_NEAR(tr.rpm(full_load_rows(r).back()), o.rpm_end, 100);
   EXPECT_NEAR(r.full_load_start, o.lead_in, 1e-9);
   EXPECT_NEAR(static_cast<double>(r.y.rows()) / o.rate, r.full_load_end + o.roll_off, 1e-3);
-}
-
-TEST(Simulate, RollerRunFollowsTheRollerBalance) {
-  const SynthOptions o = quiet(true);
-  const SynthRun r = synthesize(o);
-  const SynthTruth& tr = r.truth;
-  for (Eigen::Index k : full_load_rows(r)) {
-    const double w = tr.v(k) / o.roller_perim * 2 * std::numbers::pi;
-    const double dw = (tr.v(k + 1) - tr.v(k - 1)) / (tr.t(k + 1) - tr.t(k - 1)) / o.roller_perim *
-                      2 * std::numbers::pi;
-    const double P = o.roller_inertia * w * dw + 0.1 * o.cw * w * w;
-    EXPECT_NEAR(P / 1000, tr.power(k), 0.002 * tr.power(k));
-  }
 }
 
 TEST(Simulate, SensorsCountTurns) {
@@ -145,12 +138,10 @@ TEST(Simulate, NoiseLevelLengthAndSeed) {
   EXPECT_LE(noisy.y.cwiseAbs().maxCoeff(), 1.0);
 }
 
-class SimulateRoadLoad : public ::testing::TestWithParam<bool> {};
-
 // In the clutch-in coast the engine idles down while the vehicle (roller) rolls down: on the road
 // m·dv/dt = −(0.65·cw·A·v² + F), on the roller J·ω·dω/dt = −(0.1·cw·ω² + F·v), with F the extra
 // road load; the truth's loss power is that load and the engine gives no power.
-TEST_P(SimulateRoadLoad, CoastRollsDownUnderTheRoadLoad) {
+TEST_P(SimulateRun, CoastRollsDownUnderTheRoadLoad) {
   SynthOptions o = with_extra_load(quiet(GetParam()));
   o.coast = 4;
   const SynthRun r = synthesize(o);
@@ -187,7 +178,7 @@ TEST_P(SimulateRoadLoad, CoastRollsDownUnderTheRoadLoad) {
   EXPECT_NEAR(tr.rpm(tr.t.size() - 1), o.idle_rpm, 0.01 * (o.rpm_end - o.idle_rpm));
 }
 
-INSTANTIATE_TEST_SUITE_P(RoadAndRoller, SimulateRoadLoad, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(RoadAndRoller, SimulateRun, ::testing::Bool());
 
 // The truth CSV carries loss_kW only for a coast or an extra road load.
 TEST(Simulate, LossColumnOnlyWhenAsked) {

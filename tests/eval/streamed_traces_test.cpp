@@ -1,16 +1,15 @@
 // The channel step read block by block gives the raw traces of the whole-recording step bit for
 // bit, for every channel row it takes, and the recording checks' messages.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
 
 #include "base/error.h"
 #include "eval/input_checks.h"
 #include "eval/traces.h"
 #include "eval/wav_stream.h"
 #include "sim/simulate.h"
+#include "support/error_of.h"
 #include "support/eval_params.h"
+#include "support/work_dir.h"
 #include "wav/wav_read.h"
 
 using namespace ziva;
@@ -48,12 +47,6 @@ ParSet params(const Row& r) {
   return p;
 }
 
-std::string temp_wav(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("ziva_streamed_" + std::to_string(::getpid()) + "_" + name + ".wav"))
-      .string();
-}
-
 SynthOptions options(const Row& r) {
   SynthOptions o;
   o.roller_run = r.roller;
@@ -63,17 +56,23 @@ SynthOptions options(const Row& r) {
   return o;
 }
 
-class StreamedTraces : public ::testing::TestWithParam<Row> {};
+class StreamedTraces : public ziva::testing::WorkDirTest,
+                       public ::testing::WithParamInterface<Row> {
+ protected:
+  // The run written as a 16-bit WAV file of the working folder.
+  std::string wav_of(const SynthRun& run) {
+    write_run_wav(run, 16, path("run.wav"));
+    return path("run.wav");
+  }
+};
 
 TEST_P(StreamedTraces, EqualTheWholeRecordingsTraces) {
   const Row& r = GetParam();
-  const std::string file = temp_wav(r.name);
-  write_run_wav(synthesize(options(r)), 16, file);
+  const std::string file = wav_of(synthesize(options(r)));
   const ParSet par = params(r);
   const std::optional<RawTraces> streamed = streamed_channel_traces({}, file, par);
   const WavReadResult wav = wavread(file);
   const std::optional<RawTraces> whole = channel_traces({}, wav.y, wav.Fs, par);
-  std::filesystem::remove(file);
   ASSERT_TRUE(whole);
   ASSERT_TRUE(streamed);
   ASSERT_GT(whole->t.size(), 10);
@@ -87,16 +86,14 @@ INSTANTIATE_TEST_SUITE_P(Rows, StreamedTraces, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Read on one thread or two: the same tones, edges and summary; the work alongside runs once.
-TEST(StreamedTraces, SameOnOneThreadOrTwo) {
+TEST_F(StreamedTraces, SameOnOneThreadOrTwo) {
   for (const Row& r : {kRows[0], kRows[5], kRows[7]}) {
-    const std::string file = temp_wav(r.name);
-    write_run_wav(synthesize(options(r)), 16, file);
+    const std::string file = wav_of(synthesize(options(r)));
     const std::vector<StreamedChannel> wanted = {{r.ch1 == 1 && r.ch2 == 1 ? 0 : 1, true},
                                                  {2, r.roller}};
     int ran = 0;
     const std::optional<StreamedRecording> one = read_streamed(file, wanted, 1, [&] { ++ran; });
     const std::optional<StreamedRecording> two = read_streamed(file, wanted, 2, [&] { ++ran; });
-    std::filesystem::remove(file);
     ASSERT_TRUE(one && two);
     EXPECT_EQ(ran, 2);
     ASSERT_EQ(one->tones.size(), two->tones.size());
@@ -109,27 +106,16 @@ TEST(StreamedTraces, SameOnOneThreadOrTwo) {
 }
 
 // A channel without signal is refused with the message of the whole-recording checks.
-TEST(StreamedTraces, SilentToneChannelGivesTheChecksMessage) {
+TEST_F(StreamedTraces, SilentToneChannelGivesTheChecksMessage) {
   SynthRun run = synthesize(options(kRows[0]));
   run.y.col(0).setZero();
-  const std::string file = temp_wav("silent");
-  write_run_wav(run, 16, file);
+  const std::string file = wav_of(run);
   const ParSet par = params(kRows[0]);
   const WavReadResult wav = wavread(file);
-  std::string expected;
-  try {
-    check_recording(summarize_recording(file, wav.y, wav.Fs), par);
-  } catch (const Error& e) {
-    expected = e.what();
-  }
+  const std::string expected = ziva::testing::error_of(
+      [&] { check_recording(summarize_recording(file, wav.y, wav.Fs), par); });
   ASSERT_FALSE(expected.empty());
-  try {
-    streamed_channel_traces({}, file, par);
-    ADD_FAILURE() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.what(), expected);
-  }
-  std::filesystem::remove(file);
+  EXPECT_EQ(ziva::testing::error_of([&] { streamed_channel_traces({}, file, par); }), expected);
 }
 
 }  // namespace
