@@ -2,18 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <complex>
 #include <functional>
 #include <numbers>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/error.h"
+#include "dsp/hanning.h"
 #include "support/error_of.h"
 #include "support/signals.h"
 
@@ -34,16 +33,6 @@ Eigen::VectorXd grid(double first, double step, Eigen::Index n) {
   Eigen::VectorXd f(n);
   for (Eigen::Index i = 0; i < n; ++i) f(i) = first + step * static_cast<double>(i);
   return f;
-}
-
-// The symmetric Hanning window written out from its definition.
-Eigen::VectorXd hann(Eigen::Index n) {
-  Eigen::VectorXd w(n);
-  for (Eigen::Index k = 0; k < n; ++k) {
-    w(k) = 0.5 * (1 - std::cos(2 * std::numbers::pi * static_cast<double>(k + 1) /
-                               static_cast<double>(n + 1)));
-  }
-  return w;
 }
 
 // Σ_n window(n)·x(start + n)·e^(−2πi·f·n/fs) in long double; x is taken as 0 past its end.
@@ -98,17 +87,16 @@ TEST(Specgram, EveryRoadMatchesTheWindowedDft) {
       {700, grid(12.5, 3.25, 41), 1000, scalar(64), 48, Road::chirp},
       {40, grid(10, 7, 30), 500, scalar(64), 10, Road::chirp},
       {200, uneven, 800, gaussian(24, 6).cwiseAbs(), 17, Road::filter_bank},
-      {8, few, 2, hann(4), 2, Road::filter_bank},   // hops fill the signal exactly
-      {11, few, 2, hann(7), 4, Road::filter_bank},  // samples left over
-      {16, few, 2, hann(5), 0, Road::filter_bank},  // no overlap
+      {8, few, 2, hanning(4), 2, Road::filter_bank},   // hops fill the signal exactly
+      {11, few, 2, hanning(7), 4, Road::filter_bank},  // samples left over
+      {16, few, 2, hanning(5), 0, Road::filter_bank},  // no overlap
       {100, scalar(16), 8, scalar(12), 6, Road::fft},
-      {100, scalar(15), 8, hann(12), 6, Road::fft}};
+      {100, scalar(15), 8, hanning(12), 6, Road::fft}};
   unsigned seed = 1;
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "nx " << c.nx << " window " << c.window.size());
     const Eigen::VectorXd x = gaussian(c.nx, seed++);
-    const Eigen::VectorXd w =
-        c.window.size() == 1 ? hann(static_cast<Eigen::Index>(c.window(0))) : c.window;
+    const Eigen::VectorXd w = c.window.size() == 1 ? hanning(c.window(0)) : c.window;
     const Eigen::Index hop = w.size() - c.noverlap;
     const Specgram plan(x.transpose(), c.f, scalar(c.fs), c.window,
                         scalar(static_cast<double>(c.noverlap)));
@@ -146,7 +134,7 @@ TEST(Specgram, SystemCallWithinOneInABillionAndPeakOnTheTone) {
     r.yo.col(j).cwiseAbs().maxCoeff(&peak);
     EXPECT_EQ(r.fo(peak), 150.0) << j;
   }
-  const Eigen::VectorXd w = hann(1764);
+  const Eigen::VectorXd w = hanning(1764);
   for (Eigen::Index j : {0, 17, 39}) {
     for (Eigen::Index k = 0; k < 1551; k += 5) {
       const Direct d = direct(x, j * 177, w, f(k), fs);
@@ -180,7 +168,7 @@ TEST(Specgram, Defaults) {
   ASSERT_EQ(r.yo.rows(), 129);
   ASSERT_EQ(r.yo.cols(), 1);
   EXPECT_DOUBLE_EQ(r.fo(128), 1.0);
-  expect_direct(r, x, hann(256), 128, 2, 1e-13);
+  expect_direct(r, x, hanning(256), 128, 2, 1e-13);
   // Empty inputs count as omitted.
   const Eigen::MatrixXd none;
   const SpecgramResult same = specgram(x, none, none, none, none);
