@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <tuple>
 
 #include "wav_test_util.h"
 
@@ -47,9 +49,7 @@ TEST_F(WavRead, ChunkIdsIgnoreCaseTrailingBlanksAndNuls) {
        {std::string("fmt "), std::string("fmt\0", 4), std::string("FMT "), std::string("Fmt ")}) {
     SCOPED_TRACE(id);
     auto r = read(riff(chunk(id, fmt_body(1, 2, 44100, 4, 16)) + data + info));
-    ASSERT_EQ(r.y.rows(), 1);
-    EXPECT_EQ(r.y(0, 0), 1000.0 / 32768);
-    EXPECT_EQ(r.y(0, 1), -2000.0 / 32768);
+    EXPECT_EQ(r.y, row({1000.0 / 32768, -2000.0 / 32768}));
     EXPECT_EQ(r.Fs, 44100);
     ASSERT_TRUE(r.opt_ck.info);
     EXPECT_EQ(*r.opt_ck.info->find("inam"), "Run");

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/warning.h"
-#include "wav/wav_read.h"
 #include "wav_test_util.h"
 
 using namespace wavtest;
@@ -78,6 +77,9 @@ TEST_F(WavWrite, ByteImagesQuantizationAndClipping) {
       {column({-1.0, 1.0, 0.5, -3.0, std::nan("")}), 8000, 24,
        image(1, 1, 8000, 3, i24(-8388608) + i24(8388607) + i24(4194304) + i24(-8388608) + i24(0)),
        true},
+      // stereo frames interleaved
+      {column({-1.0, 0.5, 0.25, -0.5}).reshaped(2, 2), 11025, 16,
+       image(1, 2, 11025, 2, i16(-32768) + i16(0x2000) + i16(0x4000) + i16(-0x4000)), false},
       {Eigen::MatrixXd(0, 2), 8000, 32, image(3, 2, 8000, 4, ""), false},
       // one frame of a stereo recording is a one-row array: one channel of two samples
       {column({1.5, -7.25}).transpose(), 44100, 32, image(3, 1, 44100, 4, f32(1.5f) + f32(-7.25f)),
@@ -91,24 +93,6 @@ TEST_F(WavWrite, ByteImagesQuantizationAndClipping) {
                                                              (dir_ / "t.wav").string()}
                                   : std::vector<std::string>{})
         << i;
-  }
-}
-
-// Stereo in every width (mono is pinned byte for byte above and below): values on the width's
-// grid, from -1 to just below 1, read back exactly.
-TEST_F(WavWrite, StereoRoundTripForEveryWidth) {
-  for (int nbits : {8, 16, 24, 32}) {
-    const double step = std::ldexp(1.0, -(nbits == 32 ? 20 : nbits - 1));
-    Eigen::MatrixXd y(7, 2);
-    for (Eigen::Index i = 0; i < y.rows(); ++i) {
-      y(i, 0) = -1.0 + static_cast<double>(i) * step;
-      y(i, 1) = 1.0 - static_cast<double>(i + 1) * step;
-    }
-    write(y, 11025, nbits, "rt.wav");
-    const ziva::WavReadResult r = ziva::wavread((dir_ / "rt.wav").string());
-    EXPECT_EQ(r.Fs, 11025);
-    EXPECT_EQ(*r.bits, nbits);
-    EXPECT_EQ(r.y, y) << nbits;
   }
 }
 
@@ -153,16 +137,5 @@ TEST_F(WavWrite, FailuresLeaveTheExistingFile) {
   std::signal(SIGXFSZ, old_handler);
   EXPECT_EQ(message, "Failed to write PCM data samples.");
   EXPECT_EQ(read_file(target), "old contents");
-  EXPECT_EQ(files_in_dir(), 1u);
-}
-
-TEST_F(WavWrite, OverwritesTheFileItRead) {
-  const fs::path file = dir_ / "cut.wav";
-  write(column({0.25, 0.5, -0.75, 0.125}), 8000, 16, "cut.wav");
-  const ziva::WavReadResult r = ziva::wavread(file.string());
-  wavwrite(r.y.middleRows(1, 2), r.Fs, 32, file.string());
-  const ziva::WavReadResult cut = ziva::wavread(file.string());
-  EXPECT_EQ(cut.y, column({0.5, -0.75}));
-  EXPECT_EQ(cut.opt_ck.fmt->wFormatTag, 3);
   EXPECT_EQ(files_in_dir(), 1u);
 }
