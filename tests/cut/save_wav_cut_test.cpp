@@ -165,9 +165,7 @@ TEST_F(SaveCut, PulseViewBrowseNamesWithoutWriting) {
             EXPECT_EQ(g().get_text(g().find_first("Tag", "wav_cut_file"), "String"),
                       path("later.wav"));
           }});
-  Eigen::MatrixXd one(1, 1);
-  one << 1;
-  cut_file_digi(env(), P, kFs, 1.325, 1, strings(), one);
+  cut_file_digi(env(), P, kFs, 1.325, 1, strings(), Eigen::MatrixXd::Constant(1, 1, 1));
   EXPECT_EQ(cut_field_after_cancel, input_);
   EXPECT_EQ(str("wav_file"), path("later.wav"));
   EXPECT_FALSE(fs::exists(path("later.wav")));
