@@ -55,7 +55,6 @@ TEST_F(CutSpect, WindowImageTrackAndAxes) {
     const auto labels = g().findobj({fig}, {{"Style", "text"}});
     ASSERT_EQ(labels.size(), 3u);  // the file name's and the range fields' captions
     EXPECT_EQ(g().get_text(labels.back(), "String"), "WAV Datei:");
-    EXPECT_EQ(g().findobj({fig}, {{"Style", "frame"}}).size(), 1u);
 
     const Handle ax = cut_axes();
     expect_props(ax, {{"YDir", "normal"}, {"YLim", Value::row({25, 800})}});
