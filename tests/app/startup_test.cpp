@@ -55,12 +55,3 @@ TEST_F(Startup, StartupFileOverridesDefaultsAndChannelFieldsFollow) {
   EXPECT_EQ(g().get_text(ctl("cylin_perim"), "Visible"), "on");
   EXPECT_EQ(str("wheel_sens_txt"), "Rollen Sensoren:");
 }
-
-// The German lists are padded to the width of their longest entry, counted in characters.
-TEST(UiTexts, ListsArePaddedInCharacters) {
-  const Record st = strings();
-  for (const auto& [field, width] :
-       {std::pair{"popup_sig", 18u}, {"popup_yaxis", 26u}, {"popup_xaxis", 22u}})
-    for (const auto& r : st.at(field).rows()) EXPECT_EQ(char_count(r), width) << field;
-  EXPECT_EQ(st.at("popup_sig").rows()[2], "Trägheitsrolle    ");
-}

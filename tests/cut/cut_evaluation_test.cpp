@@ -20,10 +20,6 @@ namespace {
 
 class CutEvaluation : public CutTest {
  protected:
-  void SetUp() override {
-    CutTest::SetUp();
-    ASSERT_EQ(val("cut_File"), 1);  // ticked from the start
-  }
   std::string make_wav(const std::string& name, const SynthOptions& o) {
     run_ = synthesize(o);
     write_run_wav(run_, o.bits, path(name));

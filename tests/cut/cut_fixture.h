@@ -90,14 +90,9 @@ class CutTest : public ProgramTest {
   // The rows of Y whose time i/fs lies strictly between a and b, found one by one.
   static Eigen::MatrixXd rows_between(const Eigen::MatrixXd& Y, double fs, double a, double b) {
     std::vector<Eigen::Index> keep;
-    for (Eigen::Index i = 0; i < Y.rows(); ++i) {
-      const double t = static_cast<double>(i) / fs;
-      if (t > a && t < b) keep.push_back(i);
-    }
-    Eigen::MatrixXd out(static_cast<Eigen::Index>(keep.size()), Y.cols());
-    for (std::size_t k = 0; k < keep.size(); ++k)
-      out.row(static_cast<Eigen::Index>(k)) = Y.row(keep[k]);
-    return out;
+    for (Eigen::Index i = 0; i < Y.rows(); ++i)
+      if (static_cast<double>(i) / fs > a && static_cast<double>(i) / fs < b) keep.push_back(i);
+    return Y(keep, Eigen::all);
   }
 
   std::vector<std::function<void()>> steps_;

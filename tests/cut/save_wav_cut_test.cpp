@@ -92,7 +92,9 @@ TEST_F(SaveCut, OwnNameAsksThenOverwrites) {
 }
 
 // The question's buttons are "ja" and "nein", "nein" being the default.
-TEST(SaveCutQuestion, ButtonsYesAndNoWithNoAsDefault) {
+using SaveCutQuestion = ziva::testing::WorkDirTest;
+
+TEST_F(SaveCutQuestion, ButtonsYesAndNoWithNoAsDefault) {
   struct Asking : ScriptedServices {
     std::optional<std::string> question(const std::string& q, const std::string& title,
                                         const std::string& b1, const std::string& b2,
@@ -102,20 +104,16 @@ TEST(SaveCutQuestion, ButtonsYesAndNoWithNoAsDefault) {
     }
     std::vector<std::string> buttons;
   } services;
-  const fs::path dir = fs::temp_directory_path() / "ziva_SaveCutQuestion";
-  fs::create_directories(dir);
-  const std::string input = (dir / "in.wav").string();
+  const std::string input = path("in.wav");
   wavwrite(Eigen::MatrixXd::Zero(10, 1), 8000, 16, input);
   Program program(services);
   Graphics& g = program.graphics();
-  const Handle main = g.figure();
-  g.uicontrol(main, {{"Style", "edit"}, {"Tag", "wav_file"}, {"String", input}});
+  g.uicontrol(g.figure(), {{"Style", "edit"}, {"Tag", "wav_file"}, {"String", input}});
   const Handle fig = g.figure();
   g.axes(fig, {{"Tag", std::string(ziva::testing::kCutAxes)}});
   g.uicontrol(fig, {{"Style", "edit"}, {"Tag", "wav_cut_file"}, {"String", input}});
   save_wav_cut(program.env(), input);
   EXPECT_EQ(services.buttons, (std::vector<std::string>{"ja", "nein", "nein"}));
-  fs::remove_all(dir);
 }
 
 // The browse button of the spectrogram view opens the save dialog in the folder of the current
@@ -167,9 +165,7 @@ TEST_F(SaveCut, PulseViewBrowseNamesWithoutWriting) {
             EXPECT_EQ(g().get_text(g().find_first("Tag", "wav_cut_file"), "String"),
                       path("later.wav"));
           }});
-  Eigen::MatrixXd one(1, 1);
-  one << 1;
-  cut_file_digi(env(), P, kFs, 1.325, 1, strings(), one);
+  cut_file_digi(env(), P, kFs, 1.325, 1, strings(), Eigen::MatrixXd::Constant(1, 1, 1));
   EXPECT_EQ(cut_field_after_cancel, input_);
   EXPECT_EQ(str("wav_file"), path("later.wav"));
   EXPECT_FALSE(fs::exists(path("later.wav")));
@@ -196,47 +192,33 @@ TEST_F(SaveCut, EachSaveWritesItsOwnRange) {
 }
 
 // Another spelling of the input file is still the input file and asks; a name without any "."
-// is written with ".wav", and the main window names the file written.
-TEST_F(SaveCut, OtherSpellingOfTheInputAsksNameWithoutDotGetsWav) {
+// is written with ".wav", and the main window names the file written. A range between two samples
+// writes a valid file without samples; a file that cannot be written ends the callback with an
+// error and changes no field.
+TEST_F(SaveCut, OtherSpellingNameWithoutDotEmptyRangeAndFailedWrite) {
   const std::string before = file_bytes(input_);
   services_.answer_question("nein");
+  bool written = true;
   view({[&] {
-          zoom(0.5, 1);
-          set_cut_name("./run.wav");
-          EXPECT_TRUE(press("Speichern"));
-        },
-        [&] {
-          set_cut_name(path("short"));
-          EXPECT_TRUE(press("Speichern"));
-        }});
-  EXPECT_EQ(services_.questions_asked.size(), 1u);
-  EXPECT_EQ(file_bytes(input_), before);
-  EXPECT_EQ(str("wav_file"), path("short.wav"));
-  EXPECT_TRUE(same(read_cut(path("short.wav")), rows_between(Y_, kFs, 0.5, 1)));
-}
-
-// A range between two samples writes a valid file without samples.
-TEST_F(SaveCut, EmptyRangeWritesAnEmptyValidFile) {
-  view({[&] {
+    zoom(0.5, 1);
+    set_cut_name("./run.wav");
+    EXPECT_TRUE(press("Speichern"));
+    set_cut_name(path("short"));
+    EXPECT_TRUE(press("Speichern"));
+    EXPECT_EQ(str("wav_file"), path("short.wav"));
     zoom(0.10001, 0.10002);
     set_cut_name(path("empty.wav"));
     EXPECT_TRUE(press("Speichern"));
+    set_cut_name(path("missing/x.wav"));
+    written = press("Speichern");
   }});
+  EXPECT_EQ(services_.questions_asked.size(), 1u);
+  EXPECT_EQ(file_bytes(input_), before);
+  EXPECT_TRUE(same(read_cut(path("short.wav")), rows_between(Y_, kFs, 0.5, 1)));
   EXPECT_EQ(fs::file_size(path("empty.wav")), 44u);
   EXPECT_EQ(read_cut(path("empty.wav")).rows(), 0);
-}
-
-// A file that cannot be written ends the callback with an error; the fields keep their texts.
-TEST_F(SaveCut, FailedWriteKeepsTheFields) {
-  const std::string before = file_bytes(input_);
-  bool saved = true;
-  view({[&] {
-    set_cut_name(path("missing/x.wav"));
-    saved = press("Speichern");
-  }});
-  EXPECT_FALSE(saved);
+  EXPECT_FALSE(written);
   EXPECT_EQ(services_.errors.size(), 1u);
-  EXPECT_EQ(str("wav_file"), input_);
-  EXPECT_EQ(file_bytes(input_), before);
-  EXPECT_EQ(files_in(dir_), std::vector<std::string>{"run.wav"});
+  EXPECT_EQ(str("wav_file"), path("empty.wav"));
+  EXPECT_EQ(files_in(dir_), (std::vector<std::string>{"empty.wav", "run.wav", "short.wav"}));
 }

@@ -9,6 +9,7 @@
 
 using namespace ziva;
 using ziva::testing::DiagramTest;
+using ziva::testing::file_bytes;
 using ziva::testing::parse_csv;
 using ziva::testing::Records;
 
@@ -44,7 +45,7 @@ class CsvExport : public DiagramTest {
     choose("air_corr", 2);
     type("air_humid", "50");
     draw(rpm(45), power_torque(45, 1.2), "/runs/tuning.wav", "Tuning", 1, 1, 1.0616405346222970);
-    return read_file(name);
+    return file_bytes(name);
   }
 };
 
@@ -110,7 +111,7 @@ TEST_F(CsvExport, OneYColumnForSingleQuantities) {
   start_one_channel();
   type("out_file", "speed.csv");
   draw(rpm(5), power_torque(5).col(0), "a.wav", "Kommentar", 2, 6);
-  const Records recs = parse_csv(read_file("speed.csv"));
+  const Records recs = parse_csv(file_bytes("speed.csv"));
   EXPECT_EQ(recs[recs.size() - 6],
             (std::vector<std::string>{"Kurve", "Zeit [s]", "Geschwindigkeit [km/h]"}));
   EXPECT_EQ(recs.back(), (std::vector<std::string>{"1", "1040", "45"}));

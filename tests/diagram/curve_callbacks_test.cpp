@@ -94,48 +94,38 @@ TEST_F(CurveCallbacks, CommentWithAQuoteStillRunsItsCallbacks) {
   EXPECT_EQ(g().get(tagged("Diag" + group)[0], "Color"), Value::row({1, 0, 0}));
 }
 
-TEST_F(CurveCallbacks, RecolourOneGroup) {
+// The colour chosen for the next curve colours only groups drawn afterwards; a group's own button
+// recolours its curves alone. A cancelled colour dialog changes nothing.
+TEST_F(CurveCallbacks, NextCurveColourAndRecolourOneGroup) {
   start_one_channel();
-  draw(rpm(40), power_torque(40), "a.wav", "Lauf 1");
-  draw(rpm(40), power_torque(40), "b.wav", "Lauf 2");
-  const std::string red_group = kName + "a.wavLauf 1";
-  const std::string other = kName + "b.wavLauf 2";
-  Handle button = g().find_first("Tag", "PushColor" + red_group);
-
-  services_.answer_color(std::nullopt);
-  ASSERT_TRUE(program_->run(g().get_text(button, "Callback")));
-  EXPECT_EQ(g().get(button, "BackgroundColor"), Value::row({0, 0, 1}));
-  EXPECT_EQ(g().get(tagged("Diag" + red_group)[0], "Color"), Value::row({0, 0, 1}));
-
-  services_.answer_color(Eigen::RowVector3d(1, 0, 0));
-  ASSERT_TRUE(program_->run(g().get_text(button, "Callback")));
-  EXPECT_EQ(services_.dialogs.back().kind, "color");
-  EXPECT_EQ(g().get(button, "BackgroundColor"), Value::row({1, 0, 0}));
-  EXPECT_EQ(g().get(tagged("Diag" + red_group)[0], "Color"), Value::row({1, 0, 0}));
-  auto second = tagged("2Diag" + red_group);
-  ASSERT_EQ(second.size(), 2u);
-  for (Handle h : second) EXPECT_EQ(g().get(h, "Color"), Value::row({1, 0, 0}));
-  EXPECT_EQ(g().get(g().find_first("Tag", "PushColor" + other), "BackgroundColor"),
-            Value::row({0, 0, 1}));
-  for (Handle h : tagged("2Diag" + other)) EXPECT_EQ(g().get(h, "Color"), Value::row({0, 0, 1}));
-}
-
-TEST_F(CurveCallbacks, NextCurveColour) {
-  start_one_channel();
+  const Value blue = Value::row({0, 0, 1}), green = Value::row({0, 1, 0}),
+              red = Value::row({1, 0, 0});
   draw(rpm(40), power_torque(40), "a.wav", "Lauf 1");
   services_.answer_color(std::nullopt);
-  ASSERT_TRUE(program_->run("set_sdiag_color"));
-  EXPECT_EQ(g().get(ctl("set_sdiag_color"), "BackgroundColor"), Value::row({0, 0, 1}));
-
   services_.answer_color(Eigen::RowVector3d(0, 1, 0));
   ASSERT_TRUE(program_->run("set_sdiag_color"));
-  EXPECT_EQ(g().get(ctl("set_sdiag_color"), "BackgroundColor"), Value::row({0, 1, 0}));
-  EXPECT_EQ(g().get(tagged("Diag" + kName + "a.wavLauf 1")[0], "Color"), Value::row({0, 0, 1}));
-
+  EXPECT_EQ(g().get(ctl("set_sdiag_color"), "BackgroundColor"), blue);
+  ASSERT_TRUE(program_->run("set_sdiag_color"));
+  EXPECT_EQ(g().get(ctl("set_sdiag_color"), "BackgroundColor"), green);
   draw(rpm(40), power_torque(40), "b.wav", "Lauf 2");
-  const std::string group = kName + "b.wavLauf 2";
-  EXPECT_EQ(g().get(tagged("Diag" + group)[0], "Color"), Value::row({0, 1, 0}));
-  EXPECT_EQ(g().get(g().find_first("Tag", "PushColor" + group), "BackgroundColor"),
-            Value::row({0, 1, 0}));
-  EXPECT_EQ(g().get(tagged("Diag" + kName + "a.wavLauf 1")[0], "Color"), Value::row({0, 0, 1}));
+
+  const std::string first = kName + "a.wavLauf 1", other = kName + "b.wavLauf 2";
+  auto colours = [&](const std::string& group) {
+    std::vector<Value> out{g().get(g().find_first("Tag", "PushColor" + group), "BackgroundColor")};
+    for (const std::string& tag : {"Diag" + group, "2Diag" + group})
+      for (Handle h : tagged(tag)) out.push_back(g().get(h, "Color"));
+    return out;
+  };
+  EXPECT_EQ(colours(first), std::vector<Value>(4, blue));
+  EXPECT_EQ(colours(other), std::vector<Value>(4, green));
+
+  const std::string recolour = g().get_text(g().find_first("Tag", "PushColor" + first), "Callback");
+  services_.answer_color(std::nullopt);
+  ASSERT_TRUE(program_->run(recolour));
+  EXPECT_EQ(colours(first), std::vector<Value>(4, blue));
+  services_.answer_color(Eigen::RowVector3d(1, 0, 0));
+  ASSERT_TRUE(program_->run(recolour));
+  EXPECT_EQ(services_.dialogs.back().kind, "color");
+  EXPECT_EQ(colours(first), std::vector<Value>(4, red));
+  EXPECT_EQ(colours(other), std::vector<Value>(4, green));
 }

@@ -2,8 +2,6 @@
 #pragma once
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -66,12 +64,6 @@ class DiagramTest : public ProgramTest {
     std::vector<std::string> out;
     for (Handle h : controls(fig, "text")) out.push_back(g().get_text(h, "String"));
     return out;
-  }
-  static std::string read_file(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
   }
   double bottom(Handle h) { return g().get_row(h, "Position")(1); }
   double height(Handle h) { return g().get_row(h, "Position")(3); }

@@ -7,24 +7,12 @@
 
 #include "app/functions.h"
 #include "base/error.h"
-#include "platform/core/scripted_services.h"
 #include "support/program_fixture.h"
 
 using namespace ziva;
 using ziva::testing::expect_props;
 
-namespace {
-
-class FigureHelpers : public ::testing::Test {
- protected:
-  FigureHelpers() : program_(services_) {}
-  Graphics& g() { return program_.graphics(); }
-  Env& env() { return program_.env(); }
-  ScriptedServices services_;
-  Program program_;
-};
-
-}  // namespace
+using FigureHelpers = ziva::testing::BareProgramTest;
 
 TEST_F(FigureHelpers, ClfEmptiesTheCurrentWindowOnly) {
   Handle a = g().figure();

@@ -4,7 +4,6 @@
 
 #include "app/functions.h"
 #include "base/error.h"
-#include "platform/core/scripted_services.h"
 #include "support/program_fixture.h"
 
 using namespace ziva;
@@ -12,9 +11,8 @@ using ziva::testing::expect_props;
 
 namespace {
 
-class Labels : public ::testing::Test {
+class Labels : public ziva::testing::BareProgramTest {
  protected:
-  Labels() : program_(services_) {}
   void SetUp() override {
     fig_ = g().figure();
     ax_ = g().axes(fig_, {{"FontSize", 14.0},
@@ -22,16 +20,13 @@ class Labels : public ::testing::Test {
                           {"FontAngle", "italic"},
                           {"FontWeight", "bold"}});
   }
-  Graphics& g() { return program_.graphics(); }
-  ScriptedServices services_;
-  Program program_;
   Handle fig_ = 0, ax_ = 0;
 };
 
 }  // namespace
 
 TEST_F(Labels, CopyTheAxesFontAndSetTheText) {
-  Handle t = title(program_.env(), "Leistung", {{"Color", "r"}});
+  Handle t = title(env(), "Leistung", {{"Color", "r"}});
   EXPECT_EQ(t, g().label_of(ax_, "Title"));
   expect_props(g(), t,
                {{"String", "Leistung"},
@@ -43,26 +38,26 @@ TEST_F(Labels, CopyTheAxesFontAndSetTheText) {
 
   g().set(g().label_of(ax_, "YLabel"), "Rotation", 90.0);
   g().set(g().label_of(ax_, "Title"), "Rotation", 45.0);
-  Handle y = ylabel(program_.env(), "[Hz]");
+  Handle y = ylabel(env(), "[Hz]");
   EXPECT_EQ(y, g().label_of(ax_, "YLabel"));
   EXPECT_EQ(g().get_text(y, "String"), "[Hz]");
   EXPECT_EQ(g().get_scalar(y, "Rotation"), 90);  // only the title is turned upright
-  title(program_.env(), "again");
+  title(env(), "again");
   EXPECT_EQ(g().get_scalar(g().label_of(ax_, "Title"), "Rotation"), 0);
 
-  Handle x = xlabel(program_.env(), "[s]");
+  Handle x = xlabel(env(), "[s]");
   EXPECT_EQ(g().get_text(x, "String"), "[s]");
   EXPECT_EQ(g().get_text(x, "FontName"), "Courier");
 }
 
 TEST_F(Labels, WorkOnTheCurrentAxes) {
   Handle other = g().axes(fig_, {{"FontSize", 8.0}});
-  Handle x = xlabel(program_.env(), "Zeit");
+  Handle x = xlabel(env(), "Zeit");
   EXPECT_EQ(x, g().label_of(other, "XLabel"));
   EXPECT_EQ(g().get_scalar(x, "FontSize"), 8);
   EXPECT_EQ(g().get_text(g().label_of(ax_, "XLabel"), "String"), "");
   // An explicit axes handle wins over the current axes.
-  Handle y = ylabel(program_.env(), ax_, "Drehm");
+  Handle y = ylabel(env(), ax_, "Drehm");
   EXPECT_EQ(y, g().label_of(ax_, "YLabel"));
 }
 

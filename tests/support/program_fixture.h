@@ -51,6 +51,16 @@ class ProgramTest : public WorkDirTest {
   std::unique_ptr<Program> program_;
 };
 
+// A program with scripted services that was not started: no main window, no working directory.
+class BareProgramTest : public ::testing::Test {
+ protected:
+  BareProgramTest() : program_(services_) {}
+  Graphics& g() { return program_.graphics(); }
+  Env& env() { return program_.env(); }
+  ScriptedServices services_;
+  Program program_;
+};
+
 // Chooses a language of the UI texts for a scope; German again afterwards.
 struct InLanguage {
   explicit InLanguage(Language lang) { set_language(lang); }
