@@ -40,10 +40,15 @@ TEST_F(PlotDiag, WindowAxesLabelsAndNamesThatCollapseBlanks) {
   Handle ax = axes_of(kPowerTorque);
   ASSERT_NE(ax, 0);
   EXPECT_EQ(g().parent(ax), fig);
+  expect_props(ax, {{"NextPlot", "add"},
+                    {"Position", Value::row({0.35, 0.12, 0.58, 0.78})},
+                    {"XLim", Value::row({1000, 1390})},
+                    {"YLim", Value::row({0, 45})}});
   EXPECT_EQ(trim_trailing_blanks(g().get_text(g().label_of(ax, "XLabel"), "String")),
             "RPM [1/min]");
   EXPECT_EQ(g().get_text(g().label_of(ax, "YLabel"), "String"), "Leistung[PS]");
-  EXPECT_EQ(g().get_text(g().label_of(ax, "Title"), "String"), "Rizid Ziva");
+  expect_props(g().label_of(ax, "Title"),
+               {{"String", "Rizid Ziva"}, {"FontSize", 12.0}, {"FontWeight", "bold"}});
   // One quantity: no second scale, no y label.
   draw(rpm(40), power_torque(40).col(0), "a.wav", "Kommentar", 1, 3);
   Handle ax1 = axes_of("Diagramme: RPM [1/min] - Leistung [PS] ");
